@@ -1,0 +1,155 @@
+#include "common/console.hpp"
+
+#ifdef _WIN32
+#include <conio.h>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+#include <cstdlib>
+
+namespace con {
+namespace {
+
+const char* g_program = "toolkit";
+// True while the last character taken from standard input ended a line (or nothing was read yet):
+// "discarding the rest of the line" then has nothing to drop.
+bool g_at_line_start = true;
+
+int next_stdin_byte() {
+  const int c = std::fgetc(stdin);
+  if (c != EOF) g_at_line_start = (c == '\n');
+  return c;
+}
+
+}  // namespace
+
+void set_program_name(const char* name) { g_program = name; }
+const char* program_name() { return g_program; }
+
+void init() {
+#ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
+
+bool stdin_is_terminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdin)) != 0;
+#else
+  return isatty(STDIN_FILENO) != 0;
+#endif
+}
+
+bool stdout_is_terminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdout)) != 0;
+#else
+  return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
+std::optional<std::string> read_line() {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::string line;
+  int c = next_stdin_byte();
+  if (c == EOF) return std::nullopt;
+  while (c != EOF && c != '\n') {
+    line.push_back(static_cast<char>(c));
+    c = next_stdin_byte();
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+int read_char() {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  return next_stdin_byte();
+}
+
+int read_key() {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  if (!stdin_is_terminal()) return next_stdin_byte();
+#ifdef _WIN32
+  return _getch();
+#else
+  termios saved{};
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return next_stdin_byte();
+  termios raw = saved;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  unsigned char byte = 0;
+  const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
+  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  return got == 1 ? byte : EOF;
+#endif
+}
+
+void discard_pending_input() {
+  // The rest of a line that a one-character answer left behind.
+  if (!g_at_line_start) {
+    int c = 0;
+    do {
+      c = next_stdin_byte();
+    } while (c != EOF && c != '\n');
+    g_at_line_start = true;
+  }
+  if (!stdin_is_terminal()) return;
+#ifdef _WIN32
+  FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
+#else
+  tcflush(STDIN_FILENO, TCIFLUSH);
+#endif
+}
+
+void clear_screen() {
+  std::fflush(stdout);
+#ifdef _WIN32
+  std::system("CLS");
+#else
+  if (stdout_is_terminal()) {
+    std::fputs("\x1b[H\x1b[2J\x1b[3J", stdout);
+    std::fflush(stdout);
+  }
+#endif
+}
+
+void pause() {
+  std::fflush(stdout);
+#ifdef _WIN32
+  std::system("PAUSE");
+#else
+  std::fputs("Press any key to continue . . . ", stdout);
+  std::fflush(stdout);
+  read_key();
+  std::fputs("\n", stdout);
+  std::fflush(stdout);
+#endif
+}
+
+std::optional<std::string> ask_line(std::FILE* out, const char* prompt, const char* what) {
+  std::fputs(prompt, out);
+  std::fflush(out);
+  auto line = read_line();
+  if (!line) error_line(std::string("input ended before a ") + what + " was given");
+  return line;
+}
+
+void error_line(const std::string& text) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "\n%s: %s\n", g_program, text.c_str());
+  std::fflush(stderr);
+}
+
+}  // namespace con

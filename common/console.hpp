@@ -1,0 +1,54 @@
+// The console layer: every interaction with the user's terminal goes through here, so the
+// programs behave the same on Windows and POSIX and can be scripted through a pipe.
+//
+// When standard input is not a terminal, a "key" is simply the next byte of standard input.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace con {
+
+// Exit status of a program whose standard input ended while it was asking for a file name.
+inline constexpr int kExitEndOfInput = 2;
+
+// Name used at the head of the programs' own error lines ("txt2msg: ...").
+void set_program_name(const char* name);
+const char* program_name();
+
+// Puts the standard streams into binary mode (no newline translation) where that matters.
+void init();
+
+bool stdin_is_terminal();
+bool stdout_is_terminal();
+
+// Reads one whole line from standard input, without its line end (a CR before the LF is dropped
+// too). Returns nullopt when input has ended before any character of the line.
+std::optional<std::string> read_line();
+
+// Reads one character from standard input (line-buffered on a console). EOF at end of input.
+int read_char();
+
+// Reads one key without echo and without waiting for Enter. From a pipe or file: the next byte.
+// EOF at end of input.
+int read_key();
+
+// Drops pending console input. On a terminal: the rest of the line already typed and everything
+// typed ahead. From a pipe or file: only the rest of the current input line, if one was started.
+void discard_pending_input();
+
+// Clears the console ("CLS" on Windows; an ANSI clear on POSIX, only when stdout is a terminal).
+void clear_screen();
+
+// Waits for a key ("PAUSE" on Windows; elsewhere the same prompt and one key).
+void pause();
+
+// Prints `prompt` on `out`, then reads one line. At end of input, prints one line on stderr
+// saying that no `what` was given, and returns nullopt: the caller ends with kExitEndOfInput.
+std::optional<std::string> ask_line(std::FILE* out, const char* prompt, const char* what);
+
+// Prints one error line "<program>: <text>" on stderr.
+void error_line(const std::string& text);
+
+}  // namespace con

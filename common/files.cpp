@@ -1,0 +1,179 @@
+#include "common/files.hpp"
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace files {
+
+std::string derive_output_name(std::string_view name, std::string_view ending) {
+  std::string out(name);
+  std::size_t i = 0;
+  while (i < out.size() && out[i] == '.') ++i;
+  const std::size_t dot = out.find('.', i);
+  if (i < out.size() && dot != std::string::npos) out.resize(dot);
+  out.append(ending);
+  return out;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  const bool same = fs::equivalent(fs::path(a), fs::path(b), ec);
+  return !ec && same;
+}
+
+bool same_target(const std::string& a, const std::string& b) {
+  if (same_file(a, b)) return true;
+  std::error_code ec1;
+  std::error_code ec2;
+  const fs::path pa = fs::weakly_canonical(fs::absolute(fs::path(a), ec1), ec1);
+  const fs::path pb = fs::weakly_canonical(fs::absolute(fs::path(b), ec2), ec2);
+  if (ec1 || ec2) return a == b;
+#ifdef _WIN32
+  // Windows names are case-insensitive.
+  auto fold = [](std::wstring s) {
+    for (auto& ch : s) ch = static_cast<wchar_t>(towlower(ch));
+    return s;
+  };
+  return fold(pa.wstring()) == fold(pb.wstring());
+#else
+  return pa == pb;
+#endif
+}
+
+std::optional<std::vector<std::uint8_t>> read_file(const std::string& name) {
+  std::error_code ec;
+  if (fs::is_directory(fs::path(name), ec)) return std::nullopt;
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (f == nullptr) return std::nullopt;
+  std::vector<std::uint8_t> data;
+  std::array<std::uint8_t, 1 << 16> chunk{};
+  bool ok = true;
+  for (;;) {
+    const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f);
+    data.insert(data.end(), chunk.data(), chunk.data() + got);
+    if (got < chunk.size()) {
+      ok = std::ferror(f) == 0;
+      break;
+    }
+  }
+  std::fclose(f);
+  if (!ok) return std::nullopt;
+  return data;
+}
+
+bool can_create(const std::string& name) {
+  if (name.empty()) return false;
+  std::error_code ec;
+  const fs::path path = fs::path(name);
+  if (fs::exists(path, ec)) {
+    if (!fs::is_regular_file(path, ec)) return false;
+    std::FILE* f = std::fopen(name.c_str(), "r+b");
+    if (f == nullptr) return false;
+    std::fclose(f);
+    return true;
+  }
+  std::FILE* f = std::fopen(name.c_str(), "wb");
+  if (f == nullptr) return false;
+  std::fclose(f);
+  std::remove(name.c_str());
+  return true;
+}
+
+namespace {
+
+std::string temp_name_for(const std::string& target, int attempt) {
+#ifdef _WIN32
+  const unsigned long pid = GetCurrentProcessId();
+#else
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+  return target + ".~" + std::to_string(pid) + "-" + std::to_string(attempt) + ".tmp";
+}
+
+bool replace_file(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+  return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+}  // namespace
+
+AtomicFile::~AtomicFile() { discard(); }
+
+bool AtomicFile::open(const std::string& target) {
+  discard();
+  if (!can_create(target)) return false;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string temp = temp_name_for(target, attempt);
+    std::error_code ec;
+    if (fs::exists(fs::path(temp), ec)) continue;
+    file_ = std::fopen(temp.c_str(), "wb");
+    if (file_ == nullptr) return false;
+    target_ = target;
+    temp_ = std::move(temp);
+    failed_ = false;
+    return true;
+  }
+  return false;
+}
+
+bool AtomicFile::write(const void* data, std::size_t size) {
+  if (file_ == nullptr) return false;
+  if (size != 0 && std::fwrite(data, 1, size, file_) != size) failed_ = true;
+  return !failed_;
+}
+
+bool AtomicFile::write_zeros(std::uint64_t count) {
+  static const std::vector<std::uint8_t> zeros(std::size_t{1} << 20, 0);
+  while (count > 0 && !failed_) {
+    const std::size_t now = count < zeros.size() ? static_cast<std::size_t>(count) : zeros.size();
+    write(zeros.data(), now);
+    count -= now;
+  }
+  return !failed_;
+}
+
+bool AtomicFile::commit() {
+  if (file_ == nullptr) return false;
+  if (std::fflush(file_) != 0 || std::ferror(file_) != 0) failed_ = true;
+  if (std::fclose(file_) != 0) failed_ = true;
+  file_ = nullptr;
+  if (!failed_ && replace_file(temp_, target_)) {
+    temp_.clear();
+    return true;
+  }
+  std::remove(temp_.c_str());
+  temp_.clear();
+  return false;
+}
+
+void AtomicFile::discard() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (!temp_.empty()) {
+    std::remove(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+bool write_file_atomically(const std::string& target, const std::vector<std::uint8_t>& bytes) {
+  AtomicFile out;
+  if (!out.open(target)) return false;
+  out.write(bytes);
+  return out.commit();
+}
+
+}  // namespace files

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "common/files.hpp"
+#include "support/testsupport.hpp"
+
+using namespace testsupport;
+
+TEST(OutputName, CutsAtFirstDotAfterANonDot) {
+  struct Case {
+    const char* name;
+    const char* ending;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"dump.txt", ".tbl", "dump.tbl"},
+      {"..\\dump.txt", ".tbl", "..\\dump.tbl"},
+      {"old.files\\dump.txt", ".tbl", "old.tbl"},
+      {"msgs.en.slk", ".bin", "msgs.bin"},
+      {"wood.tga", ".bin", "wood.bin"},
+      {"a.b.tga", ".bin", "a.bin"},
+      {"../tex/wood.tga", ".bin", "../tex/wood.bin"},
+      {"dir.v2/img.tga", ".bin", "dir.bin"},
+      {"noext", ".bin", "noext.bin"},
+      {".hidden", ".bin", ".hidden.bin"},
+      {"...", ".bin", "....bin"},
+      {"", ".bin", ".bin"},
+      {"a..b", ".bin", "a.bin"},
+      {"archive.tar.szs", " new.bin", "archive new.bin"},
+      {"game.rom.bin", "-ext.n64", "game-ext.n64"},
+      {"out.idx", ".bin", "out.bin"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(files::derive_output_name(c.name, c.ending), c.expected) << c.name;
+  }
+}
+
+TEST(OutputName, LongNamesAreKeptWhole) {
+  const std::string stem(5000, 'x');
+  EXPECT_EQ(files::derive_output_name(stem + ".txt", ".tbl"), stem + ".tbl");
+}
+
+TEST(Files, SameTargetSeesOtherSpellingsAndMissingFiles) {
+  TempDir dir;
+  write_text(dir / "a.bin", "x");
+  const std::string a = (dir / "a.bin").string();
+  EXPECT_TRUE(files::same_target(a, (dir.path() / "." / "a.bin").string()));
+  EXPECT_TRUE(files::same_target((dir / "new.bin").string(), (dir / "new.bin").string()));
+  EXPECT_FALSE(files::same_target(a, (dir / "b.bin").string()));
+}
+
+TEST(Files, AtomicFileLeavesTargetAloneUntilCommit) {
+  TempDir dir;
+  const auto target = dir / "out.bin";
+  write_text(target, "old");
+  {
+    files::AtomicFile f;
+    ASSERT_TRUE(f.open(target.string()));
+    f.write(bytes_of("new contents"));
+    EXPECT_EQ(string_of(read_bytes(target)), "old");
+  }  // dropped without commit
+  EXPECT_EQ(string_of(read_bytes(target)), "old");
+  {
+    files::AtomicFile f;
+    ASSERT_TRUE(f.open(target.string()));
+    f.write(bytes_of("new"));
+    f.write_zeros(3);
+    ASSERT_TRUE(f.commit());
+  }
+  EXPECT_EQ(read_bytes(target), hex("6E 65 77 00 00 00"));
+  // No temporary files are left behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(Files, CannotCreateInMissingFolderOrOverAFolder) {
+  TempDir dir;
+  EXPECT_FALSE(files::can_create((dir / "missing" / "x.bin").string()));
+  EXPECT_FALSE(files::can_create(dir.path().string()));
+  EXPECT_FALSE(files::can_create(""));
+  EXPECT_TRUE(files::can_create((dir / "fresh.bin").string()));
+  EXPECT_FALSE(std::filesystem::exists(dir / "fresh.bin"));
+  files::AtomicFile f;
+  EXPECT_FALSE(f.open((dir / "missing" / "x.bin").string()));
+}
+
+TEST(Files, ReadFileRefusesFoldersAndMissingFiles) {
+  TempDir dir;
+  EXPECT_FALSE(files::read_file(dir.path().string()).has_value());
+  EXPECT_FALSE(files::read_file((dir / "none").string()).has_value());
+  write_text(dir / "f", std::string("a\0b", 3));
+  EXPECT_EQ(files::read_file((dir / "f").string()).value(), hex("61 00 62"));
+}

@@ -1,0 +1,154 @@
+#include "support/testsupport.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+Bytes bytes_of(const std::string& s) { return Bytes(s.begin(), s.end()); }
+std::string string_of(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+Bytes hex(const std::string& text) {
+  Bytes out;
+  std::istringstream in(text);
+  std::string word;
+  while (in >> word) out.push_back(static_cast<std::uint8_t>(std::stoul(word, nullptr, 16)));
+  return out;
+}
+
+std::string to_hex(const Bytes& b) {
+  std::string out;
+  char buf[4];
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    std::snprintf(buf, sizeof buf, "%02X", b[i]);
+    if (i) out += ' ';
+    out += buf;
+  }
+  return out;
+}
+
+Bytes read_bytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  if (!in) ADD_FAILURE() << "cannot read " << p;
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void write_bytes(const fs::path& p, const Bytes& b) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  if (!out) ADD_FAILURE() << "cannot write " << p;
+}
+
+void write_text(const fs::path& p, const std::string& s) { write_bytes(p, bytes_of(s)); }
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  std::random_device rd;
+  for (;;) {
+    path_ = fs::temp_directory_path() /
+            ("toolkit-test-" + std::to_string(rd()) + "-" + std::to_string(counter++));
+    std::error_code ec;
+    if (fs::create_directory(path_, ec)) break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+fs::path program(const std::string& name) {
+#ifdef _WIN32
+  return fs::path(TOOLKIT_BIN_DIR) / (name + ".exe");
+#else
+  return fs::path(TOOLKIT_BIN_DIR) / name;
+#endif
+}
+
+namespace {
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+}  // namespace
+
+RunResult run(const fs::path& exe, const std::vector<std::string>& args, const std::string& input,
+              const fs::path& cwd, int timeout_seconds) {
+  RunResult result;
+  TempDir io;
+  const fs::path in_path = io / "stdin";
+  const fs::path out_path = io / "stdout";
+  const fs::path err_path = io / "stderr";
+  write_text(in_path, input);
+#ifdef _WIN32
+  (void)timeout_seconds;
+  std::string cmd = "cd /d \"" + cwd.string() + "\" && \"" + exe.string() + "\"";
+  for (const auto& a : args) cmd += " \"" + a + "\"";
+  cmd += " < \"" + in_path.string() + "\" > \"" + out_path.string() + "\" 2> \"" +
+         err_path.string() + "\"";
+  result.exit_code = std::system(("\"" + cmd + "\"").c_str());
+#else
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in_fd = open(in_path.c_str(), O_RDONLY);
+    const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in_fd < 0 || out_fd < 0 || err_fd < 0 || chdir(cwd.c_str()) != 0) _exit(127);
+    dup2(in_fd, 0);
+    dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    std::vector<std::string> storage;
+    storage.push_back(exe.string());
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& s : storage) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  for (;;) {
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      ADD_FAILURE() << exe << " did not end within " << timeout_seconds << " s";
+      result.exit_code = -1;
+      result.out = slurp(out_path);
+      result.err = slurp(err_path);
+      return result;
+    }
+    usleep(2000);
+  }
+  if (WIFEXITED(status)) {
+    result.exit_code = WEXITSTATUS(status);
+  } else {
+    ADD_FAILURE() << exe << " ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    result.exit_code = -1;
+  }
+#endif
+  result.out = slurp(out_path);
+  result.err = slurp(err_path);
+  return result;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,55 @@
+// Helpers for the test suites: temporary folders, file bytes, and running the built programs with
+// piped standard input.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytes_of(const std::string& s);
+std::string string_of(const Bytes& b);
+// "7F 0E 1A 2B" -> bytes.
+Bytes hex(const std::string& text);
+// Bytes -> "7F 0E 1A 2B", for readable failure messages.
+std::string to_hex(const Bytes& b);
+
+Bytes read_bytes(const std::filesystem::path& p);
+void write_bytes(const std::filesystem::path& p, const Bytes& b);
+void write_text(const std::filesystem::path& p, const std::string& s);
+
+// A fresh empty folder, removed with its contents at the end of the scope.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct RunResult {
+  int exit_code = -1;
+  std::string out;  // standard output, byte for byte
+  std::string err;  // standard error, byte for byte
+};
+
+// Path of a built program, e.g. program("txt2msg").
+std::filesystem::path program(const std::string& name);
+
+// Runs `exe` with `args` in folder `cwd`, with `input` as its whole standard input (closed after
+// it), and returns its exit code and output. A program that runs longer than `timeout_seconds` is
+// killed and the test fails.
+RunResult run(const std::filesystem::path& exe, const std::vector<std::string>& args,
+              const std::string& input, const std::filesystem::path& cwd,
+              int timeout_seconds = 60);
+
+}  // namespace testsupport
