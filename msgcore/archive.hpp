@@ -1,0 +1,32 @@
+// The message archive: a body file holding every encoded message back to back, and an index file
+// that locates them, either as message lengths (offset file) or as running end offsets (table
+// file, closed by one zero entry). Every number is an unsigned 32-bit big-endian word.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace msg {
+
+struct Archive {
+  std::vector<std::uint8_t> body;
+  std::vector<std::uint32_t> lengths;  // one per message, in source order
+};
+
+void put_be32(std::vector<std::uint8_t>& out, std::uint32_t value);
+std::uint32_t get_be32(const std::uint8_t* p);
+
+// The offset file: the length word of message k at byte 4k.
+std::vector<std::uint8_t> offset_index(std::span<const std::uint32_t> lengths);
+
+// The table conversion, in place: each length word becomes the running total of the lengths up to
+// and including it, and one zero word is appended. Returns the number of words converted. A last
+// word cut short by the end of the index reads as if padded with zero bytes.
+std::uint32_t table_convert(std::vector<std::uint8_t>& index);
+
+// The index file of `archive` in table form (`table_mode`) or offset form.
+std::vector<std::uint8_t> index_file(const Archive& archive, bool table_mode);
+
+}  // namespace msg

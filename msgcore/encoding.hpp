@@ -1,0 +1,100 @@
+// Encoding one message into the game's bytes. The pieces that the text-dump loop and the SYLK loop
+// share (shorthands and escape pairs, hex runs, tags) live here beside the text-dump loop itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "msgcore/diagnostics.hpp"
+
+namespace msg {
+
+using Source = std::span<const std::uint8_t>;
+using Body = std::vector<std::uint8_t>;
+
+// Marks "no byte": the follower read at the end of the source.
+inline constexpr int kEndOfSource = -1;
+
+// The byte at `pos`, or kEndOfSource past the end.
+inline int byte_at(Source src, std::size_t pos) {
+  return pos < src.size() ? src[pos] : kEndOfSource;
+}
+
+// A shorthand character or escape pair: the code written (or -1 for none) and how many source
+// bytes it takes.
+struct PlainCode {
+  int code;
+  unsigned advance;
+};
+
+// The rule for a plain byte `c` (not '#' or '['), given the byte `follower` after it (or
+// kEndOfSource): the shorthands '~' '+' '{' '}' '*', the pairs of a backslash or '$' with one more
+// character (case-folded), and otherwise the byte itself. Control bytes are the caller's concern.
+inline PlainCode plain_code(std::uint8_t c, int follower) {
+  switch (c) {
+    case '~': return {0x2A, 1};
+    case '+': return {0x5C, 1};
+    case '{': return {0x82, 1};
+    case '}': return {0x83, 1};
+    case '*': return {0x85, 1};
+    case '\\': {
+      const int f = (follower >= 'A' && follower <= 'Z') ? follower + 32 : follower;
+      return {(f == 'r' || f == 'n') ? 0xCD : 0x5C, 2};
+    }
+    case '$': {
+      const int f = (follower >= 'A' && follower <= 'Z') ? follower + 32 : follower;
+      switch (f) {
+        case '-': return {0x90, 2};
+        case '.': return {0x84, 2};
+        case '8':
+        case 'n': return {0x2F, 2};
+        case 'd': return {0x3B, 2};
+        case 'h': return {0x2B, 2};
+        case 'o': return {0x81, 2};
+        case 'q': return {0x22, 2};
+        case 'r': return {0xCD, 2};
+        case 's': return {0xBF, 2};
+        default: return {0x24, 2};
+      }
+    }
+    default: return {c, 1};
+  }
+}
+
+// What a scan that may cross line ends found.
+struct Scan {
+  std::size_t next;  // where encoding goes on
+  bool hit_end;      // the scan ran into the end of the source
+};
+
+// A hex run starting on the '#' at `hash`: pairs of characters from a hex digit on are written
+// as one byte each (a digit followed by anything else gives that digit alone, and the second
+// character is consumed either way); other bytes are skipped; the run ends after the next '#', or
+// at the end of the source.
+Scan hex_run(Source src, std::size_t hash, Body& body);
+
+// A tag starting on the '[' at `open`: the text up to the next ']' (or the end of the source) is
+// compiled by the tag encoder; the body grows by the returned count, an unwritten gap being filled
+// with zero bytes. Returns the position after the ']'. Adds the count to `length`.
+Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag);
+
+// Passing a message terminator: from `from`, the first tab or line feed, and after a line feed
+// every carriage return that directly follows it. `hit_end` when no terminator was found before
+// the end, or when the carriage returns after a line feed ran to the end (the source is done).
+Scan pass_terminator(Source src, std::size_t from);
+
+// One message of a text dump, from `start` to its terminator.
+struct Message {
+  std::uint32_t length;  // bytes added to the body
+  std::size_t next;      // start of the next message (after the terminator)
+  bool last;             // the source ended during the message: no message follows
+};
+
+// Encodes the message at `start`, appending its bytes to `body`. Plain bytes, shorthands and
+// escape pairs are encoded here, three-byte UTF-8 sequences go to the character map, hex runs and
+// tags as above; control bytes are dropped.
+Message encode_text_message(Source src, std::size_t start, Body& body, Diagnostics& diag);
+
+}  // namespace msg

@@ -1,0 +1,110 @@
+#include "msgcore/frontend.hpp"
+
+#include <cstdio>
+
+#include "common/console.hpp"
+#include "common/files.hpp"
+
+namespace msg {
+
+Switches parse_switches(std::span<const std::string> args, std::uint8_t initial, bool accept_q) {
+  Switches sw;
+  sw.settings = initial;
+  for (const std::string& arg : args) {
+    if (!arg.empty() && (arg[0] == '-' || arg[0] == '/')) {
+      const char which = arg.size() > 1 ? arg[1] : '\0';
+      switch (which) {
+        case '?':
+        case 'H':
+        case 'h':
+          sw.help = true;
+          return sw;
+        case 'L':
+        case 'l':
+          sw.settings ^= kLineNumbers;
+          break;
+        case 'O':
+        case 'o':
+          sw.settings ^= kTableMode;
+          break;
+        case 'Q':
+        case 'q':
+          if (accept_q) sw.settings ^= kBomComplaint;
+          break;
+        default:
+          break;
+      }
+    } else {
+      sw.input = arg;
+    }
+  }
+  return sw;
+}
+
+std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
+                                      std::optional<std::string> input_name) {
+  OpenedFiles f;
+  f.input_name = input_name.value_or("");
+  for (bool asked = !input_name.has_value();; asked = true) {
+    if (asked) {
+      auto line = con::ask_line(stdout, fe.input_prompt, fe.input_what);
+      if (!line) return std::nullopt;
+      f.input_name = *line;
+    }
+    if (auto data = files::read_file(f.input_name)) {
+      f.input = std::move(*data);
+      break;
+    }
+  }
+
+  const bool table = (settings & kTableMode) != 0;
+  f.index_name = files::derive_output_name(f.input_name, table ? ".tbl" : ".off");
+  const std::string index_prompt =
+      std::string("\noutput ") + (table ? "table" : "offset") + " file? ";
+  while (files::same_target(f.index_name, f.input_name) || !files::can_create(f.index_name)) {
+    auto line = con::ask_line(stdout, index_prompt.c_str(), "index file name");
+    if (!line) return std::nullopt;
+    f.index_name = *line;
+  }
+
+  f.body_name = files::derive_output_name(f.index_name, ".bin");
+  while (files::same_target(f.body_name, f.input_name) ||
+         files::same_target(f.body_name, f.index_name) || !files::can_create(f.body_name)) {
+    auto line = con::ask_line(stdout, "\noutput binary? ", "body file name");
+    if (!line) return std::nullopt;
+    f.body_name = *line;
+  }
+  return f;
+}
+
+int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& f) {
+  files::AtomicFile index;
+  files::AtomicFile body;
+  if (!index.open(f.index_name)) {
+    con::error_line(f.index_name + ": cannot create the file");
+    return 1;
+  }
+  if (!body.open(f.body_name)) {
+    con::error_line(f.body_name + ": cannot create the file");
+    return 1;
+  }
+  index.write(index_file(archive, table_mode));
+  body.write(archive.body);
+  if (!index.commit()) {
+    con::error_line(f.index_name + ": cannot write the file");
+    return 1;
+  }
+  if (!body.commit()) {
+    con::error_line(f.body_name + ": cannot write the file");
+    return 1;
+  }
+  return 0;
+}
+
+void show_help(std::span<const char* const> lines) {
+  for (const char* line : lines) std::fputs(line, stdout);
+  std::fflush(stdout);
+  con::read_char();
+}
+
+}  // namespace msg

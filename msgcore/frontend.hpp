@@ -1,0 +1,57 @@
+// What the two message compilers' programs share: switches, the file-name dialogue and writing
+// the finished archive.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "msgcore/archive.hpp"
+
+namespace msg {
+
+// Settings bits.
+inline constexpr std::uint8_t kLineNumbers = 0x01;   // skip line numbers / column 1
+inline constexpr std::uint8_t kTableMode = 0x02;     // .tbl instead of .off
+inline constexpr std::uint8_t kBomComplaint = 0x04;  // ask about a missing byte-order mark
+
+struct Switches {
+  std::uint8_t settings = 0;
+  std::optional<std::string> input;  // the last non-switch argument
+  bool help = false;                 // a help switch was met (later arguments are not examined)
+};
+
+// Arguments from the first to the last: '-' or '/' starts a switch whose second character alone
+// counts ('?', 'H', 'h' help; 'L'/'l' line numbers; 'O'/'o' table mode; 'Q'/'q' the BOM complaint
+// when `accept_q`); each switch toggles its bit; anything else is a file name.
+Switches parse_switches(std::span<const std::string> args, std::uint8_t initial, bool accept_q);
+
+struct FrontEnd {
+  const char* input_prompt;  // asked while the input cannot be read
+  const char* input_what;    // "text file name", for the end-of-input line
+};
+
+struct OpenedFiles {
+  std::string input_name;
+  std::vector<std::uint8_t> input;
+  std::string index_name;
+  std::string body_name;
+};
+
+// The file-name dialogue: reads the input (asking for a name while it cannot be read), derives
+// the index name (".tbl" or ".off") and the body name (".bin", from the index name), asking for
+// another name while one cannot be written or names the input (or, for the body, the index).
+// nullopt when standard input ended at a prompt (a line has been printed on stderr).
+std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
+                                      std::optional<std::string> input_name);
+
+// Writes the index and body files, each replacing its old file only once complete. Returns the
+// exit status: 0, or 1 after a line on stderr when a file cannot be written.
+int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& files);
+
+// Prints the help lines on stdout and waits for one character.
+void show_help(std::span<const char* const> lines);
+
+}  // namespace msg

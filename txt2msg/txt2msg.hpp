@@ -1,0 +1,27 @@
+// The text-dump compiler: one message per line (or per tab-separated field), optionally after a
+// line number and a tab, into a message archive.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "msgcore/archive.hpp"
+#include "msgcore/diagnostics.hpp"
+
+namespace txt2msg {
+
+// Where the first message starts: after a UTF-8 byte-order mark (any first byte 0xEF is taken for
+// one and three bytes are passed over), else at 0.
+std::size_t first_message_offset(std::span<const std::uint8_t> dump);
+
+// Compiles the dump from `start`. With `line_numbers`, everything up to and including the first
+// tab or line feed before each message is passed over.
+msg::Archive compile_dump(std::span<const std::uint8_t> dump, std::size_t start, bool line_numbers,
+                          msg::Diagnostics& diag);
+
+// The whole program; returns the exit status.
+int run(const std::vector<std::string>& args);
+
+}  // namespace txt2msg
