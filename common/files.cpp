@@ -1,6 +1,5 @@
 #include "common/files.hpp"
 
-#include <array>
 #include <filesystem>
 #include <system_error>
 
@@ -55,18 +54,25 @@ std::optional<std::vector<std::uint8_t>> read_file(const std::string& name) {
   std::FILE* f = std::fopen(name.c_str(), "rb");
   if (f == nullptr) return std::nullopt;
   std::vector<std::uint8_t> data;
-  std::array<std::uint8_t, 1 << 16> chunk{};
-  bool ok = true;
-  for (;;) {
-    const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f);
-    data.insert(data.end(), chunk.data(), chunk.data() + got);
-    if (got < chunk.size()) {
-      ok = std::ferror(f) == 0;
-      break;
-    }
+  // Read in one go when the size is known; keep reading in case the file grew or is a stream.
+  const auto size = fs::file_size(fs::path(name), ec);
+  std::size_t have = 0;
+  if (!ec && size > 0) {
+    data.resize(static_cast<std::size_t>(size));
+    have = std::fread(data.data(), 1, data.size(), f);
   }
+  bool ok = std::ferror(f) == 0;
+  // Whatever follows (a file that grew, or one whose size was not known) in further blocks.
+  int c = 0;
+  while (ok && have == data.size() && (c = std::fgetc(f)) != EOF) {
+    data.resize(have + 1 + (std::size_t{1} << 16));
+    data[have++] = static_cast<std::uint8_t>(c);
+    have += std::fread(data.data() + have, 1, data.size() - have, f);
+  }
+  if (std::ferror(f) != 0) ok = false;
   std::fclose(f);
   if (!ok) return std::nullopt;
+  data.resize(have);
   return data;
 }
 

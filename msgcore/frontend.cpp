@@ -11,7 +11,10 @@ Switches parse_switches(std::span<const std::string> args, std::uint8_t initial,
   Switches sw;
   sw.settings = initial;
   for (const std::string& arg : args) {
-    if (!arg.empty() && (arg[0] == '-' || arg[0] == '/')) {
+    // An absolute POSIX path ("/home/me/dump.txt") is a file name, not a switch: a switch never
+    // holds a second '/'.
+    const bool is_path = arg.size() > 1 && arg[0] == '/' && arg.find('/', 1) != std::string::npos;
+    if (!arg.empty() && (arg[0] == '-' || arg[0] == '/') && !is_path) {
       const char which = arg.size() > 1 ? arg[1] : '\0';
       switch (which) {
         case '?':

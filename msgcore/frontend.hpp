@@ -25,7 +25,8 @@ struct Switches {
 
 // Arguments from the first to the last: '-' or '/' starts a switch whose second character alone
 // counts ('?', 'H', 'h' help; 'L'/'l' line numbers; 'O'/'o' table mode; 'Q'/'q' the BOM complaint
-// when `accept_q`); each switch toggles its bit; anything else is a file name.
+// when `accept_q`); each switch toggles its bit; anything else is a file name. An argument that
+// starts with '/' and holds a second '/' is an absolute path, not a switch.
 Switches parse_switches(std::span<const std::string> args, std::uint8_t initial, bool accept_q);
 
 struct FrontEnd {

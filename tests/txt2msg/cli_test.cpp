@@ -67,6 +67,15 @@ TEST(Txt2msgCli, SwitchesToggle) {
   }
 }
 
+TEST(Txt2msgCli, AbsolutePathIsAFileNameNotASwitch) {
+  TempDir dir;
+  write_text(dir / "d.txt", kBom + "1\tA\n");
+  const RunResult r = txt2msg(dir, {(dir / "d.txt").string()});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(string_of(read_bytes(dir / "d.bin")), "A");
+}
+
 TEST(Txt2msgCli, HelpEndsBeforeAnyFileIsOpened) {
   for (const char* sw : {"/h", "-H", "/?"}) {
     TempDir dir;
