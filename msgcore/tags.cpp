@@ -1,5 +1,6 @@
 #include "msgcore/tags.hpp"
 
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -67,7 +68,9 @@ std::int32_t parse_number(std::string_view word, int base) {
 }
 
 // A small decimal number keeps its low 8 bits, a message ID its low 16 bits.
-std::uint8_t low8(std::int32_t v) { return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v)); }
+std::uint8_t low8(std::int32_t v) {
+  return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v));
+}
 
 void put_id(std::uint8_t* at, std::string_view word) {
   const auto id = static_cast<std::uint16_t>(static_cast<std::uint32_t>(parse_number(word, 16)));
@@ -83,6 +86,14 @@ constexpr std::uint8_t kTimePhrase[] = {0x7F, 0x21, 0x3A, 0x7F, 0x22, 0x20, 0x7F
 std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* seq,
                              Diagnostics& diag) {
   std::string_view word;
+  // The next word as an ID at `at`; a missing one is reported with the tag's status (ID 0000).
+  const auto required_id = [&](std::uint8_t* at) {
+    if (words.next(word)) {
+      put_id(at, word);
+    } else {
+      diag.report(entry.status, 0);
+    }
+  };
   seq[0] = 0x7F;
   seq[1] = entry.code;
   switch (entry.kind) {
@@ -102,11 +113,7 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
       return 3;
 
     case TagKind::jump:
-      if (words.next(word)) {
-        put_id(seq + 2, word);
-      } else {
-        diag.report(entry.status, 0);
-      }
+      required_id(seq + 2);
       return 4;
 
     case TagKind::select: {
@@ -169,12 +176,9 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
     }
 
     case TagKind::range:
+      // A missing first ID alone is not reported: the second is then missing too.
       if (words.next(word)) put_id(seq + 2, word);
-      if (words.next(word)) {
-        put_id(seq + 4, word);
-      } else {
-        diag.report(entry.status, 0);
-      }
+      required_id(seq + 4);
       return 6;
 
     case TagKind::string: {
@@ -226,7 +230,8 @@ std::uint32_t encode_tag(std::span<const std::uint8_t> text, std::vector<std::ui
   std::size_t size = text.size() < kTagTextLimit ? text.size() : kTagTextLimit;
   const char* chars = reinterpret_cast<const char*>(text.data());
   if (size != 0) {
-    if (const void* nul = std::memchr(chars, 0, size)) size = static_cast<const char*>(nul) - chars;
+    if (const void* nul = std::memchr(chars, 0, size))
+      size = static_cast<std::size_t>(static_cast<const char*>(nul) - chars);
   }
 
   Words words(chars, size);

@@ -23,6 +23,10 @@ struct Result {
 Result encode(const std::string& text) {
   std::FILE* err = std::tmpfile();
   Result r;
+  if (err == nullptr) {
+    ADD_FAILURE() << "no temporary file for the error stream";
+    return r;
+  }
   {
     msg::Diagnostics diag(msg::DiagBuild::text_dump, err, nullptr);
     const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
@@ -52,6 +56,17 @@ void expect_tag(const std::string& text, const std::string& expected_hex,
   EXPECT_EQ(r.count, r.bytes.size());
   EXPECT_EQ(r.reports, statuses.size());
   EXPECT_EQ(r.err, messages_of(statuses));
+}
+
+struct Case {
+  const char* text;
+  const char* bytes;
+  std::vector<int> statuses;
+};
+
+template <std::size_t N>
+void expect_tags(const Case (&cases)[N]) {
+  for (const auto& c : cases) expect_tag(c.text, c.bytes, c.statuses);
 }
 
 void expect_unknown(const std::string& text) {
@@ -130,7 +145,8 @@ TEST(Tags, NamedCharactersAndArgumentlessSequences) {
       {"`am/pm", "7F 76"},
       {"TIME", "7F 21 3A 7F 22 20 7F 76 20 6F 6E 20 7F 1E CD 7F 20 2C 20 7F 1D"},
       // Words after a name that takes no argument are ignored.
-      {"close now", "7F 00"}, {"h 12", "2B"}, {"TIME 5", "7F 21 3A 7F 22 20 7F 76 20 6F 6E 20 7F 1E CD 7F 20 2C 20 7F 1D"},
+      {"close now", "7F 00"}, {"h 12", "2B"},
+      {"TIME 5", "7F 21 3A 7F 22 20 7F 76 20 6F 6E 20 7F 1E CD 7F 20 2C 20 7F 1D"},
   };
   for (const auto& [text, bytes] : cases) expect_tag(text, bytes);
 }
@@ -145,11 +161,6 @@ TEST(Tags, UnknownTagsCountTwoAndWriteNothing) {
 }
 
 TEST(Tags, MessageFlowArguments) {
-  struct Case {
-    const char* text;
-    const char* bytes;
-    std::vector<int> statuses;
-  };
   const Case cases[] = {
       {"pause 30", "7F 03 1E", {}},
       {"pause 300", "7F 03 2C", {}},
@@ -211,15 +222,10 @@ TEST(Tags, MessageFlowArguments) {
       {"range 5", "7F 63 00 05 00 00", {99}},
       {"range", "7F 63 00 00 00 00", {99}},
   };
-  for (const auto& c : cases) expect_tag(c.text, c.bytes, c.statuses);
+  expect_tags(cases);
 }
 
 TEST(Tags, StringNumbers) {
-  struct Case {
-    const char* text;
-    const char* bytes;
-    std::vector<int> statuses;
-  };
   const Case cases[] = {
       {"string 1", "7F 24", {}},  {"string 5", "7F 28", {}},   {"string 10", "7F 2D", {}},
       {"string 11", "7F 36", {}}, {"string 15", "7F 3A", {}},  {"string 20", "7F 3F", {}},
@@ -228,15 +234,10 @@ TEST(Tags, StringNumbers) {
       {"string -3", "7F 35", {36}},  {"string 281", "7F 35", {36}},  // no low-8 wrap to 25
       {"string 4294967297", "7F 35", {36}},  {"string", "7F 23", {36}},
   };
-  for (const auto& c : cases) expect_tag(c.text, c.bytes, c.statuses);
+  expect_tags(cases);
 }
 
 TEST(Tags, PresentationArguments) {
-  struct Case {
-    const char* text;
-    const char* bytes;
-    std::vector<int> statuses;
-  };
   const Case cases[] = {
       {"color 255 128 0", "7F 05 FF 80 00", {}},
       {"color #2 255 0 0", "7F 50 FF 00 00 02", {}},
@@ -256,7 +257,7 @@ TEST(Tags, PresentationArguments) {
       {"sound", "7F 59 00", {89}},
       {"size", "7F 5A 00", {90}},
   };
-  for (const auto& c : cases) expect_tag(c.text, c.bytes, c.statuses);
+  expect_tags(cases);
 }
 
 TEST(Tags, WordsAndWhiteSpace) {
@@ -275,7 +276,8 @@ TEST(Tags, TextIsCutAtFiftyBytesAndAtNul) {
   expect_tag("jump" + pad45 + "1A2B", "7F 0E 00 01");
   // The ID starts at byte 51: it is not seen at all.
   expect_tag("jump " + pad45 + "1A2B", "7F 0E 00 00", {14});
-  expect_tag("menu 1 2 3 4 5 " + std::string(35, ' ') + "6", "7F 79 00 01 00 02 00 03 00 04 00 05");
+  expect_tag("menu 1 2 3 4 5 " + std::string(35, ' ') + "6",
+             "7F 79 00 01 00 02 00 03 00 04 00 05");
   expect_tag(std::string("jump 12\0" "34", 10), "7F 0E 00 12");
   expect_tag(std::string("h\0-ka", 5), "2B");
   // A long unknown name is still unknown and counts 2.
@@ -284,6 +286,7 @@ TEST(Tags, TextIsCutAtFiftyBytesAndAtNul) {
 
 TEST(Tags, AppendsToWhatIsAlreadyThere) {
   std::FILE* err = std::tmpfile();
+  ASSERT_NE(err, nullptr);
   msg::Diagnostics diag(msg::DiagBuild::text_dump, err, nullptr);
   std::vector<std::uint8_t> out = {0x48};
   const std::string a = "h-ka", b = "nope", c = "jump 2";
