@@ -1,0 +1,34 @@
+// The tag vocabulary: every tag name the message compilers know, with what it compiles to.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace msg {
+
+// How a tag is compiled, and so which arguments it reads.
+enum class TagKind : std::uint8_t {
+  character,     // one character code (`code`)
+  control,       // 7F `code`, no arguments
+  time,          // the fixed 21-byte date-and-time phrase
+  pause,         // 7F 03 t
+  jump,          // 7F 0E ID
+  select,        // 7F op ID, op from the select number 1-6
+  choice,        // 7F op ID ID [ID ...]: rand, menu, interject; `code` is the two-ID opcode
+  range,         // 7F 63 ID ID
+  string,        // 7F op, op from the string number 1-25
+  small_number,  // 7F `code` n: size1, sound, size
+  color,         // 7F 05 r g b, or 7F 50 r g b i
+};
+
+struct TagEntry {
+  std::string_view name;
+  TagKind kind;
+  std::uint8_t code;    // character code or opcode
+  std::uint8_t status;  // diagnostics status for a missing or bad argument (0: none)
+};
+
+// The entry whose name equals `name` byte for byte, or nullptr.
+const TagEntry* find_tag(std::string_view name);
+
+}  // namespace msg
