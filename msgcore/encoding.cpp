@@ -1,5 +1,6 @@
 #include "msgcore/encoding.hpp"
 
+#include <array>
 #include <cstring>
 
 #include "msgcore/charmap.hpp"
@@ -7,6 +8,16 @@
 
 namespace msg {
 namespace {
+
+// Bytes that a text-dump message copies unchanged: 0x20 to 0xE0 except the hex-run and tag
+// openers, the escape leads and the shorthands.
+constexpr std::array<bool, 256> make_copied() {
+  std::array<bool, 256> t{};
+  for (int c = 0x20; c <= 0xE0; ++c) t[c] = true;
+  for (const char c : {'#', '[', '$', '\\', '~', '+', '{', '}', '*'}) t[static_cast<unsigned char>(c)] = false;
+  return t;
+}
+constexpr std::array<bool, 256> kCopied = make_copied();
 
 int hex_value(int c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -75,7 +86,13 @@ Message encode_text_message(Source src, std::size_t start, Body& body, Diagnosti
   std::size_t p = start;
   while (p < e) {
     const std::uint8_t c = data[p];
-    if (c == '#') {
+    if (kCopied[c]) {
+      // A run of bytes that pass through unchanged, copied in one go.
+      std::size_t q = p + 1;
+      while (q < e && kCopied[data[q]]) ++q;
+      body.insert(body.end(), data + p, data + q);
+      p = q;
+    } else if (c == '#') {
       const Scan s = hex_run(src, p, body);
       p = s.next;
       last = last || s.hit_end;

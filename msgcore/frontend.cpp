@@ -80,28 +80,45 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
   return f;
 }
 
-int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& f) {
-  files::AtomicFile index;
-  files::AtomicFile body;
-  if (!index.open(f.index_name)) {
-    con::error_line(f.index_name + ": cannot create the file");
+bool ArchiveOutput::open(const OpenedFiles& names) {
+  if (!index_.open(names.index_name)) {
+    con::error_line(names.index_name + ": cannot create the file");
+    return false;
+  }
+  if (!body_.open(names.body_name)) {
+    con::error_line(names.body_name + ": cannot create the file");
+    index_.discard();
+    return false;
+  }
+  return true;
+}
+
+void ArchiveOutput::write_body(std::span<const std::uint8_t> bytes) {
+  body_.write(bytes.data(), bytes.size());
+}
+
+int ArchiveOutput::finish(std::span<const std::uint32_t> lengths, bool table_mode) {
+  std::vector<std::uint8_t> index = offset_index(lengths);
+  if (table_mode) table_convert(index);
+  index_.write(index);
+  const std::string index_name = index_.target();
+  const std::string body_name = body_.target();
+  if (!index_.commit()) {
+    con::error_line(index_name + ": cannot write the file");
     return 1;
   }
-  if (!body.open(f.body_name)) {
-    con::error_line(f.body_name + ": cannot create the file");
-    return 1;
-  }
-  index.write(index_file(archive, table_mode));
-  body.write(archive.body);
-  if (!index.commit()) {
-    con::error_line(f.index_name + ": cannot write the file");
-    return 1;
-  }
-  if (!body.commit()) {
-    con::error_line(f.body_name + ": cannot write the file");
+  if (!body_.commit()) {
+    con::error_line(body_name + ": cannot write the file");
     return 1;
   }
   return 0;
+}
+
+int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& names) {
+  ArchiveOutput out;
+  if (!out.open(names)) return 1;
+  out.write_body(archive.body);
+  return out.finish(archive.lengths, table_mode);
 }
 
 void show_help(std::span<const char* const> lines) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/files.hpp"
 #include "msgcore/archive.hpp"
 
 namespace msg {
@@ -48,9 +49,24 @@ struct OpenedFiles {
 std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
                                       std::optional<std::string> input_name);
 
-// Writes the index and body files, each replacing its old file only once complete. Returns the
-// exit status: 0, or 1 after a line on stderr when a file cannot be written.
-int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& files);
+// The two output files of a run. Each replaces its old file only once the run has completed.
+class ArchiveOutput {
+ public:
+  // Starts both files; false after a line on stderr.
+  bool open(const OpenedFiles& names);
+  // Appends to the body file.
+  void write_body(std::span<const std::uint8_t> bytes);
+  // Writes the index file (`table_mode`: the table form) and puts both files in place. Returns
+  // the exit status: 0, or 1 after a line on stderr when a file cannot be written.
+  int finish(std::span<const std::uint32_t> lengths, bool table_mode);
+
+ private:
+  files::AtomicFile index_;
+  files::AtomicFile body_;
+};
+
+// Writes a whole archive through an ArchiveOutput; returns the exit status.
+int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& names);
 
 // Prints the help lines on stdout and waits for one character.
 void show_help(std::span<const char* const> lines);

@@ -17,16 +17,25 @@ std::size_t first_message_offset(std::span<const std::uint8_t> dump) {
 }
 
 msg::Archive compile_dump(std::span<const std::uint8_t> dump, std::size_t start, bool line_numbers,
-                          msg::Diagnostics& diag) {
+                          msg::Diagnostics& diag, const BodySink& sink) {
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
   msg::Archive archive;
-  archive.body.reserve(dump.size());
+  archive.body.reserve(sink ? kPiece + 4096 : dump.size());
   std::size_t pos = start;
   for (;;) {
     if (line_numbers) pos = msg::pass_terminator(dump, pos).next;
     const msg::Message m = msg::encode_text_message(dump, pos, archive.body, diag);
     archive.lengths.push_back(m.length);
+    if (sink && archive.body.size() >= kPiece) {
+      sink(archive.body);
+      archive.body.clear();
+    }
     if (m.last) break;
     pos = m.next;
+  }
+  if (sink) {
+    sink(archive.body);
+    archive.body.clear();
   }
   return archive;
 }
@@ -69,10 +78,13 @@ int run(const std::vector<std::string>& args) {
     if (answer == EOF || std::toupper(answer) != 'Y') return 1;
   }
 
+  msg::ArchiveOutput out;
+  if (!out.open(*opened)) return 1;
   msg::Diagnostics diag(msg::DiagBuild::text_dump, stderr, [] { return con::read_char(); });
   const msg::Archive archive =
-      compile_dump(opened->input, start, (sw.settings & msg::kLineNumbers) != 0, diag);
-  return msg::write_archive(archive, (sw.settings & msg::kTableMode) != 0, *opened);
+      compile_dump(opened->input, start, (sw.settings & msg::kLineNumbers) != 0, diag,
+                   [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); });
+  return out.finish(archive.lengths, (sw.settings & msg::kTableMode) != 0);
 }
 
 }  // namespace txt2msg

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,10 +17,15 @@ namespace txt2msg {
 // one and three bytes are passed over), else at 0.
 std::size_t first_message_offset(std::span<const std::uint8_t> dump);
 
+// Receives the body in pieces, so that a large dump's body need not be held whole.
+using BodySink = std::function<void(std::span<const std::uint8_t>)>;
+
 // Compiles the dump from `start`. With `line_numbers`, everything up to and including the first
-// tab or line feed before each message is passed over.
+// tab or line feed before each message is passed over. Without a `sink`, the whole body is
+// returned in the archive; with one, the body goes to it (in pieces of about a megabyte) and the
+// archive holds the lengths only.
 msg::Archive compile_dump(std::span<const std::uint8_t> dump, std::size_t start, bool line_numbers,
-                          msg::Diagnostics& diag);
+                          msg::Diagnostics& diag, const BodySink& sink = {});
 
 // The whole program; returns the exit status.
 int run(const std::vector<std::string>& args);
