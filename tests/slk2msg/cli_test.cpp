@@ -1,0 +1,104 @@
+// End-to-end runs of the built slk2msg with piped standard input.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/testsupport.hpp"
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kHelp =
+    "\nConverts SYLK table to Hollowfen bin+offset file"
+    "\n\t/o or -o\tcreate offset file, not table"
+    "\n\t/L or -L\tignore line numbers (first column)"
+    "\n\t/H, /?, -H, or -?\tdisplay this help message"
+    "\npress enter to quit";
+
+const std::string kWorked =
+    "ID;P\nC;Y1;X1;K1\nC;X2;K\"Hi!\"\nC;Y2;X1;K2\nC;X2;K\"A$dB\"\nE\n";
+
+RunResult slk2msg(const TempDir& dir, const std::vector<std::string>& args,
+                  const std::string& input = "") {
+  return run(program("slk2msg"), args, input, dir.path());
+}
+
+}  // namespace
+
+TEST(Slk2msgCli, CompilesTheWorkedTable) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* index_name;
+    const char* index;
+  };
+  const Case cases[] = {
+      {{"msgs.en.slk"}, "msgs.tbl", "00 00 00 03 00 00 00 06 00 00 00 00"},
+      {{"/o", "/o", "msgs.en.slk"}, "msgs.tbl", "00 00 00 03 00 00 00 06 00 00 00 00"},
+      {{"-o", "msgs.en.slk", "/x"}, "msgs.off", "00 00 00 03 00 00 00 03"},
+      {{"/L", "-q", "msgs.en.slk"}, "msgs.tbl", "00 00 00 03 00 00 00 06 00 00 00 00"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_text(dir / "msgs.en.slk", kWorked);
+    const RunResult r = slk2msg(dir, c.args);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(to_hex(read_bytes(dir / c.index_name)), to_hex(hex(c.index)));
+    EXPECT_EQ(read_bytes(dir / "msgs.bin"), hex("48 69 21 41 3B 42"));
+  }
+}
+
+TEST(Slk2msgCli, HelpPromptsAndEndOfInput) {
+  TempDir dir;
+  write_text(dir / "t.slk", kWorked);
+  RunResult r = slk2msg(dir, {"t.slk", "-h"}, "\n");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, kHelp);
+  EXPECT_FALSE(fs::exists(dir / "t.bin"));
+
+  r = slk2msg(dir, {}, "nope.slk\nt.slk\n");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, "\nSYLK file (latin scripts only)? \nSYLK file (latin scripts only)? ");
+  EXPECT_EQ(read_bytes(dir / "t.bin"), hex("48 69 21 41 3B 42"));
+
+  r = slk2msg(dir, {"nope.slk"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err, "\nslk2msg: input ended before a SYLK file name was given\n");
+}
+
+TEST(Slk2msgCli, TypedIndexNameAndProtectedInput) {
+  TempDir dir;
+  write_text(dir / "t.tbl", kWorked);
+  const RunResult r = slk2msg(dir, {"t.tbl"}, "out.idx\n");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, "\noutput table file? ");
+  EXPECT_EQ(string_of(read_bytes(dir / "t.tbl")), kWorked);
+  EXPECT_EQ(read_bytes(dir / "out.idx"), hex("00 00 00 03 00 00 00 06 00 00 00 00"));
+  EXPECT_EQ(read_bytes(dir / "out.bin"), hex("48 69 21 41 3B 42"));
+}
+
+TEST(Slk2msgCli, ReportsWaitForEnterAndAnEarlyEndIsSaidOnce) {
+  TempDir dir;
+  write_text(dir / "t.slk", "C;X2;K\"[pause][size]x\"\nC;X2;K\"unterminated");
+  const RunResult r = slk2msg(dir, {"t.slk"}, "");  // the waits end at once at end of input
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err,
+            "\nimproper!\t[pause t]"
+            "\nslk2msg: t.slk: the table ends early (no line end after its last record); "
+            "read as if it ended there\n");
+  EXPECT_EQ(read_bytes(dir / "t.bin"),
+            hex("7F 03 00 7F 5A 00 78 75 6E 74 65 72 6D 69 6E 61 74 65 64"));
+  EXPECT_EQ(read_bytes(dir / "t.tbl"), hex("00 00 00 07 00 00 00 13 00 00 00 00"));
+}
+
+TEST(Slk2msgCli, EmptyTableGivesAnEmptyArchive) {
+  TempDir dir;
+  write_text(dir / "t.slk", "ID;P\nC;Y1;X1;K1\nE\n");
+  const RunResult r = slk2msg(dir, {"t.slk"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(read_bytes(dir / "t.bin"), hex(""));
+  EXPECT_EQ(read_bytes(dir / "t.tbl"), hex("00 00 00 00"));
+}
