@@ -102,3 +102,56 @@ TEST(Slk2msgCli, EmptyTableGivesAnEmptyArchive) {
   EXPECT_EQ(read_bytes(dir / "t.bin"), hex(""));
   EXPECT_EQ(read_bytes(dir / "t.tbl"), hex("00 00 00 00"));
 }
+
+TEST(Slk2msgCli, TablesWrittenByASpreadsheetProgram) {
+  auto text = [](const std::string& s) { return bytes_of(s); };
+  auto cat = [](std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  };
+  struct Case {
+    const char* file;
+    std::vector<std::string> switches;
+    std::vector<Bytes> messages;
+  };
+  const Case cases[] = {
+      {"msgs.slk",
+       {},
+       {cat({text("Good morning"), hex("7F 1A"), text("!")}),
+        cat({text("Careful"), hex("3B"), text(" the bridge creaks"), hex("CD"),
+             text("Hold on, please")}),
+        cat({hex("7F 05 FF 80 00"), text("Red"), hex("7F 05 FF FF FF"), text(" and "), hex("22"),
+             text("quoted"), hex("22"), text(" words")}),
+        text("Semicolons;; in the text stay doubled"),
+        cat({hex("7F 1A"), text(" raw "), hex("05 BD"), text(" "),
+             hex("7F 17 00 10 00 11 00 12")})}},
+      {"notes.slk",
+       {},
+       {text("Text"), cat({hex("7F 0E 1A 2B"), text("Go on.")}), text("Numbers 1,2,3"),
+        cat({text("A heart "), hex("2B"), text(" and a note "), hex("2F")})}},
+      {"single.slk",
+       {"/L"},
+       {text("First message"), cat({text("Second "), hex("7F 03 1E"), text("message")})}},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const fs::path fixture = fs::path(TOOLKIT_SOURCE_DIR) / "tests/slk2msg/fixtures" / c.file;
+    fs::copy_file(fixture, dir / c.file);
+    std::vector<std::string> args = c.switches;
+    args.push_back(c.file);
+    args.push_back("-o");
+    const RunResult r = slk2msg(dir, args);
+    EXPECT_EQ(r.exit_code, 0) << c.file;
+    EXPECT_EQ(r.err, "") << c.file;
+    Bytes body;
+    Bytes offsets;
+    for (const auto& m : c.messages) {
+      body.insert(body.end(), m.begin(), m.end());
+      for (int shift : {24, 16, 8, 0}) offsets.push_back(static_cast<std::uint8_t>(m.size() >> shift));
+    }
+    const std::string stem = fs::path(c.file).stem().string();
+    EXPECT_EQ(to_hex(read_bytes(dir / (stem + ".bin"))), to_hex(body)) << c.file;
+    EXPECT_EQ(to_hex(read_bytes(dir / (stem + ".off"))), to_hex(offsets)) << c.file;
+  }
+}
