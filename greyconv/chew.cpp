@@ -45,7 +45,8 @@ Bytes chewIA(ByteSpan file, std::int64_t size) {
   // One pixel (I, A) -> I in bits 7-4, A in bits 3-0; a pixel with alpha below 0x10 is 0.
   return walk<2, 2>(file, position(file), size, [](const std::uint8_t* p) -> std::uint8_t {
     const unsigned alpha = p[1] >> 4;
-    return static_cast<std::uint8_t>(alpha == 0 ? 0u : (p[0] & 0xF0u) | alpha);
+    const unsigned keep = 0u - static_cast<unsigned>(alpha != 0);  // all ones unless transparent
+    return static_cast<std::uint8_t>(((p[0] & 0xF0u) | alpha) & keep);
   });
 }
 
@@ -53,8 +54,8 @@ Bytes chewIA4bit(ByteSpan file, std::int64_t size) {
   // Two pixels (I1, A1, I2, A2) -> two texels of three intensity bits and an alpha bit; a texel
   // whose alpha is 0x40 or less is 0.
   return walk<4, 4>(file, position(file), size, [](const std::uint8_t* p) -> std::uint8_t {
-    const unsigned high = p[1] > 0x40 ? (p[0] & 0xE0u) | 0x10u : 0u;
-    const unsigned low = p[3] > 0x40 ? ((p[2] >> 5) << 1) | 1u : 0u;
+    const unsigned high = ((p[0] & 0xE0u) | 0x10u) & (0u - static_cast<unsigned>(p[1] > 0x40));
+    const unsigned low = (((p[2] >> 5) << 1) | 1u) & (0u - static_cast<unsigned>(p[3] > 0x40));
     return static_cast<std::uint8_t>(high | low);
   });
 }
