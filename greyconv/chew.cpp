@@ -18,7 +18,8 @@ Bytes walk(ByteSpan file, std::int64_t start, std::int64_t size, Make make) {
   Bytes out(steps);
 
   std::size_t whole = 0;  // steps whose bytes are all inside the file
-  if (file.size() >= first + Reach) whole = std::min(steps, (file.size() - first - Reach) / Step + 1);
+  if (file.size() >= first + Reach)
+    whole = std::min(steps, (file.size() - first - Reach) / Step + 1);
 
   const std::uint8_t* in = file.data() + first;
   std::uint8_t* o = out.data();
@@ -63,9 +64,10 @@ Bytes chewIA4bit(ByteSpan file, std::int64_t size) {
 Bytes chewI(ByteSpan file, std::int64_t size, int channel) {
   // The chosen byte of two consecutive 16-bit pixels, each cut to its top four bits. The walk
   // starts `channel` bytes in, and its end moves with it.
-  return walk<4, 3>(file, position(file) + channel, size, [](const std::uint8_t* p) -> std::uint8_t {
-    return static_cast<std::uint8_t>((p[0] & 0xF0u) | (p[2] >> 4));
-  });
+  return walk<4, 3>(file, position(file) + channel, size,
+                    [](const std::uint8_t* p) -> std::uint8_t {
+                      return static_cast<std::uint8_t>((p[0] & 0xF0u) | (p[2] >> 4));
+                    });
 }
 
 Bytes diminish(ByteSpan file, std::int64_t size) {
@@ -77,12 +79,18 @@ Bytes diminish(ByteSpan file, std::int64_t size) {
 
 Bytes convert(ByteSpan file, std::int64_t size, int key) {
   switch (key) {
-    case '1': return chewIA(file, size);
-    case '2': return chewIA4bit(file, size);
-    case '3': return chewI(file, size, 1);
-    case '4': return chewI(file, size, 0);
-    case '5': return diminish(file, size);
-    default: return {};
+    case '1':
+      return chewIA(file, size);
+    case '2':
+      return chewIA4bit(file, size);
+    case '3':
+      return chewI(file, size, 1);
+    case '4':
+      return chewI(file, size, 0);
+    case '5':
+      return diminish(file, size);
+    default:
+      return {};
   }
 }
 

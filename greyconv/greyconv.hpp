@@ -48,10 +48,12 @@ std::int64_t position(ByteSpan file);
 
 // The conversions. `size` is the data size from checkTGA; each walks the data from position()
 // in steps of 2 or 4 bytes and makes one output byte per step (size / step, rounded up).
-Bytes chewIA(ByteSpan file, std::int64_t size);      // 1: IA 8-bit
-Bytes chewIA4bit(ByteSpan file, std::int64_t size);  // 2: IA 4-bit
-Bytes chewI(ByteSpan file, std::int64_t size, int channel);  // 3/4: I 4-bit; channel 1 alpha, 0 intensity
-Bytes diminish(ByteSpan file, std::int64_t size);    // 5: I 4-bit from 8-bit greyscale
+// Key 1: IA 8-bit. Key 2: IA 4-bit. Keys 3 and 4: I 4-bit from channel 1 (alpha) or 0 (intensity)
+// of 16-bit pixels. Key 5: I 4-bit from 8-bit pixels.
+Bytes chewIA(ByteSpan file, std::int64_t size);
+Bytes chewIA4bit(ByteSpan file, std::int64_t size);
+Bytes chewI(ByteSpan file, std::int64_t size, int channel);
+Bytes diminish(ByteSpan file, std::int64_t size);
 
 // Runs the conversion of a menu key ('1' to '5'). Empty for any other key.
 Bytes convert(ByteSpan file, std::int64_t size, int key);

@@ -25,14 +25,10 @@ TEST(Chew, WorkedPixels) {
   };
   const Case cases[] = {
       {'1', "AB CD 12 08", "AC 00"},  // alpha 0x08 has a zero nibble: the texel is 0
-      {'2', "AB CD 12 08", "B0"},
-      {'2', "20 41 E0 40", "30"},     // 0x41 sets the alpha bit, 0x40 does not
-      {'4', "AB CD 12 08", "A1"},
-      {'3', "AB CD 12 08", "C0"},
-      {'5', "07 08", "01"},
-      {'5', "F7 FF", "FF"},
-      {'5', "E7 E8", "EF"},
-      {'1', "FF 0F 00 10", "00 01"},
+      {'2', "AB CD 12 08", "B0"},    {'2', "20 41 E0 40", "30"},  // 0x41 sets the alpha bit, 0x40
+                                                                  // does not
+      {'4', "AB CD 12 08", "A1"},    {'3', "AB CD 12 08", "C0"}, {'5', "07 08", "01"},
+      {'5', "F7 FF", "FF"},          {'5', "E7 E8", "EF"},       {'1', "FF 0F 00 10", "00 01"},
   };
   for (const auto& c : cases) {
     for (bool footer : {true, false}) {
@@ -71,7 +67,9 @@ TEST(Chew, LastStepReadsTheFooterOrFFPastTheEnd) {
 
 // The routines as a straightforward step-by-step walk over the file, one byte read at a time.
 Bytes reference(const Bytes& file, std::int64_t size, int key) {
-  auto at = [&](std::uint64_t offset) -> unsigned { return offset < file.size() ? file[offset] : 0xFF; };
+  auto at = [&](std::uint64_t offset) -> unsigned {
+    return offset < file.size() ? file[offset] : 0xFF;
+  };
   const int channel = key == '3' ? 1 : 0;
   const std::uint64_t start = 18u + at(0) + channel;
   const std::uint64_t end = start + static_cast<std::uint64_t>(size);
@@ -84,9 +82,15 @@ Bytes reference(const Bytes& file, std::int64_t size, int key) {
       if ((at(o + 1) >> 4) == 0) v = 0;
     } else if (key == '2') {
       v = at(o) & ~0x1Fu;
-      if (at(o + 1) > 0x40) v += 0x10; else v = 0;
+      if (at(o + 1) > 0x40)
+        v += 0x10;
+      else
+        v = 0;
       v += (at(o + 2) >> 5) << 1;
-      if (at(o + 3) > 0x40) v += 1; else v &= 0xF0;
+      if (at(o + 3) > 0x40)
+        v += 1;
+      else
+        v &= 0xF0;
     } else if (key == '3' || key == '4') {
       v = (at(o) & 0xF0) + (at(o + 2) >> 4);
     } else {

@@ -32,7 +32,8 @@ std::size_t count(const std::string& text, const std::string& part) {
 }
 
 std::size_t files_in(const fs::path& dir) {
-  return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
 TEST(GreyconvRun, ConvertsWithTheChosenKey) {
@@ -48,7 +49,10 @@ TEST(GreyconvRun, ConvertsWithTheChosenKey) {
 TEST(GreyconvRun, MenuRepeatsOnOtherKeys) {
   TempDir dir;
   write_bytes(dir / "wood.tga", Tga().data(hex("AB CD 12 08")).bytes());
-  const auto r = run(program("greyconv"), {"wood.tga"}, "x6\n0\x1b" "3", dir.path());
+  const auto r = run(program("greyconv"), {"wood.tga"},
+                     "x6\n0\x1b"
+                     "3",
+                     dir.path());
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(count(r.out, kBanner), 6u);
   EXPECT_EQ(to_hex(read_bytes(dir / "wood.bin")), "C0");
@@ -60,7 +64,8 @@ TEST(GreyconvRun, SpaceOrEndOfInputAtTheMenuWritesNothing) {
     int status;
     bool error_line;
   };
-  for (const Case& c : {Case{" 1", 0, false}, Case{"x ", 0, false}, Case{"", 2, true}, Case{"xx", 2, true}}) {
+  for (const Case& c :
+       {Case{" 1", 0, false}, Case{"x ", 0, false}, Case{"", 2, true}, Case{"xx", 2, true}}) {
     TempDir dir;
     write_bytes(dir / "wood.tga", Tga().data(hex("AB CD 12 08")).bytes());
     const auto r = run(program("greyconv"), {"wood.tga"}, c.keys, dir.path());
@@ -108,7 +113,9 @@ TEST(GreyconvRun, AsksForTheInputUntilOneOpens) {
   fs::create_directory(dir / "folder.tga");
   auto r = run(program("greyconv"), {}, "missing.tga\nfolder.tga\nwood.tga\n4", dir.path());
   EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out.rfind("\nconvert what file? \nconvert what file? \nconvert what file? " + report16(), 0), 0u)
+  EXPECT_EQ(r.out.rfind(
+                "\nconvert what file? \nconvert what file? \nconvert what file? " + report16(), 0),
+            0u)
       << r.out;
   EXPECT_EQ(to_hex(read_bytes(dir / "wood.bin")), "A1");
 
@@ -157,9 +164,15 @@ TEST(GreyconvRun, ImageMagickFiles) {
     const char* out;
   };
   const Case cases[] = {
-      {"grey8.tga", 0, "\nGreyscale image\n8 bits per pixel\n0 bits per alpha\nImage starts at bottom left!", ramp.c_str()},
-      {"grey8-top.tga", 0, "\nGreyscale image\n8 bits per pixel\n0 bits per alpha\nImage starts at top left!", ramp.c_str()},
-      {"grey8-id.tga", 0, "\nGreyscale image\n8 bits per pixel\n0 bits per alpha\nImage starts at bottom left!", ramp.c_str()},
+      {"grey8.tga", 0,
+       "\nGreyscale image\n8 bits per pixel\n0 bits per alpha\nImage starts at bottom left!",
+       ramp.c_str()},
+      {"grey8-top.tga", 0,
+       "\nGreyscale image\n8 bits per pixel\n0 bits per alpha\nImage starts at top left!",
+       ramp.c_str()},
+      {"grey8-id.tga", 0,
+       "\nGreyscale image\n8 bits per pixel\n0 bits per alpha\nImage starts at bottom left!",
+       ramp.c_str()},
       {"grey8-rle.tga", 1, "\nRLE used.  Not going to bother with this.", nullptr},
       {"grey-alpha.tga", 1, "\nTruecolor image (rgba)-not yet", nullptr},
   };

@@ -35,7 +35,8 @@ Checked check(const testsupport::Bytes& file) {
   const long length = std::ftell(report);
   std::rewind(report);
   out.report.resize(static_cast<std::size_t>(length));
-  if (length > 0 && std::fread(out.report.data(), 1, out.report.size(), report) != out.report.size())
+  if (length > 0 &&
+      std::fread(out.report.data(), 1, out.report.size(), report) != out.report.size())
     out.report = "(report not readable)";
   std::fclose(report);
   return out;

@@ -14,16 +14,40 @@ namespace greytest {
 // data, and a TGA 2.0 footer; each part can be changed.
 class Tga {
  public:
-  Tga& type(std::uint8_t v) { header_[2] = v; return *this; }
+  Tga& type(std::uint8_t v) {
+    header_[2] = v;
+    return *this;
+  }
   Tga& colour_map(std::uint8_t type, std::uint16_t length, std::uint8_t entry_bits);
-  Tga& depth(std::uint8_t v) { header_[16] = v; return *this; }
-  Tga& descriptor(std::uint8_t v) { header_[17] = v; return *this; }
-  Tga& id(testsupport::Bytes v) { id_ = std::move(v); return *this; }
-  Tga& data(testsupport::Bytes v) { data_ = std::move(v); return *this; }
-  Tga& no_footer() { footer_ = false; return *this; }
+  Tga& depth(std::uint8_t v) {
+    header_[16] = v;
+    return *this;
+  }
+  Tga& descriptor(std::uint8_t v) {
+    header_[17] = v;
+    return *this;
+  }
+  Tga& id(testsupport::Bytes v) {
+    id_ = std::move(v);
+    return *this;
+  }
+  Tga& data(testsupport::Bytes v) {
+    data_ = std::move(v);
+    return *this;
+  }
+  Tga& no_footer() {
+    footer_ = false;
+    return *this;
+  }
   // First byte of the footer (low byte of the extension area offset).
-  Tga& footer_first(std::uint8_t v) { footer_first_ = v; return *this; }
-  Tga& footer(bool on) { footer_ = on; return *this; }
+  Tga& footer_first(std::uint8_t v) {
+    footer_first_ = v;
+    return *this;
+  }
+  Tga& footer(bool on) {
+    footer_ = on;
+    return *this;
+  }
 
   testsupport::Bytes bytes() const;
   std::size_t data_size() const { return data_.size(); }
