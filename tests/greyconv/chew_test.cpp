@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tga_fixture.hpp"
+
+using namespace testsupport;
+using greytest::Tga;
+
+namespace {
+
+// Converts `tga` with `key`, taking the data size from checkTGA.
+Bytes convert(const Tga& tga, int key) {
+  const Bytes file = tga.bytes();
+  const auto got = greytest::check(file);
+  EXPECT_EQ(got.check.verdict, greyconv::Verdict::accepted);
+  return greyconv::convert(file, got.check.size, key);
+}
+
+TEST(Chew, WorkedPixels) {
+  struct Case {
+    int key;
+    const char* data;
+    const char* out;
+  };
+  const Case cases[] = {
+      {'1', "AB CD 12 08", "AC 00"},  // alpha 0x08 has a zero nibble: the texel is 0
+      {'2', "AB CD 12 08", "B0"},    {'2', "20 41 E0 40", "30"},  // 0x41 sets the alpha bit, 0x40
+                                                                  // does not
+      {'4', "AB CD 12 08", "A1"},    {'3', "AB CD 12 08", "C0"}, {'5', "07 08", "01"},
+      {'5', "F7 FF", "FF"},          {'5', "E7 E8", "EF"},       {'1', "FF 0F 00 10", "00 01"},
+  };
+  for (const auto& c : cases) {
+    for (bool footer : {true, false}) {
+      EXPECT_EQ(to_hex(convert(Tga().data(hex(c.data)).footer(footer), c.key)), c.out)
+          << char(c.key) << ": " << c.data << (footer ? " with footer" : "");
+    }
+  }
+}
+
+TEST(Chew, LastStepReadsTheFooterOrFFPastTheEnd) {
+  struct Case {
+    int key;
+    const char* data;
+    bool footer;
+    const char* out;
+  };
+  // The footer's first byte is 0x99 here.
+  const Case cases[] = {
+      {'5', "10 20 30", true, "12 3A"},
+      {'5', "10 20 30", false, "12 3F"},
+      {'1', "AB CD 12", true, "AC 19"},
+      {'1', "AB CD 12", false, "AC 1F"},
+      {'2', "AB CD 12 08 E0 41", true, "B0 F0"},  // second step: E0 41 99 00
+      {'2', "AB CD 12 08 E0 41", false, "B0 FF"},
+      // Channel 1 starts one byte in and its end moves with it: the second step reads the
+      // sixth data byte and the eighth, both past the end of the file here.
+      {'3', "AB CD 12 08 E0", false, "C0 FF"},
+      {'4', "AB CD 12 08 E0", false, "A1 EF"},
+  };
+  for (const auto& c : cases) {
+    const Tga tga = Tga().data(hex(c.data)).footer(c.footer).footer_first(0x99);
+    EXPECT_EQ(to_hex(convert(tga, c.key)), c.out)
+        << char(c.key) << ": " << c.data << (c.footer ? " with footer" : "");
+  }
+}
+
+// The routines as a straightforward step-by-step walk over the file, one byte read at a time.
+Bytes reference(const Bytes& file, std::int64_t size, int key) {
+  auto at = [&](std::uint64_t offset) -> unsigned {
+    return offset < file.size() ? file[offset] : 0xFF;
+  };
+  const int channel = key == '3' ? 1 : 0;
+  const std::uint64_t start = 18u + at(0) + channel;
+  const std::uint64_t end = start + static_cast<std::uint64_t>(size);
+  const std::uint64_t step = (key == '1' || key == '5') ? 2 : 4;
+  Bytes out;
+  for (std::uint64_t o = start; o < end; o += step) {
+    unsigned v = 0;
+    if (key == '1') {
+      v = (at(o) & 0xF0) + (at(o + 1) >> 4);
+      if ((at(o + 1) >> 4) == 0) v = 0;
+    } else if (key == '2') {
+      v = at(o) & ~0x1Fu;
+      if (at(o + 1) > 0x40)
+        v += 0x10;
+      else
+        v = 0;
+      v += (at(o + 2) >> 5) << 1;
+      if (at(o + 3) > 0x40)
+        v += 1;
+      else
+        v &= 0xF0;
+    } else if (key == '3' || key == '4') {
+      v = (at(o) & 0xF0) + (at(o + 2) >> 4);
+    } else {
+      unsigned p1 = at(o), p2 = at(o + 1);
+      if (p1 <= 0xF7) p1 += 8;
+      if (p2 <= 0xF7) p2 += 8;
+      v = ((p1 >> 4) << 4) + (p2 >> 4);
+    }
+    out.push_back(static_cast<std::uint8_t>(v));
+  }
+  return out;
+}
+
+TEST(Chew, MatchesAStepByStepWalkOnRandomImages) {
+  std::mt19937 rng(20240601);
+  for (int round = 0; round < 300; ++round) {
+    Bytes data(1 + rng() % 700);
+    for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+    const Tga tga = Tga()
+                        .id(Bytes(rng() % 3 == 0 ? rng() % 40 : 0, 0x55))
+                        .data(data)
+                        .footer(rng() % 2 == 0)
+                        .footer_first(static_cast<std::uint8_t>(rng()));
+    const Bytes file = tga.bytes();
+    const auto size = greytest::check(file).check.size;
+    ASSERT_EQ(size, static_cast<std::int64_t>(data.size()));
+    for (int key = '1'; key <= '5'; ++key) {
+      ASSERT_EQ(to_hex(greyconv::convert(file, size, key)), to_hex(reference(file, size, key)))
+          << "round " << round << " key " << char(key);
+    }
+    // A size reaching well past the end of the file reads 0xFF there.
+    const std::int64_t beyond = size + 1 + rng() % 64;
+    for (int key = '1'; key <= '5'; ++key) {
+      ASSERT_EQ(to_hex(greyconv::convert(file, beyond, key)), to_hex(reference(file, beyond, key)))
+          << "round " << round << " key " << char(key) << " beyond";
+    }
+  }
+}
+
+TEST(Chew, EveryByteValue) {
+  // All 65536 (first, second) byte pairs through each routine.
+  Bytes data;
+  for (unsigned v = 0; v < 0x10000; ++v) {
+    data.push_back(static_cast<std::uint8_t>(v >> 8));
+    data.push_back(static_cast<std::uint8_t>(v));
+  }
+  const Bytes file = Tga().data(data).no_footer().bytes();
+  const auto size = static_cast<std::int64_t>(data.size());
+  for (int key = '1'; key <= '5'; ++key) {
+    EXPECT_EQ(greyconv::convert(file, size, key), reference(file, size, key)) << char(key);
+  }
+}
+
+TEST(Chew, NothingForANonPositiveSizeOrAnotherKey) {
+  const Bytes file = Tga().data(hex("AB CD 12 08")).bytes();
+  for (int key = '1'; key <= '5'; ++key) {
+    EXPECT_TRUE(greyconv::convert(file, 0, key).empty());
+    EXPECT_TRUE(greyconv::convert(file, -5, key).empty());
+  }
+  EXPECT_TRUE(greyconv::convert(file, 4, '6').empty());
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+// Builds small TGA files in memory for the greyconv tests.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "greyconv/greyconv.hpp"
+#include "support/testsupport.hpp"
+
+namespace greytest {
+
+// A type 3 header (16 bits per pixel, 8 alpha bits, bottom-left origin), no ID field, the image
+// data, and a TGA 2.0 footer; each part can be changed.
+class Tga {
+ public:
+  Tga& type(std::uint8_t v) {
+    header_[2] = v;
+    return *this;
+  }
+  Tga& colour_map(std::uint8_t type, std::uint16_t length, std::uint8_t entry_bits);
+  Tga& depth(std::uint8_t v) {
+    header_[16] = v;
+    return *this;
+  }
+  Tga& descriptor(std::uint8_t v) {
+    header_[17] = v;
+    return *this;
+  }
+  Tga& id(testsupport::Bytes v) {
+    id_ = std::move(v);
+    return *this;
+  }
+  Tga& data(testsupport::Bytes v) {
+    data_ = std::move(v);
+    return *this;
+  }
+  Tga& no_footer() {
+    footer_ = false;
+    return *this;
+  }
+  // First byte of the footer (low byte of the extension area offset).
+  Tga& footer_first(std::uint8_t v) {
+    footer_first_ = v;
+    return *this;
+  }
+  Tga& footer(bool on) {
+    footer_ = on;
+    return *this;
+  }
+
+  testsupport::Bytes bytes() const;
+  std::size_t data_size() const { return data_.size(); }
+
+ private:
+  std::array<std::uint8_t, 18> header_{0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 8, 0, 16, 0x08};
+  testsupport::Bytes id_;
+  testsupport::Bytes data_;
+  bool footer_ = true;
+  std::uint8_t footer_first_ = 0;
+};
+
+// Runs checkTGA and captures its report.
+struct Checked {
+  greyconv::TgaCheck check;
+  std::string report;
+};
+Checked check(const testsupport::Bytes& file);
+
+}  // namespace greytest
