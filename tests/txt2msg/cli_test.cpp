@@ -194,3 +194,31 @@ TEST(Txt2msgCli, HostileInputNeverHangsOrCrashes) {
     EXPECT_TRUE(fs::exists(dir / "d.bin"));
   }
 }
+
+TEST(Txt2msgCli, CompilesTagsWithTheirDiagnostics) {
+  TempDir dir;
+  write_text(dir / "d.txt", kBom +
+                                "1\tHi[player]!\n"
+                                "2\t[jump][color 255 128][h-tsu][hs-su][TIME]\n"
+                                "3\t[select 7 2F0A][menu 10 11 12 13 14 15][ string 26 ]\n"
+                                "4\tA[Caps]B[sound]\n"
+                                "5\tend[unknown]\n");
+  const RunResult r = txt2msg(dir, {"d.txt"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err,
+            "\nimproper!\t[jump xxxx]\txxxx: msg_txt ID"
+            "\nimproper!\t[color r g b] or [color #i r g b]"
+            "\nimproper!\t[selected # xxxx]  #: 1-6, xxxx: msg_txt ID"
+            "\nimproper!\t[string #]  #: 1-25 only");
+  EXPECT_EQ(to_hex(read_bytes(dir / "d.bin")),
+            to_hex(hex("48 69 7F 1A 21 "
+                       "7F 0E 00 00 7F 05 FF 80 00 0C CC "
+                       "7F 21 3A 7F 22 20 7F 76 20 6F 6E 20 7F 1E CD 7F 20 2C 20 7F 1D "
+                       "7F 0F 2F 0A 7F 7A 00 10 00 11 00 12 00 13 00 14 00 15 7F 35 "
+                       "41 00 00 42 7F 59 00 "
+                       "65 6E 64 00 00")));
+  // An unknown tag at the very end still takes its two bytes: the body is as long as the index
+  // says.
+  EXPECT_EQ(to_hex(read_bytes(dir / "d.tbl")),
+            to_hex(hex("00 00 00 05 00 00 00 25 00 00 00 39 00 00 00 40 00 00 00 45 00 00 00 00")));
+}
