@@ -4,10 +4,15 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+WIN_BUILD  ?= build-windows
+WINE       ?= $(shell command -v wine || command -v wine64 || echo wine)
+# The end-to-end suites (they run the built programs); `make test-windows` runs them against the
+# Windows executables under Wine.
+E2E_TESTS  ?= Cli\.|Run\.
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build demo test test-release test-asan bench clean
+.PHONY: all build demo test test-release test-asan bench windows test-windows clean
 
 all: build
 
@@ -33,5 +38,18 @@ test-asan:
 bench: build
 	bash bench/run.sh $(BUILD)
 
+# The five programs as Windows console executables (MinGW-w64, statically linked).
+windows:
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	      -DCMAKE_BUILD_TYPE=Release -DTOOLKIT_WERROR=ON -DTOOLKIT_TESTS=OFF -DTOOLKIT_BENCH=OFF
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+# The end-to-end suites of the native build, run against the Windows executables under Wine.
+test-windows: windows build
+	WINEDEBUG=-all $(WINE) cmd /c exit >/dev/null 2>&1 || true
+	cd $(BUILD) && WINEDEBUG=-all TOOLKIT_RUNNER="$(WINE)" \
+	      TOOLKIT_PROGRAM_DIR="$(abspath $(WIN_BUILD))/bin" TOOLKIT_PROGRAM_SUFFIX=.exe \
+	      ctest -R '$(E2E_TESTS)' --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)

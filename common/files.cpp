@@ -1,6 +1,7 @@
 #include "common/files.hpp"
 
 #include <filesystem>
+#include <cwctype>
 #include <system_error>
 
 #ifdef _WIN32

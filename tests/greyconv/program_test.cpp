@@ -14,7 +14,7 @@ namespace {
 const std::string kBanner =
     "Greyscale Converter\n1\tIA 8bit output\n2\tIA 4bit output\n3\tI 4bit (read alpha)\n"
     "4\tI 4bit (read color)\n5\tI 4bit output from 8bit I input\nPress \"spacebar\" to quit.\n";
-const std::string kPause = "Press any key to continue . . . \n";
+const std::string kPause = pause_prompt();
 
 fs::path fixture(const std::string& name) {
   return fs::path(TOOLKIT_SOURCE_DIR) / "tests" / "greyconv" / "fixtures" / name;
@@ -144,8 +144,9 @@ TEST(GreyconvRun, NeverWritesOverItsInput) {
 
 TEST(GreyconvRun, LongNames) {
   TempDir dir;
-  const std::string folder(200, 'd');
-  const std::string stem(200, 'n');
+  // Longer than any fixed name buffer of old, and within what Windows paths allow.
+  const std::string folder(40, 'd');
+  const std::string stem(140, 'n');
   fs::create_directory(dir / folder);
   write_bytes(dir / folder / (stem + ".tga"), Tga().data(hex("07 08 F7 FF")).bytes());
   const auto r = run(program("greyconv"), {}, folder + "/" + stem + ".tga\n5", dir.path());

@@ -75,11 +75,24 @@ TempDir::~TempDir() {
 }
 
 fs::path program(const std::string& name) {
+  // The end-to-end suites can be pointed at another build of the programs (for instance the
+  // Windows executables, run through TOOLKIT_RUNNER=wine).
+  const char* dir = std::getenv("TOOLKIT_PROGRAM_DIR");
+  const char* suffix = std::getenv("TOOLKIT_PROGRAM_SUFFIX");
 #ifdef _WIN32
-  return fs::path(TOOLKIT_BIN_DIR) / (name + ".exe");
+  const std::string ending = suffix ? suffix : ".exe";
 #else
-  return fs::path(TOOLKIT_BIN_DIR) / name;
+  const std::string ending = suffix ? suffix : "";
 #endif
+  return fs::path(dir && *dir ? dir : TOOLKIT_BIN_DIR) / (name + ending);
+}
+
+std::string pause_prompt() {
+  const char* runner = std::getenv("TOOLKIT_RUNNER");
+  if (runner != nullptr && std::string(runner).find("wine") != std::string::npos) {
+    return "Press any key to continue... ";
+  }
+  return "Press any key to continue . . . \n";
 }
 
 namespace {
@@ -115,12 +128,14 @@ RunResult run(const fs::path& exe, const std::vector<std::string>& args, const s
     dup2(out_fd, 1);
     dup2(err_fd, 2);
     std::vector<std::string> storage;
+    const char* runner = std::getenv("TOOLKIT_RUNNER");
+    if (runner != nullptr && *runner != '\0') storage.push_back(runner);
     storage.push_back(exe.string());
     storage.insert(storage.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& s : storage) argv.push_back(s.data());
     argv.push_back(nullptr);
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   int status = 0;

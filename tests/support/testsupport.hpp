@@ -42,12 +42,17 @@ struct RunResult {
   std::string err;  // standard error, byte for byte
 };
 
-// Path of a built program, e.g. program("txt2msg").
+// Path of a built program, e.g. program("txt2msg"). TOOLKIT_PROGRAM_DIR and
+// TOOLKIT_PROGRAM_SUFFIX in the environment point the suites at another build; TOOLKIT_RUNNER
+// (for instance "wine") then names the program that runs them.
 std::filesystem::path program(const std::string& name);
 
 // Runs `exe` with `args` in folder `cwd`, with `input` as its whole standard input (closed after
 // it), and returns its exit code and output. A program that runs longer than `timeout_seconds` is
 // killed and the test fails.
+// What the console's "wait for a key" prints (through Wine, its command interpreter's own text).
+std::string pause_prompt();
+
 RunResult run(const std::filesystem::path& exe, const std::vector<std::string>& args,
               const std::string& input, const std::filesystem::path& cwd,
               int timeout_seconds = 60);
