@@ -11,8 +11,16 @@ WINE       ?= $(shell command -v wine || command -v wine64 || echo wine)
 E2E_TESTS  ?= Cli\.|Run\.
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+# The libFuzzer harnesses (clang only), clang-tidy and valgrind.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 20
+TIDY_BUILD ?= build-tidy
+VALGRIND_BUILD ?= build-valgrind
+CLANGXX ?= clang++
 
-.PHONY: all build demo test test-release test-asan bench windows test-windows clean
+.PHONY: all build demo test test-release test-asan bench windows test-windows clean \
+        fuzz-build fuzz fuzz-smoke tidy format valgrind
 
 all: build
 
@@ -23,7 +31,7 @@ build:
 demo: build
 	bash examples/demo.sh $(BUILD)/bin
 
-test: test-release test-asan
+test: test-release test-asan fuzz-smoke
 
 test-release: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -51,5 +59,38 @@ test-windows: windows build
 	      TOOLKIT_PROGRAM_DIR="$(abspath $(WIN_BUILD))/bin" TOOLKIT_PROGRAM_SUFFIX=.exe \
 	      ctest -R '$(E2E_TESTS)' --output-on-failure -j $(JOBS)
 
+# Every fuzz harness replays its seeds and regression inputs, then fuzzes for FUZZ_SECONDS each.
+fuzz-build:
+	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=$(CLANGXX)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The short run that `make test` makes, so that a regression fails CI.
+fuzz-smoke: fuzz-build
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
+
+# clang-tidy with .clang-tidy over every source of the tree (the harnesses included).
+tidy:
+	cmake -S . -B $(TIDY_BUILD) -DCMAKE_CXX_COMPILER=$(CLANGXX) -DTOOLKIT_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=$(CLANGXX)
+	bash tools/tidy.sh $(JOBS) $(TIDY_BUILD) $(FUZZ_BUILD)
+
+# clang-format with .clang-format, in place.
+format:
+	git ls-files -z '*.cpp' '*.hpp' | xargs -0 clang-format -i
+
+# The end-to-end suites with every program run under valgrind's memcheck.
+valgrind:
+	cmake -S . -B $(VALGRIND_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOOLKIT_WERROR=ON \
+	      -DTOOLKIT_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(VALGRIND_BUILD) -j $(JOBS)
+	rm -rf $(VALGRIND_BUILD)/valgrind-logs && mkdir -p $(VALGRIND_BUILD)/valgrind-logs
+	cd $(VALGRIND_BUILD) && TOOLKIT_RUNNER="$(abspath tools/valgrind-runner.sh)" \
+	      VALGRIND_LOG_DIR="$(abspath $(VALGRIND_BUILD))/valgrind-logs" \
+	      ctest -R '$(E2E_TESTS)' --output-on-failure -j $(JOBS)
+	sh tools/valgrind-summary.sh $(VALGRIND_BUILD)/valgrind-logs
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(FUZZ_BUILD) $(TIDY_BUILD) $(VALGRIND_BUILD)

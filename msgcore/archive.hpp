@@ -10,9 +10,20 @@
 
 namespace msg {
 
+// The largest body the index can address: its offsets are 32-bit words.
+inline constexpr std::uint64_t kMaxBody = 0xFFFFFFFFu;
+
+// Why a too large archive is not written.
+inline constexpr const char* kTooLarge =
+    "the message body would pass 4 GiB, more than the index can address; nothing written";
+
 struct Archive {
   std::vector<std::uint8_t> body;
   std::vector<std::uint32_t> lengths;  // one per message, in source order
+  // The body grew past the largest size the index can address, and compiling stopped there. (A
+  // hex run or tag that runs on past its line is encoded again by every later message that
+  // reaches it, so a small source can make a very large body.)
+  bool too_large = false;
 };
 
 void put_be32(std::vector<std::uint8_t>& out, std::uint32_t value);

@@ -45,7 +45,7 @@ Switches parse_switches(std::span<const std::string> args, std::uint8_t initial,
 }
 
 std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
-                                      std::optional<std::string> input_name) {
+                                      const std::optional<std::string>& input_name) {
   OpenedFiles f;
   f.input_name = input_name.value_or("");
   for (bool asked = !input_name.has_value();; asked = true) {

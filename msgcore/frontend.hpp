@@ -47,7 +47,7 @@ struct OpenedFiles {
 // another name while one cannot be written or names the input (or, for the body, the index).
 // nullopt when standard input ended at a prompt (a line has been printed on stderr).
 std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
-                                      std::optional<std::string> input_name);
+                                      const std::optional<std::string>& input_name);
 
 // The two output files of a run. Each replaces its old file only once the run has completed.
 class ArchiveOutput {

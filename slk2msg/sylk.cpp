@@ -68,7 +68,8 @@ long item_number(std::span<const std::uint8_t> text) {
   return static_cast<long>(value);
 }
 
-Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag) {
+Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
+                 std::uint64_t max_body) {
   Table table;
   const std::size_t size = src.size();
   bool in_text_column = false;
@@ -112,6 +113,10 @@ Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag) {
       if (in_text_column) {
         const SylkMessage m = encode_sylk_message(src, pos + 1, table.archive.body, diag);
         table.archive.lengths.push_back(m.length);
+        if (table.archive.body.size() > max_body) {
+          table.archive.too_large = true;
+          break;
+        }
         if (m.hit_end) {
           table.ended_early = true;
           break;
@@ -155,6 +160,10 @@ int run(const std::vector<std::string>& args) {
   msg::Diagnostics diag(msg::DiagBuild::sylk, stderr, [] { return con::read_char(); });
   const int text_column = (sw.settings & msg::kLineNumbers) ? 2 : 1;
   const Table table = read_table(opened->input, text_column, diag);
+  if (table.archive.too_large) {
+    con::error_line(opened->input_name + ": " + msg::kTooLarge);
+    return 1;
+  }
   if (table.ended_early) {
     con::error_line(opened->input_name +
                     ": the table ends early (no line end after its last record); "

@@ -37,8 +37,10 @@ long item_number(std::span<const std::uint8_t> text);
 // Walks the whole table. Items start at the beginning, after each ';' and after each line end; an
 // item's first letter, in either case, says what it is: X a column number, Y a row number (read
 // and dropped), K a value. The value of a K item is a message when the last X item named
-// `text_column` (1 or 2). Quoted runs may hold ';' and line feeds.
-Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag);
+// `text_column` (1 or 2). Quoted runs may hold ';' and line feeds. Reading stops, with the
+// archive's `too_large` set, once the body passes `max_body` bytes.
+Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
+                 std::uint64_t max_body = msg::kMaxBody);
 
 // The whole program; returns the exit status.
 int run(const std::vector<std::string>& args);

@@ -17,17 +17,24 @@ std::size_t first_message_offset(std::span<const std::uint8_t> dump) {
 }
 
 msg::Archive compile_dump(std::span<const std::uint8_t> dump, std::size_t start, bool line_numbers,
-                          msg::Diagnostics& diag, const BodySink& sink) {
+                          msg::Diagnostics& diag, const BodySink& sink, std::uint64_t max_body) {
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   msg::Archive archive;
-  archive.body.reserve(sink ? kPiece + 4096 : dump.size());
+  // With a sink the body is held a piece at a time; a small dump needs no more than its size.
+  archive.body.reserve(sink ? std::min(kPiece, dump.size()) + 4096 : dump.size());
   std::size_t pos = start;
+  std::uint64_t passed_on = 0;  // body bytes already given to the sink
   for (;;) {
     if (line_numbers) pos = msg::pass_terminator(dump, pos).next;
     const msg::Message m = msg::encode_text_message(dump, pos, archive.body, diag);
     archive.lengths.push_back(m.length);
+    if (passed_on + archive.body.size() > max_body) {
+      archive.too_large = true;
+      break;
+    }
     if (sink && archive.body.size() >= kPiece) {
       sink(archive.body);
+      passed_on += archive.body.size();
       archive.body.clear();
     }
     if (m.last) break;
@@ -84,6 +91,11 @@ int run(const std::vector<std::string>& args) {
   const msg::Archive archive =
       compile_dump(opened->input, start, (sw.settings & msg::kLineNumbers) != 0, diag,
                    [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); });
+  if (archive.too_large) {
+    // The unfinished output files go away with `out`.
+    con::error_line(opened->input_name + ": " + msg::kTooLarge);
+    return 1;
+  }
   return out.finish(archive.lengths, (sw.settings & msg::kTableMode) != 0);
 }
 

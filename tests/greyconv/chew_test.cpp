@@ -122,7 +122,7 @@ TEST(Chew, MatchesAStepByStepWalkOnRandomImages) {
           << "round " << round << " key " << char(key);
     }
     // A size reaching well past the end of the file reads 0xFF there.
-    const std::int64_t beyond = size + 1 + rng() % 64;
+    const std::int64_t beyond = size + 1 + static_cast<std::int64_t>(rng() % 64);
     for (int key = '1'; key <= '5'; ++key) {
       ASSERT_EQ(to_hex(greyconv::convert(file, beyond, key)), to_hex(reference(file, beyond, key)))
           << "round " << round << " key " << char(key) << " beyond";

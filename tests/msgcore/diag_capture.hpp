@@ -20,7 +20,7 @@ struct DiagCapture {
   DiagCapture(const DiagCapture&) = delete;
   DiagCapture& operator=(const DiagCapture&) = delete;
 
-  std::string text() {
+  std::string text() const {
     std::fflush(file);
     std::rewind(file);
     std::string out;

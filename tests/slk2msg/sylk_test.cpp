@@ -165,3 +165,25 @@ TEST(SylkReader, ItemNumbers) {
   };
   for (const auto& [text, value] : cases) EXPECT_EQ(slk2msg::item_number(bytes_of(text)), value) << text;
 }
+
+TEST(SylkReader, StopsOnceTheBodyOutgrowsTheIndex) {
+  // A hex run that runs on past its value is encoded again by every later value that reaches it.
+  std::string table = "ID;P\n";
+  for (int i = 0; i < 50; ++i) table += "C;X1;K\"a#\"\n";
+  table += "C;X1;K\"#\"\nE\n";
+  std::FILE* err = std::tmpfile();
+  msg::Diagnostics diag(msg::DiagBuild::sylk, err, [] { return EOF; });
+  const auto src = bytes_of(table);
+  const slk2msg::Table whole = slk2msg::read_table(src, 1, diag);
+  const slk2msg::Table limited = slk2msg::read_table(src, 1, diag, 100);
+  std::fclose(err);
+  ASSERT_FALSE(whole.archive.too_large);
+  ASSERT_GT(whole.archive.body.size(), 1000u);  // far more than the table's 600 bytes
+  EXPECT_TRUE(limited.archive.too_large);
+  const auto& lengths = limited.archive.lengths;
+  ASSERT_FALSE(lengths.empty());
+  EXPECT_EQ(lengths, std::vector<std::uint32_t>(whole.archive.lengths.begin(),
+                                                whole.archive.lengths.begin() + lengths.size()));
+  EXPECT_GT(limited.archive.body.size(), 100u);
+  EXPECT_LE(limited.archive.body.size() - lengths.back(), 100u);
+}

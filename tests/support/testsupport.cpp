@@ -133,6 +133,7 @@ RunResult run(const fs::path& exe, const std::vector<std::string>& args, const s
     storage.push_back(exe.string());
     storage.insert(storage.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(storage.size() + 1);
     for (auto& s : storage) argv.push_back(s.data());
     argv.push_back(nullptr);
     execvp(argv[0], argv.data());

@@ -84,3 +84,35 @@ TEST(CompileDump, BodyAlwaysMatchesTheLengths) {
     }
   }
 }
+
+TEST(CompileDump, StopsOnceTheBodyOutgrowsTheIndex) {
+  // A hex run that runs on past its line is encoded again by every later message that reaches
+  // it: here line k writes its 'a' and the pairs "a#" of all later lines, 100 + 99 + ... + 1
+  // bytes in all. Past the limit compiling stops, at the first message that passes it.
+  std::string dump;
+  for (int i = 0; i < 100; ++i) dump += "a#\n";
+  dump += "#";
+  std::FILE* err = std::tmpfile();
+  msg::Diagnostics diag(msg::DiagBuild::text_dump, err, [] { return EOF; });
+  const auto src = bytes_of(dump);
+  const msg::Archive whole = txt2msg::compile_dump(src, 0, false, diag);
+  EXPECT_FALSE(whole.too_large);
+  ASSERT_EQ(whole.lengths.size(), 101u);
+  EXPECT_EQ(whole.lengths[0], 100u);
+  EXPECT_EQ(whole.lengths[99], 1u);
+  EXPECT_EQ(whole.body.size(), 5050u);
+
+  std::vector<std::uint8_t> streamed;
+  const msg::Archive limited = txt2msg::compile_dump(
+      src, 0, false, diag,
+      [&streamed](std::span<const std::uint8_t> piece) {
+        streamed.insert(streamed.end(), piece.begin(), piece.end());
+      },
+      1000);
+  std::fclose(err);
+  EXPECT_TRUE(limited.too_large);
+  // 100 + 99 + ... + 90 = 1045 bytes after eleven messages.
+  EXPECT_EQ(limited.lengths,
+            std::vector<std::uint32_t>(whole.lengths.begin(), whole.lengths.begin() + 11));
+  EXPECT_EQ(streamed, std::vector<std::uint8_t>(whole.body.begin(), whole.body.begin() + 1045));
+}

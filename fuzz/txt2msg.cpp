@@ -1,0 +1,82 @@
+// The text-dump encoding loop and the whole txt2msg compile (in memory) of an arbitrary dump.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <vector>
+
+#include "fuzz/archive_check.hpp"
+#include "fuzz/check.hpp"
+#include "msgcore/encoding.hpp"
+#include "txt2msg/txt2msg.hpp"
+
+namespace {
+
+// Within one message no source byte grows into more than a few body bytes: the longest tag output
+// (21 bytes) needs at least five bytes of tag text, an unknown tag two bytes (one when the source
+// ends in '['). A hex run or tag that runs on past its line is encoded again by each later message
+// that reaches it, so the whole body may grow with the square of the source.
+constexpr std::uint64_t kMaxGrowth = 5;
+
+// The same compile stopped at `limit` body bytes stops at the first message that passes it, with
+// everything before it as in the whole compile.
+void check_limit(const msg::Archive& whole, const msg::Archive& limited, std::uint64_t limit) {
+  FUZZ_CHECK(limited.too_large == (whole.body.size() > limit));
+  if (!limited.too_large) {
+    FUZZ_CHECK(limited.lengths == whole.lengths && limited.body == whole.body);
+    return;
+  }
+  FUZZ_CHECK(limited.body.size() > limit);
+  FUZZ_CHECK(limited.body.size() - limited.lengths.back() <= limit);
+  FUZZ_CHECK(limited.lengths.size() <= whole.lengths.size());
+  FUZZ_CHECK(limited.body.size() <= whole.body.size());
+  FUZZ_CHECK(std::equal(limited.lengths.begin(), limited.lengths.end(), whole.lengths.begin()));
+  FUZZ_CHECK(std::equal(limited.body.begin(), limited.body.end(), whole.body.begin()));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const msg::Source src(data, size);
+  msg::Diagnostics diag(msg::DiagBuild::text_dump, fuzz::quiet(), [] { return EOF; });
+
+  // One message at the start: the body grows by exactly the length returned, and encoding goes
+  // on after the message (or the source is done).
+  msg::Body body = {0x11, 0x22, 0x33};
+  const msg::Message m = msg::encode_text_message(src, 0, body, diag);
+  FUZZ_CHECK(body.size() == 3 + std::uint64_t{m.length});
+  FUZZ_CHECK(body[0] == 0x11 && body[1] == 0x22 && body[2] == 0x33);
+  FUZZ_CHECK(m.next <= size);
+  FUZZ_CHECK(m.last || m.next > 0);
+  FUZZ_CHECK(m.length <= kMaxGrowth * size + 2);
+
+  const std::size_t start = txt2msg::first_message_offset(src);
+  FUZZ_CHECK(start <= size && start <= 3);
+  for (const bool line_numbers : {false, true}) {
+    const msg::Archive archive = txt2msg::compile_dump(src, start, line_numbers, diag);
+    fuzz::check_archive(archive);
+    // Every message but the last takes at least its terminator.
+    FUZZ_CHECK(!archive.too_large);
+    FUZZ_CHECK(!archive.lengths.empty() && archive.lengths.size() <= size + 1);
+    for (const std::uint32_t length : archive.lengths) {
+      FUZZ_CHECK(length <= kMaxGrowth * size + 2);
+    }
+    const std::uint64_t limit = size / 2;
+    check_limit(archive, txt2msg::compile_dump(src, start, line_numbers, diag, {}, limit), limit);
+
+    // Streaming the body gives the same archive.
+    std::vector<std::uint8_t> streamed;
+    const msg::Archive lengths_only = txt2msg::compile_dump(
+        src, start, line_numbers, diag,
+        [&streamed](std::span<const std::uint8_t> piece) {
+          streamed.insert(streamed.end(), piece.begin(), piece.end());
+        });
+    FUZZ_CHECK(lengths_only.body.empty());
+    FUZZ_CHECK(lengths_only.lengths == archive.lengths);
+    FUZZ_CHECK(streamed == archive.body);
+  }
+
+  // The table conversion over the input taken as an index file.
+  fuzz::check_table_convert(data, size);
+  return 0;
+}
