@@ -94,7 +94,7 @@ bool make_room(Output& out, std::size_t size, std::size_t room) {
   const std::size_t need = size + std::min<std::size_t>(room, out.limit() - size);
   if (need <= out.capacity() && out.data() != nullptr) return true;
   out.set_size(size);  // the bytes to keep
-  return out.reserve(std::max(need, out.capacity() * 2));
+  return out.reserve(std::max(need, out.capacity() * 2)) || out.reserve(need);
 }
 
 }  // namespace
@@ -280,6 +280,13 @@ std::size_t initial_capacity(std::uint32_t claimed, std::uint64_t file_size) {
   return static_cast<std::size_t>(std::min<std::uint64_t>(claimed, most));
 }
 
+bool reserve_initial(Output& out, std::uint64_t file_size) {
+  // A size the file could produce but memory cannot hold at once may still be reached step by
+  // step if the header overstates it; so start small then, and grow as the output comes.
+  const std::size_t capacity = initial_capacity(out.limit(), file_size);
+  return out.reserve(capacity) || out.reserve(std::min<std::size_t>(capacity, 1 << 20));
+}
+
 Decoded decode(ByteSpan file) {
   Decoded d;
   if (file.size() < 4) {
@@ -297,7 +304,7 @@ Decoded decode(ByteSpan file) {
   }
   Output out(h.size);
   Step step;
-  if (!out.reserve(initial_capacity(h.size, file.size()))) {
+  if (!reserve_initial(out, file.size())) {
     step = Step{Status::no_memory, 0, h.start};
   } else if (layout == Layout::yay0) {
     step = yay0dec(file, h.link, h.chunk, out);

@@ -121,6 +121,10 @@ Header read_header(ByteSpan head, std::uint64_t file_size, Layout layout);
 // a file of `file_size` bytes could produce.
 std::size_t initial_capacity(std::uint32_t claimed, std::uint64_t file_size);
 
+// Gives `out` its initial capacity for a file of `file_size` bytes, or, when memory cannot hold
+// that at once, a small start. False only when even that fails.
+bool reserve_initial(Output& out, std::uint64_t file_size);
+
 // The result of decoding a whole file in memory.
 struct Decoded {
   Status status = Status::done;

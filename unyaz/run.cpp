@@ -108,7 +108,7 @@ int expand(const std::string& in_name, std::FILE* in, files::AtomicFile& file) {
   if (h.status != Status::done) return finish(in_name, file, nullptr, h.status, h.at, h.value, h.size);
 
   Output out(h.size);
-  if (!out.reserve(initial_capacity(h.size, known_size))) {
+  if (!reserve_initial(out, known_size)) {
     return finish(in_name, file, nullptr, Status::no_memory, h.start, 0, h.size);
   }
   const Step step = layout == Layout::yay0

@@ -223,17 +223,6 @@ TEST(Malformed, EachFaultIsReportedWithItsOffsetAndKeepsWhatCameBefore) {
   }
 }
 
-TEST(Malformed, MessagesNameFileProblemAndOffset) {
-  EXPECT_EQ(unyaz::describe("x.szs", Status::bad_reference, 0x1F, 0, 9),
-            "x.szs: the copy at offset 0x1F reaches before the start of the output");
-  EXPECT_EQ(unyaz::describe("x.szs", Status::overrun, 18, 0, 5),
-            "x.szs: the copy at offset 0x12 runs past the output size of 5 bytes");
-  EXPECT_EQ(unyaz::describe("x.szs", Status::zero_size, 4, 0, 0),
-            "x.szs: the header gives an output size of 0 (at offset 0x4)");
-  EXPECT_EQ(unyaz::describe("x.szs", Status::bad_table, 12, 0xFFFF, 4),
-            "x.szs: the chunk table offset 0xFFFF (at offset 0xC) lies outside the file");
-}
-
 TEST(Malformed, MemoryFollowsTheInputNotTheClaim) {
   EXPECT_EQ(unyaz::initial_capacity(0xFFFFFFFF, 20), 20 * unyaz::kMaxExpansion);
   EXPECT_EQ(unyaz::initial_capacity(1000, 1 << 20), 1000u);

@@ -146,4 +146,10 @@ TEST(UnyazRun, FaultyStreamsGiveOneLineAndKeepThePartialOutput) {
   EXPECT_EQ(r.exit_code, 255);
   EXPECT_EQ(r.err, "\nunyaz: zero.szs: the header gives an output size of 0 (at offset 0x4)\n");
   EXPECT_EQ(read_bytes(dir / "zero new.bin"), Bytes{});
+
+  write_bytes(dir / "t.yay", hex("59 61 79 30 00 00 00 04 00 00 00 10 00 00 01 00 80 00 00 00"));
+  r = unyaz({"t.yay"}, "", dir);
+  EXPECT_EQ(r.exit_code, 255);
+  EXPECT_EQ(r.err,
+            "\nunyaz: t.yay: the chunk table offset 0x100 (at offset 0xC) lies outside the file\n");
 }
