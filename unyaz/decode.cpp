@@ -97,6 +97,58 @@ bool make_room(Output& out, std::size_t size, std::size_t room) {
   return out.reserve(std::max(need, out.capacity() * 2)) || out.reserve(need);
 }
 
+// Checks a copy against the output produced so far and the output size, then makes it.
+inline Status put_copy(std::uint8_t* o, std::size_t& op, std::size_t limit, std::size_t dist,
+                       std::size_t len) {
+  if (dist > op) return Status::bad_reference;
+  if (len > limit - op) return Status::overrun;
+  copy_match(o + op, dist, len);
+  op += len;
+  return Status::done;
+}
+
+// Decodes one Yaz0 group: a flag byte and up to eight tokens, stopping early once the output is
+// complete. `checked`: the input may end inside the group, so each byte is checked before it is
+// read, and a token the input cannot complete writes nothing. Otherwise the caller has made sure
+// the whole group is there. Returns need_input when the group is done and more output is due;
+// `token` is where a fault was met.
+template <bool checked>
+inline Status yaz0_group(const std::uint8_t*& ip, const std::uint8_t* end, std::uint8_t* o,
+                         std::size_t& op, std::size_t limit, const std::uint8_t*& token) {
+  token = ip;
+  if (checked && ip == end) return Status::short_read;
+  unsigned flags = *ip++;
+  if (!checked && flags == 0xFF && limit - op >= 8) {
+    copy8(o + op, ip);
+    ip += 8;
+    op += 8;
+    return op >= limit ? Status::done : Status::need_input;
+  }
+  for (int i = 0; i < 8; ++i, flags <<= 1) {
+    token = ip;
+    if (flags & 0x80) {
+      if (checked && ip == end) return Status::short_read;
+      o[op++] = *ip++;
+    } else {
+      if (checked && end - ip < 2) return Status::short_read;
+      const unsigned b0 = ip[0];
+      const std::size_t dist = (((b0 & 0x0F) << 8) | ip[1]) + 1;
+      std::size_t len = b0 >> 4;
+      if (len == 0) {
+        if (checked && end - ip < 3) return Status::short_read;
+        len = std::size_t{ip[2]} + 0x12;
+        ip += 3;
+      } else {
+        len += 2;
+        ip += 2;
+      }
+      if (const Status s = put_copy(o, op, limit, dist, len); s != Status::done) return s;
+    }
+    if (op >= limit) return Status::done;
+  }
+  return Status::need_input;
+}
+
 }  // namespace
 
 Step yaz0dec(ByteSpan in, bool final, Output& out) {
@@ -118,77 +170,22 @@ Step yaz0dec(ByteSpan in, bool final, Output& out) {
     o = out.data();
 
     const std::size_t whole_groups = static_cast<std::size_t>(end - ip) / kGroupInput;
+    const std::uint8_t* token = ip;
     if (whole_groups > 0) {
       // As many groups as the input surely holds and the output surely has room for (at least
-      // one: make_room left room for a whole group or for all that is still to come): no checks
-      // of input or room per token.
+      // one: make_room left room for a whole group or for all that is still to come).
       std::size_t groups =
           std::max<std::size_t>(1, std::min(whole_groups, (out.capacity() - op) / kGroupOutput));
       do {
-        unsigned flags = *ip++;
-        if (flags == 0xFF && limit - op >= 8) {
-          copy8(o + op, ip);
-          ip += 8;
-          op += 8;
-          if (op >= limit) return stop(Status::done, ip);
-          continue;
-        }
-        for (int i = 0; i < 8; ++i, flags <<= 1) {
-          if (flags & 0x80) {
-            o[op++] = *ip++;
-          } else {
-            const std::uint8_t* const token = ip;
-            const unsigned b0 = ip[0];
-            const std::size_t dist = (((b0 & 0x0F) << 8) | ip[1]) + 1;
-            std::size_t len = b0 >> 4;
-            ip += 2;
-            if (len == 0) {
-              len = std::size_t{*ip++} + 0x12;
-            } else {
-              len += 2;
-            }
-            if (dist > op) return stop(Status::bad_reference, token);
-            if (len > limit - op) return stop(Status::overrun, token);
-            copy_match(o + op, dist, len);
-            op += len;
-          }
-          if (op >= limit) return stop(Status::done, ip);
-        }
+        const Status s = yaz0_group<false>(ip, end, o, op, limit, token);
+        if (s != Status::need_input) return stop(s, token);
       } while (--groups > 0);
       continue;
     }
-
     if (!final) return stop(Status::need_input, ip);
-
-    // The last few bytes of the input: every byte is checked before it is read. A token that
-    // the input cannot complete writes nothing.
-    if (ip == end) return stop(Status::short_read, ip);
-    unsigned flags = *ip++;
-    for (int i = 0; i < 8; ++i, flags <<= 1) {
-      const std::uint8_t* const token = ip;
-      if (flags & 0x80) {
-        if (ip == end) return stop(Status::short_read, token);
-        o[op++] = *ip++;
-      } else {
-        if (end - ip < 2) return stop(Status::short_read, token);
-        const unsigned b0 = ip[0];
-        const std::size_t dist = (((b0 & 0x0F) << 8) | ip[1]) + 1;
-        std::size_t len = b0 >> 4;
-        if (len == 0) {
-          if (end - ip < 3) return stop(Status::short_read, token);
-          len = std::size_t{ip[2]} + 0x12;
-          ip += 3;
-        } else {
-          len += 2;
-          ip += 2;
-        }
-        if (dist > op) return stop(Status::bad_reference, token);
-        if (len > limit - op) return stop(Status::overrun, token);
-        copy_match(o + op, dist, len);
-        op += len;
-      }
-      if (op >= limit) return stop(Status::done, ip);
-    }
+    // The last few bytes of the input.
+    const Status s = yaz0_group<true>(ip, end, o, op, limit, token);
+    if (s != Status::need_input) return stop(s, token);
   }
 }
 
@@ -233,10 +230,9 @@ Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out
           len += 2;
         }
         lp += 2;
-        if (dist > op) return stop(Status::bad_reference, token);
-        if (len > limit - op) return stop(Status::overrun, token);
-        copy_match(o + op, dist, len);
-        op += len;
+        if (const Status s = put_copy(o, op, limit, dist, len); s != Status::done) {
+          return stop(s, token);
+        }
       }
       if (op >= limit) return stop(Status::done, mp);
     }
