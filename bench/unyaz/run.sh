@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The unyaz benchmarks: the decode loop alone (Google Benchmark), then whole unyaz runs (reading
-# the file, decoding, writing the output) on generated 64 MiB files, best of five.
+# the file, decoding, writing the output) on generated 64 MiB files, best of five. The whole
+# run depends on the kernel's page cache: on a busy machine its figures spread widely.
 # Env BUILD = build folder. Rates are MiB of output per second.
 set -euo pipefail
 build=$(cd "${BUILD:-build}" && pwd)
@@ -20,6 +21,7 @@ for kind in mixed zeros random; do
   "$bench/unyaz_mkdata" "$kind" 64 yaz0 "$work/$kind.szs" 2>/dev/null
   best=0
   for _ in 1 2 3 4 5; do
+    rm -f "$work/$kind.out"  # a new output each time, as in most runs
     start=$(date +%s%N)
     "$build/bin/unyaz" "$work/$kind.szs" "$work/$kind.out"
     took=$(( $(date +%s%N) - start ))
