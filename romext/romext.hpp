@@ -35,7 +35,7 @@ inline constexpr std::uint64_t kMaxImageLength = 0xFFFFFFFFull;
 inline constexpr const char* kOutputEnding = "-ext.n64";
 
 // The copy goes through memory in blocks of this many bytes (a multiple of 4).
-inline constexpr std::size_t kBlockSize = std::size_t{4} << 20;
+inline constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
 // The byte order told by the first four bytes of `image` (unknown when it is shorter).
 ByteOrder detect_order(std::span<const std::uint8_t> image);

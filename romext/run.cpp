@@ -116,7 +116,7 @@ int run(const std::vector<std::string>& args) {
   name = files::derive_output_name(name, kOutputEnding);
   files::AtomicFile out;
   while (!open_output(out, name, input_name)) {
-    auto line = con::ask_line(stdout, kOutputPrompt, "output file name");
+    auto line = con::ask_line(stdout, kOutputPrompt, "name for the output file");
     if (!line) return con::kExitEndOfInput;
     name = *line;
   }
