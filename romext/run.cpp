@@ -120,6 +120,8 @@ int run(const std::vector<std::string>& args) {
     if (!line) return con::kExitEndOfInput;
     name = *line;
   }
+  // Blocks go to the file whole, without passing through a stream buffer.
+  std::setvbuf(out.stream(), nullptr, _IONBF, 0);
 
   const ByteOrder order = detect_order(read_head(image.file()));
   CopyMode mode = CopyMode::unchanged;

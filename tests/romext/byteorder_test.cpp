@@ -44,16 +44,6 @@ TEST(RomextStraighten, MatchesGroupByGroupFormulationOnRandomImages) {
   }
 }
 
-TEST(RomextStraighten, BothSwappedOrdersComeOutNative) {
-  const Bytes native = hex("80 37 12 40 0F 00 00 00 00 00 14 00 80 00 04 00");
-  EXPECT_EQ(romext::copied_image(hex("37 80 40 12 00 0F 00 00 00 00 00 14 00 80 00 04"),
-                                 CopyMode::swap16),
-            native);
-  EXPECT_EQ(romext::copied_image(hex("40 12 37 80 00 00 00 0F 00 14 00 00 00 04 00 80"),
-                                 CopyMode::swap32),
-            native);
-}
-
 TEST(RomextStraighten, LastPartGroupIsPaddedWithZerosNeverOtherBytes) {
   // The earlier groups hold non-zero bytes, so a pad taken from anywhere else would show.
   EXPECT_EQ(to_hex(romext::copied_image(hex("37 80 40 12 AA"), CopyMode::swap16)),
@@ -120,9 +110,4 @@ TEST(RomextTexts, ExtensionQuestionWordingAndFigures) {
   for (const auto& c : cases) {
     EXPECT_EQ(romext::extension_question(c.length), c.question) << c.length;
   }
-}
-
-TEST(RomextTexts, DoneMessageNamesTheOutput) {
-  EXPECT_EQ(romext::done_message("game-ext.n64"),
-            "\a\nAll done.  The extended rom is at:\n\tgame-ext.n64\nPress -Enter- to quit.");
 }
