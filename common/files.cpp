@@ -7,6 +7,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -77,6 +80,92 @@ std::optional<std::vector<std::uint8_t>> read_file(const std::string& name) {
   return data;
 }
 
+InputFile::InputFile(InputFile&& other) noexcept { *this = std::move(other); }
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    read_ = std::move(other.read_);
+    mapping_ = other.mapping_;
+    size_ = other.size_;
+    data_ = mapping_ != nullptr ? other.data_ : read_.data();
+    other.mapping_ = nullptr;
+    other.data_ = nullptr;
+    other.size_ = 0;
+  }
+  return *this;
+}
+
+InputFile::~InputFile() { close(); }
+
+void InputFile::close() {
+  if (mapping_ != nullptr) {
+#ifdef _WIN32
+    UnmapViewOfFile(data_);
+    CloseHandle(static_cast<HANDLE>(mapping_));
+#else
+    munmap(const_cast<std::uint8_t*>(data_), size_);
+#endif
+  }
+  mapping_ = nullptr;
+  data_ = nullptr;
+  size_ = 0;
+  read_.clear();
+}
+
+bool InputFile::open(const std::string& name) {
+  close();
+  std::error_code ec;
+  if (fs::is_directory(fs::path(name), ec)) return false;
+  // A regular file of known size is mapped; anything else (empty files, pipes) is read.
+#ifdef _WIN32
+  HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    LARGE_INTEGER size{};
+    if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart > 0 &&
+        static_cast<unsigned long long>(size.QuadPart) <= SIZE_MAX) {
+      HANDLE map = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+      if (map != nullptr) {
+        void* view = MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0);
+        if (view != nullptr) {
+          CloseHandle(file);
+          mapping_ = map;
+          data_ = static_cast<const std::uint8_t*>(view);
+          size_ = static_cast<std::size_t>(size.QuadPart);
+          return true;
+        }
+        CloseHandle(map);
+      }
+    }
+    CloseHandle(file);
+  }
+#else
+  const int fd = ::open(name.c_str(), O_RDONLY);
+  if (fd >= 0) {
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+      const auto size = static_cast<std::size_t>(st.st_size);
+      void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+      if (view != MAP_FAILED) {
+        ::close(fd);
+        mapping_ = view;
+        data_ = static_cast<const std::uint8_t*>(view);
+        size_ = size;
+        return true;
+      }
+    }
+    ::close(fd);
+  }
+#endif
+  auto data = read_file(name);
+  if (!data) return false;
+  read_ = std::move(*data);
+  data_ = read_.data();
+  size_ = read_.size();
+  return true;
+}
+
 bool can_create(const std::string& name) {
   if (name.empty()) return false;
   std::error_code ec;
@@ -142,6 +231,19 @@ bool AtomicFile::write(const void* data, std::size_t size) {
 }
 
 bool AtomicFile::write_zeros(std::uint64_t count) {
+#if defined(__linux__)
+  // Large runs of zeros: let the file system allocate zeroed space instead of copying zeros into
+  // it. The file is not sparse; its new bytes read as zero.
+  if (file_ != nullptr && count >= (std::uint64_t{1} << 20) && !failed_ &&
+      std::fflush(file_) == 0) {
+    const int fd = fileno(file_);
+    const off_t end = lseek(fd, 0, SEEK_END);
+    if (end >= 0 && fallocate(fd, 0, end, static_cast<off_t>(count)) == 0 &&
+        std::fseek(file_, 0, SEEK_END) == 0) {
+      return true;
+    }
+  }
+#endif
   static const std::vector<std::uint8_t> zeros(std::size_t{1} << 20, 0);
   while (count > 0 && !failed_) {
     const std::size_t now = count < zeros.size() ? static_cast<std::size_t>(count) : zeros.size();

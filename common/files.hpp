@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,29 @@ bool same_target(const std::string& a, const std::string& b);
 
 // Reads a whole regular file. nullopt when it cannot be opened or read (a folder, say).
 std::optional<std::vector<std::uint8_t>> read_file(const std::string& name);
+
+// The bytes of a whole input file: mapped into memory where the system allows it, else read.
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  InputFile(InputFile&& other) noexcept;
+  InputFile& operator=(InputFile&& other) noexcept;
+  ~InputFile();
+
+  // False when the file cannot be opened or read (a folder, say).
+  bool open(const std::string& name);
+  std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
+  operator std::span<const std::uint8_t>() const { return bytes(); }
+
+ private:
+  void close();
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  void* mapping_ = nullptr;  // the system's handle or address of a mapped file
+  std::vector<std::uint8_t> read_;
+};
 
 // True when `name` can be written: an existing regular file that may be opened for update, or a
 // new file that can be created in its folder. Nothing existing is changed; a probe file made to

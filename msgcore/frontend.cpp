@@ -54,10 +54,7 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
       if (!line) return std::nullopt;
       f.input_name = *line;
     }
-    if (auto data = files::read_file(f.input_name)) {
-      f.input = std::move(*data);
-      break;
-    }
+    if (f.input.open(f.input_name)) break;
   }
 
   const bool table = (settings & kTableMode) != 0;

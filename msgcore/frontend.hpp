@@ -37,7 +37,7 @@ struct FrontEnd {
 
 struct OpenedFiles {
   std::string input_name;
-  std::vector<std::uint8_t> input;
+  files::InputFile input;
   std::string index_name;
   std::string body_name;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/files.hpp"
 #include "support/testsupport.hpp"
 
@@ -90,4 +92,20 @@ TEST(Files, ReadFileRefusesFoldersAndMissingFiles) {
   EXPECT_FALSE(files::read_file((dir / "none").string()).has_value());
   write_text(dir / "f", std::string("a\0b", 3));
   EXPECT_EQ(files::read_file((dir / "f").string()).value(), hex("61 00 62"));
+}
+
+TEST(Files, LargeZeroRunsReadAsZero) {
+  TempDir dir;
+  const auto target = dir / "big.bin";
+  files::AtomicFile f;
+  ASSERT_TRUE(f.open(target.string()));
+  f.write(bytes_of("head"));
+  ASSERT_TRUE(f.write_zeros((3u << 20) + 5));
+  f.write(bytes_of("tail"));
+  ASSERT_TRUE(f.commit());
+  const Bytes got = read_bytes(target);
+  ASSERT_EQ(got.size(), 4u + (3u << 20) + 5 + 4);
+  EXPECT_EQ(string_of(Bytes(got.begin(), got.begin() + 4)), "head");
+  EXPECT_EQ(string_of(Bytes(got.end() - 4, got.end())), "tail");
+  EXPECT_TRUE(std::all_of(got.begin() + 4, got.end() - 4, [](std::uint8_t b) { return b == 0; }));
 }

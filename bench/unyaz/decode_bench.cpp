@@ -1,0 +1,50 @@
+// The decode loop alone, over 64 MiB of output held in memory.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+
+#include "data.hpp"
+#include "encoder.hpp"
+#include "unyaz/decode.hpp"
+
+namespace {
+
+constexpr std::size_t kSize = std::size_t{64} << 20;
+
+// The compressed file for each kind of data, made once.
+const unyazbench::Bytes& compressed(const std::string& kind, bool yay0) {
+  static std::map<std::string, unyazbench::Bytes> files;
+  const std::string key = kind + (yay0 ? "/yay0" : "/yaz0");
+  auto it = files.find(key);
+  if (it == files.end()) {
+    const auto data = unyazbench::make_data(kind, kSize);
+    it = files.emplace(key, yay0 ? yazenc::yay0(data) : yazenc::yaz0(data)).first;
+  }
+  return it->second;
+}
+
+void decode(benchmark::State& state, const std::string& kind, bool yay0) {
+  const auto& file = compressed(kind, yay0);
+  const unyaz::ByteSpan span(file);
+  const auto header = unyaz::read_header(span, file.size(), unyaz::classify(span));
+  for (auto _ : state) {
+    unyaz::Output out(header.size);
+    out.reserve(header.size);
+    const auto step = yay0 ? unyaz::yay0dec(span, header.link, header.chunk, out)
+                           : unyaz::yaz0dec(span.subspan(16), true, out);
+    if (step.status != unyaz::Status::done) state.SkipWithError("decoding failed");
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSize));
+  state.counters["ratio"] = static_cast<double>(kSize) / static_cast<double>(file.size());
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(decode, yaz0_mixed, std::string("mixed"), false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decode, yaz0_zeros, std::string("zeros"), false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decode, yaz0_random, std::string("random"), false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decode, yay0_mixed, std::string("mixed"), true)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "encoder.hpp"
+#include "support/testsupport.hpp"
+#include "unyaz/decode.hpp"
+
+using namespace testsupport;
+using unyaz::Status;
+
+namespace {
+
+const Bytes kYaz0Head = hex("59 61 7A 30");  // "Yaz0"
+const Bytes kYay0Head = hex("59 61 79 30");  // "Yay0"
+
+// A Yaz0 file: the header with output size `size`, then `stream`.
+Bytes yaz0_file(std::uint32_t size, const Bytes& stream) {
+  Bytes f = kYaz0Head;
+  for (int s = 24; s >= 0; s -= 8) f.push_back(static_cast<std::uint8_t>(size >> s));
+  f.resize(16, 0xEE);
+  f.insert(f.end(), stream.begin(), stream.end());
+  return f;
+}
+
+Bytes cat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Expands tokens one byte at a time: the reference the fast decoder must agree with.
+Bytes expand(const std::vector<yazenc::Token>& tokens) {
+  Bytes out;
+  for (const auto& t : tokens) {
+    if (t.len == 0) {
+      out.push_back(t.literal);
+    } else {
+      for (int i = 0; i < t.len; ++i) out.push_back(out[out.size() - t.dist]);
+    }
+  }
+  return out;
+}
+
+// Random valid tokens, with every distance and length form well represented.
+std::vector<yazenc::Token> random_tokens(std::mt19937& rng, std::size_t count) {
+  std::vector<yazenc::Token> tokens;
+  std::size_t produced = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (produced == 0 || rng() % 3 == 0) {
+      tokens.push_back({0, 0, static_cast<std::uint8_t>(rng())});
+      ++produced;
+      continue;
+    }
+    const std::size_t most = std::min<std::size_t>(produced, 4096);
+    std::size_t dist = 0;
+    switch (rng() % 4) {
+      case 0: dist = 1 + rng() % std::min<std::size_t>(most, 8); break;
+      case 1: dist = 1 + rng() % std::min<std::size_t>(most, 20); break;
+      default: dist = 1 + rng() % most; break;
+    }
+    const std::size_t len = rng() % 2 ? 3 + rng() % 15 : 18 + rng() % 256;
+    tokens.push_back({static_cast<std::uint16_t>(dist), static_cast<std::uint16_t>(len), 0});
+    produced += len;
+  }
+  return tokens;
+}
+
+}  // namespace
+
+TEST(Yaz0Decode, WellFormedStreams) {
+  struct Case {
+    const char* what;
+    std::uint32_t size;
+    Bytes stream;
+    Bytes expected;
+  };
+  const Bytes eight = hex("11 22 33 44 55 66 77 88");
+  Bytes a18(18, 'A');
+  Bytes a273(273, 'A');
+  const Case cases[] = {
+      {"eight literals", 8, cat(hex("FF"), eight), eight},
+      {"distance 1, short form", 4, hex("80 41 10 00"), bytes_of("AAAA")},
+      {"three-byte form, 18", 19, hex("80 41 00 00 00"), cat(hex("41"), a18)},
+      {"three-byte form, 273", 274, hex("80 41 00 00 FF"), cat(hex("41"), a273)},
+      {"distance 3 repeats", 9, hex("E0 61 62 63 40 02"), bytes_of("abcabcabc")},
+      {"longest distance", 4099,
+       // 4096 literals in 512 groups, then a copy of 3 from 4096 back.
+       [] {
+         Bytes s;
+         for (int g = 0; g < 512; ++g) {
+           s.push_back(0xFF);
+           for (int i = 0; i < 8; ++i) s.push_back(static_cast<std::uint8_t>(g * 8 + i));
+         }
+         return cat(s, hex("00 1F FF"));
+       }(),
+       [] {
+         Bytes o;
+         for (int i = 0; i < 4096; ++i) o.push_back(static_cast<std::uint8_t>(i));
+         return cat(o, hex("00 01 02"));
+       }()},
+      {"size reached mid-group, rest not read", 2, hex("C0 58 59"), bytes_of("XY")},
+      {"trailing bytes ignored", 1, hex("FF 5A 01 02 03"), bytes_of("Z")},
+  };
+  for (const auto& c : cases) {
+    const auto d = unyaz::decode(yaz0_file(c.size, c.stream));
+    EXPECT_EQ(d.status, Status::done) << c.what;
+    EXPECT_EQ(to_hex(d.out), to_hex(c.expected)) << c.what;
+  }
+}
+
+TEST(Yaz0Decode, ForcedLayoutReadsSizeAtByte8) {
+  const Bytes file = hex("00 11 22 33 DE AD BE EF 00 00 00 04 80 41 10 00");
+  const auto d = unyaz::decode(file);
+  EXPECT_EQ(d.status, Status::done);
+  EXPECT_EQ(string_of(d.out), "AAAA");
+  EXPECT_EQ(unyaz::classify(file), unyaz::Layout::other);
+  EXPECT_EQ(unyaz::classify(yaz0_file(1, {})), unyaz::Layout::yaz0);
+  EXPECT_EQ(unyaz::classify(bytes_of("yaz0....")), unyaz::Layout::other);
+}
+
+TEST(Yay0Decode, SeparateStreams) {
+  // "ab", copy 4 from 2 back (link 0x2001), copy 20 from 1 back (link 0x0000, chunk 20-18=2),
+  // "c". Masks: 1 1 0 0 1 -> 0xC8000000.
+  const Bytes file = cat(kYay0Head, hex("00 00 00 1B  00 00 00 14  00 00 00 18  C8 00 00 00 "
+                                        "20 01 00 00  61 62 02 63"));
+  const auto d = unyaz::decode(file);
+  EXPECT_EQ(d.status, Status::done);
+  EXPECT_EQ(string_of(d.out), "ab" "abab" + std::string(20, 'b') + "c");
+}
+
+TEST(RoundTrip, RandomTokensAgreeWithByteAtATimeExpansion) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 40; ++round) {
+    const auto tokens = random_tokens(rng, 50 + rng() % 2000);
+    const Bytes expected = expand(tokens);
+    const auto size = static_cast<std::uint32_t>(expected.size());
+    for (const Bytes& file : {yazenc::yaz0_from_tokens(tokens, size),
+                              yazenc::yay0_from_tokens(tokens, size)}) {
+      const auto d = unyaz::decode(file);
+      ASSERT_EQ(d.status, Status::done) << "round " << round;
+      ASSERT_EQ(d.out, expected) << "round " << round;
+    }
+  }
+}
+
+TEST(RoundTrip, EncodedDataComesBack) {
+  std::mt19937 rng(11);
+  std::vector<Bytes> inputs = {Bytes(1, 7), Bytes(100000, 0), bytes_of("abababababababab")};
+  for (int i = 0; i < 6; ++i) {
+    Bytes data(1 + rng() % 60000);
+    const unsigned alphabet = 1 + rng() % 255;
+    for (auto& b : data) b = static_cast<std::uint8_t>(rng() % alphabet);
+    inputs.push_back(data);
+  }
+  for (const auto& data : inputs) {
+    EXPECT_EQ(unyaz::decode(yazenc::yaz0(data)).out, data);
+    EXPECT_EQ(unyaz::decode(yazenc::yay0(data)).out, data);
+  }
+}
+
+TEST(RoundTrip, StreamingInPiecesGivesTheSameOutput) {
+  std::mt19937 rng(3);
+  Bytes data(300000);
+  for (auto& b : data) b = static_cast<std::uint8_t>(rng() % 4 == 0 ? rng() : 'x');
+  const Bytes file = yazenc::yaz0(data);
+  const unyaz::ByteSpan stream = unyaz::ByteSpan(file).subspan(16);
+  unyaz::Output out(static_cast<std::uint32_t>(data.size()));
+  ASSERT_TRUE(out.reserve(0));
+  std::size_t pos = 0;
+  std::size_t have = 0;
+  unyaz::Step step;
+  do {
+    have = std::min(stream.size(), have + 1 + rng() % 5000);
+    step = unyaz::yaz0dec(stream.subspan(pos, have - pos), have == stream.size(), out);
+    pos += step.consumed;
+  } while (step.status == Status::need_input);
+  EXPECT_EQ(step.status, Status::done);
+  EXPECT_EQ(Bytes(out.bytes().begin(), out.bytes().end()), data);
+}
+
+TEST(Malformed, EachFaultIsReportedWithItsOffsetAndKeepsWhatCameBefore) {
+  struct Case {
+    const char* what;
+    Bytes file;
+    Status status;
+    std::uint64_t at;
+    const char* kept;  // output produced before the fault
+  };
+  const Case cases[] = {
+      {"copy before the start", yaz0_file(10, hex("80 41 10 01")), Status::bad_reference, 18, "A"},
+      {"first token a copy", yaz0_file(10, hex("00 10 00")), Status::bad_reference, 17, ""},
+      {"copy past the size", yaz0_file(5, hex("80 41 30 00")), Status::overrun, 18, "A"},
+      {"long copy past the size", yaz0_file(20, hex("80 41 00 00 02")), Status::overrun, 18, "A"},
+      {"size 0", yaz0_file(0, hex("FF 41")), Status::zero_size, 4, ""},
+      {"forced size 0", hex("41 42 43 44 00 00 00 00 00 00 00 00 FF 41"), Status::zero_size, 8, ""},
+      {"header cut", hex("59 61 7A 30 00 00"), Status::short_read, 6, ""},
+      {"no flag byte", yaz0_file(4, {}), Status::short_read, 16, ""},
+      {"header shorter than 16", hex("59 61 7A 30 00 00 00 04 00 00"), Status::short_read, 10, ""},
+      {"literal missing", yaz0_file(4, hex("C0 41")), Status::short_read, 18, "A"},
+      {"second copy byte missing", yaz0_file(4, hex("80 41 10")), Status::short_read, 18, "A"},
+      {"third copy byte missing", yaz0_file(40, hex("80 41 00 00")), Status::short_read, 18, "A"},
+      {"next group missing", yaz0_file(9, cat(hex("FF"), bytes_of("abcdefgh"))),
+       Status::short_read, 25, "abcdefgh"},
+      {"claim far beyond the input", yaz0_file(0xFFFFFFFF, hex("80 41 10 00")),
+       Status::short_read, 20, "AAAA"},
+      {"Yay0 link table outside", cat(kYay0Head, hex("00 00 00 04 00 00 01 00 00 00 00 10")),
+       Status::bad_table, 8, ""},
+      {"Yay0 chunk table outside", cat(kYay0Head, hex("00 00 00 04 00 00 00 10 FF FF FF FF")),
+       Status::bad_table, 12, ""},
+      {"Yay0 header cut", cat(kYay0Head, hex("00 00 00 04 00 00 00")), Status::short_read, 11, ""},
+      {"Yay0 masks run out", cat(kYay0Head, hex("00 00 00 04 00 00 00 10 00 00 00 10")),
+       Status::short_read, 16, ""},
+      {"Yay0 links run out", cat(kYay0Head, hex("00 00 00 04 00 00 00 14 00 00 00 14 80 00 00 00 41")),
+       Status::short_read, 20, "A"},
+      {"Yay0 copy before start", cat(kYay0Head, hex("00 00 00 04 00 00 00 14 00 00 00 16 00 00 00 00 10 00")),
+       Status::bad_reference, 20, ""},
+  };
+  for (const auto& c : cases) {
+    const auto d = unyaz::decode(c.file);
+    EXPECT_EQ(d.status, c.status) << c.what;
+    EXPECT_EQ(d.at, c.at) << c.what;
+    EXPECT_EQ(string_of(d.out), c.kept) << c.what;
+  }
+}
+
+TEST(Malformed, MemoryFollowsTheInputNotTheClaim) {
+  EXPECT_EQ(unyaz::initial_capacity(0xFFFFFFFF, 20), 20 * unyaz::kMaxExpansion);
+  EXPECT_EQ(unyaz::initial_capacity(1000, 1 << 20), 1000u);
+  // The most a stream can expand: three-byte copies of 273 bytes with their flag bits.
+  const Bytes zeros(1 << 20, 0);
+  const Bytes file = yazenc::yaz0(zeros);
+  EXPECT_LE(zeros.size(), file.size() * unyaz::kMaxExpansion);
+}
+
+TEST(Malformed, RandomStreamsNeverCrashOrHang) {
+  std::mt19937 rng(99);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes file = round % 2 ? kYaz0Head : kYay0Head;
+    const std::size_t n = rng() % 200;
+    for (std::size_t i = 0; i < n + 12; ++i) file.push_back(static_cast<std::uint8_t>(rng()));
+    file[4] = 0;
+    file[5] = static_cast<std::uint8_t>(rng() % 4);
+    if (round % 2 == 0) {  // table offsets mostly inside the file
+      file[8] = file[9] = file[10] = 0;
+      file[11] = static_cast<std::uint8_t>(rng() % (file.size() + 8));
+      file[12] = file[13] = file[14] = 0;
+      file[15] = static_cast<std::uint8_t>(rng() % (file.size() + 8));
+    }
+    const auto d = unyaz::decode(file);
+    EXPECT_LE(d.out.size(), d.size);
+    if (d.status == Status::done) {
+      EXPECT_EQ(d.out.size(), d.size);
+    }
+  }
+}

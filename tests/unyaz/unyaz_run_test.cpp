@@ -1,0 +1,155 @@
+// End-to-end runs of the built unyaz with piped standard input.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "encoder.hpp"
+#include "support/testsupport.hpp"
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kOpenWhich = "\nOpen which file? \n";
+const char* const kOutputWhere = "\nOutput where? \n";
+const char* const kNotYaz =
+    "\nNot a Yaz0 or Yay0 file.\nPress Spacebar to force it, otherwise to quit";
+const char* const kReadError = "Error reading from file.\n";
+
+const Bytes kAAAA = hex("59 61 7A 30 00 00 00 04 00 00 00 00 00 00 00 00 80 41 10 00");
+const Bytes kForcedAAAA = hex("46 4F 4F 21 00 00 00 00 00 00 00 04 80 41 10 00");
+
+RunResult unyaz(const std::vector<std::string>& args, const std::string& input, const TempDir& dir) {
+  return run(program("unyaz"), args, input, dir.path());
+}
+
+}  // namespace
+
+TEST(UnyazRun, DecodesToTheDerivedNameSilently) {
+  TempDir dir;
+  write_bytes(dir / "archive.tar.szs", kAAAA);
+  const auto r = unyaz({"archive.tar.szs"}, "", dir);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(string_of(read_bytes(dir / "archive new.bin")), "AAAA");
+}
+
+TEST(UnyazRun, RoundTripsLargeYaz0AndYay0Files) {
+  TempDir dir;
+  Bytes data;
+  for (int i = 0; data.size() < (3u << 20); ++i) {  // more than one input block
+    const std::string line = "line " + std::to_string(i * 7919 % 100003) + " of the text\n";
+    data.insert(data.end(), line.begin(), line.end());
+  }
+  write_bytes(dir / "big.szs", yazenc::yaz0(data));
+  write_bytes(dir / "big.yay", yazenc::yay0(data));
+  EXPECT_EQ(unyaz({"big.szs", "a.out"}, "", dir).exit_code, 0);
+  EXPECT_EQ(unyaz({"big.yay", "b.out"}, "", dir).exit_code, 0);
+  EXPECT_TRUE(read_bytes(dir / "a.out") == data);
+  EXPECT_TRUE(read_bytes(dir / "b.out") == data);
+}
+
+TEST(UnyazRun, AsksForTheInputUntilItOpens) {
+  TempDir dir;
+  write_bytes(dir / "in.szs", kAAAA);
+  fs::create_directory(dir / "folder");
+  const auto r = unyaz({}, "missing.szs\nfolder\nin.szs\n", dir);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, std::string(kOpenWhich) + kOpenWhich + kOpenWhich);
+  EXPECT_EQ(string_of(read_bytes(dir / "in new.bin")), "AAAA");
+}
+
+TEST(UnyazRun, EndOfInputAtANamePromptEndsWithStatus2) {
+  TempDir dir;
+  auto r = unyaz({"nothing.szs"}, "", dir);
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err.rfind(kOpenWhich, 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("unyaz: input ended"), std::string::npos) << r.err;
+
+  write_bytes(dir / "in.szs", kAAAA);
+  r = unyaz({"in.szs", "no/such/folder/out.bin"}, "", dir);
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err.rfind(kOutputWhere, 0), 0u) << r.err;
+}
+
+TEST(UnyazRun, AnOutputNamingTheInputIsAskedForAgain) {
+  TempDir dir;
+  write_bytes(dir / "in.szs", kAAAA);
+  const auto r = unyaz({"in.szs", "./in.szs"}, "in.szs\nout.bin\n", dir);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, std::string(kOutputWhere) + kOutputWhere);
+  EXPECT_EQ(read_bytes(dir / "in.szs"), kAAAA);
+  EXPECT_EQ(string_of(read_bytes(dir / "out.bin")), "AAAA");
+}
+
+TEST(UnyazRun, OtherSignaturesAskForTheSpaceBar) {
+  struct Case {
+    const char* input;
+    int exit_code;
+    const char* output;  // nullptr: the output file keeps what it held
+  };
+  const Case cases[] = {
+      {" ", 0, "AAAA"},
+      {"n", 255, nullptr},
+      {"\n", 255, nullptr},
+      {"", 255, nullptr},  // end of input
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_bytes(dir / "odd.bin", kForcedAAAA);
+    write_text(dir / "odd new.bin", "kept");
+    const auto r = unyaz({"odd.bin"}, c.input, dir);
+    EXPECT_EQ(r.exit_code, c.exit_code) << "key '" << c.input << "'";
+    EXPECT_EQ(r.err, kNotYaz) << "key '" << c.input << "'";
+    EXPECT_EQ(string_of(read_bytes(dir / "odd new.bin")), c.output ? c.output : "kept");
+  }
+}
+
+TEST(UnyazRun, ShortReadsKeepThePartialOutput) {
+  struct Case {
+    const char* what;
+    Bytes file;
+    const char* kept;
+  };
+  const Case cases[] = {
+      {"ends in the signature", hex("59 61"), ""},
+      {"ends in the size", hex("59 61 7A 30 00 00"), ""},
+      {"ends before the first flag byte", hex("59 61 7A 30 00 00 00 04 00 00 00 00"), ""},
+      {"ends inside a copy", hex("59 61 7A 30 00 00 00 09 00 00 00 00 00 00 00 00 C0 41 42 10"),
+       "AB"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_bytes(dir / "cut.szs", c.file);
+    write_text(dir / "cut new.bin", "old contents");
+    const auto r = unyaz({"cut.szs"}, "", dir);
+    EXPECT_EQ(r.exit_code, 255) << c.what;
+    EXPECT_EQ(r.err, kReadError) << c.what;
+    EXPECT_EQ(string_of(read_bytes(dir / "cut new.bin")), c.kept) << c.what;
+  }
+}
+
+TEST(UnyazRun, FaultyStreamsGiveOneLineAndKeepThePartialOutput) {
+  TempDir dir;
+  write_bytes(dir / "bad.szs",
+              hex("59 61 7A 30 00 00 00 09 00 00 00 00 00 00 00 00 80 41 10 05"));
+  auto r = unyaz({"bad.szs"}, "", dir);
+  EXPECT_EQ(r.exit_code, 255);
+  EXPECT_EQ(r.err,
+            "\nunyaz: bad.szs: the copy at offset 0x12 reaches before the start of the output\n");
+  EXPECT_EQ(string_of(read_bytes(dir / "bad new.bin")), "A");
+
+  write_bytes(dir / "zero.szs", hex("59 61 7A 30 00 00 00 00 00 00 00 00 00 00 00 00 FF 41"));
+  r = unyaz({"zero.szs"}, "", dir);
+  EXPECT_EQ(r.exit_code, 255);
+  EXPECT_EQ(r.err, "\nunyaz: zero.szs: the header gives an output size of 0 (at offset 0x4)\n");
+  EXPECT_EQ(read_bytes(dir / "zero new.bin"), Bytes{});
+
+  write_bytes(dir / "t.yay", hex("59 61 79 30 00 00 00 04 00 00 00 10 00 00 01 00 80 00 00 00"));
+  r = unyaz({"t.yay"}, "", dir);
+  EXPECT_EQ(r.exit_code, 255);
+  EXPECT_EQ(r.err,
+            "\nunyaz: t.yay: the chunk table offset 0x100 (at offset 0xC) lies outside the file\n");
+}

@@ -1,0 +1,349 @@
+#include "unyaz/decode.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace unyaz {
+namespace {
+
+// A Yaz0 group: a flag byte and eight three-byte copies at most; eight copies of 273 bytes.
+constexpr std::size_t kGroupInput = 1 + 8 * 3;
+constexpr std::size_t kGroupOutput = 8 * 273;
+// A Yay0 mask word governs 32 tokens.
+constexpr std::size_t kMaskOutput = 32 * 273;
+
+// Large output blocks are filled page by page; on Linux, asking for huge pages cuts the cost of
+// first touching them several times over. Only a hint: nothing depends on it being followed.
+void advise_large_pages([[maybe_unused]] std::uint8_t* block, [[maybe_unused]] std::size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+  const auto from = (reinterpret_cast<std::uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
+  const auto to = (reinterpret_cast<std::uintptr_t>(block) + size) & ~(kHuge - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#endif
+}
+
+inline void copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 8); }
+inline void copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 16); }
+
+// Copies `len` bytes from `dist` bytes back, byte after byte in effect: a distance shorter than
+// the length repeats what the copy has just written. Moves whole words and may write up to 15
+// bytes past the end (the output keeps spare bytes for that); those bytes are overwritten later.
+inline void copy_match(std::uint8_t* to, std::size_t dist, std::size_t len) {
+  const std::uint8_t* from = to - dist;
+  if (dist >= 16) {
+    for (std::size_t i = 0; i < len; i += 16) copy16(to + i, from + i);
+  } else if (dist >= 8) {
+    for (std::size_t i = 0; i < len; i += 8) copy8(to + i, from + i);
+  } else if (dist == 1) {
+    const std::uint64_t fill = 0x0101010101010101ull * *from;
+    for (std::size_t i = 0; i < len; i += 8) std::memcpy(to + i, &fill, 8);
+  } else {
+    // The output repeats with period `dist`, so it also repeats with the first multiple of
+    // `dist` that is at least 8: once that many bytes back lie inside the pattern, whole words
+    // can be copied from there.
+    const std::size_t period = (8 + dist - 1) / dist * dist;
+    const std::size_t head = std::min(period - dist, len);
+    for (std::size_t i = 0; i < head; ++i) to[i] = from[i];
+    for (std::size_t i = head; i < len; i += 8) copy8(to + i, to + i - period);
+  }
+}
+
+}  // namespace
+
+std::uint32_t be32(const std::uint8_t* p) {
+  std::uint32_t w = 0;
+  std::memcpy(&w, p, 4);
+  if constexpr (std::endian::native == std::endian::little) w = swap32(w);
+  return w;
+}
+
+Layout classify(ByteSpan file) {
+  if (file.size() >= 4 && std::memcmp(file.data(), "Yaz0", 4) == 0) return Layout::yaz0;
+  if (file.size() >= 4 && std::memcmp(file.data(), "Yay0", 4) == 0) return Layout::yay0;
+  return Layout::other;
+}
+
+bool Output::reserve(std::size_t capacity) {
+  capacity = std::min<std::size_t>(capacity, limit_);
+  if (block_ && capacity <= capacity_) return true;
+  try {
+    std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[capacity + kSpare]);
+    advise_large_pages(bigger.get(), capacity + kSpare);
+    if (size_ != 0) std::memcpy(bigger.get(), block_.get(), size_);
+    block_ = std::move(bigger);
+    capacity_ = capacity;
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+namespace {
+
+// Makes sure `out` has room for `room` more bytes after the `size` bytes produced so far (never
+// past the limit), growing by doubling. False when memory runs out.
+bool make_room(Output& out, std::size_t size, std::size_t room) {
+  const std::size_t need = size + std::min<std::size_t>(room, out.limit() - size);
+  if (need <= out.capacity() && out.data() != nullptr) return true;
+  out.set_size(size);  // the bytes to keep
+  return out.reserve(std::max(need, out.capacity() * 2)) || out.reserve(need);
+}
+
+// Checks a copy against the output produced so far and the output size, then makes it.
+inline Status put_copy(std::uint8_t* o, std::size_t& op, std::size_t limit, std::size_t dist,
+                       std::size_t len) {
+  if (dist > op) return Status::bad_reference;
+  if (len > limit - op) return Status::overrun;
+  copy_match(o + op, dist, len);
+  op += len;
+  return Status::done;
+}
+
+// Decodes one Yaz0 group: a flag byte and up to eight tokens, stopping early once the output is
+// complete. `checked`: the input may end inside the group, so each byte is checked before it is
+// read, and a token the input cannot complete writes nothing. Otherwise the caller has made sure
+// the whole group is there. Returns need_input when the group is done and more output is due;
+// `token` is where a fault was met.
+template <bool checked>
+inline Status yaz0_group(const std::uint8_t*& ip, const std::uint8_t* end, std::uint8_t* o,
+                         std::size_t& op, std::size_t limit, const std::uint8_t*& token) {
+  token = ip;
+  if (checked && ip == end) return Status::short_read;
+  unsigned flags = *ip++;
+  if (!checked && flags == 0xFF && limit - op >= 8) {
+    copy8(o + op, ip);
+    ip += 8;
+    op += 8;
+    return op >= limit ? Status::done : Status::need_input;
+  }
+  for (int i = 0; i < 8; ++i, flags <<= 1) {
+    token = ip;
+    if (flags & 0x80) {
+      if (checked && ip == end) return Status::short_read;
+      o[op++] = *ip++;
+    } else {
+      if (checked && end - ip < 2) return Status::short_read;
+      const unsigned b0 = ip[0];
+      const std::size_t dist = (((b0 & 0x0F) << 8) | ip[1]) + 1;
+      std::size_t len = b0 >> 4;
+      if (len == 0) {
+        if (checked && end - ip < 3) return Status::short_read;
+        len = std::size_t{ip[2]} + 0x12;
+        ip += 3;
+      } else {
+        len += 2;
+        ip += 2;
+      }
+      if (const Status s = put_copy(o, op, limit, dist, len); s != Status::done) return s;
+    }
+    if (op >= limit) return Status::done;
+  }
+  return Status::need_input;
+}
+
+}  // namespace
+
+Step yaz0dec(ByteSpan in, bool final, Output& out) {
+  const std::uint8_t* const begin = in.data();
+  const std::uint8_t* const end = begin + in.size();
+  const std::uint8_t* ip = begin;
+  const std::size_t limit = out.limit();
+  std::size_t op = out.size();
+  std::uint8_t* o = out.data();
+
+  const auto stop = [&](Status status, const std::uint8_t* at) {
+    out.set_size(op);
+    return Step{status, static_cast<std::size_t>(ip - begin), static_cast<std::size_t>(at - begin)};
+  };
+  if (op >= limit) return stop(Status::done, ip);
+
+  for (;;) {
+    if (!make_room(out, op, kGroupOutput)) return stop(Status::no_memory, ip);
+    o = out.data();
+
+    const std::size_t whole_groups = static_cast<std::size_t>(end - ip) / kGroupInput;
+    const std::uint8_t* token = ip;
+    if (whole_groups > 0) {
+      // As many groups as the input surely holds and the output surely has room for (at least
+      // one: make_room left room for a whole group or for all that is still to come).
+      std::size_t groups =
+          std::max<std::size_t>(1, std::min(whole_groups, (out.capacity() - op) / kGroupOutput));
+      do {
+        const Status s = yaz0_group<false>(ip, end, o, op, limit, token);
+        if (s != Status::need_input) return stop(s, token);
+      } while (--groups > 0);
+      continue;
+    }
+    if (!final) return stop(Status::need_input, ip);
+    // The last few bytes of the input.
+    const Status s = yaz0_group<true>(ip, end, o, op, limit, token);
+    if (s != Status::need_input) return stop(s, token);
+  }
+}
+
+Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out) {
+  const std::uint8_t* const f = file.data();
+  const std::size_t n = file.size();
+  const std::size_t limit = out.limit();
+  std::size_t mp = 16;
+  std::size_t lp = link;
+  std::size_t cp = chunk;
+  std::size_t op = out.size();
+  std::uint8_t* o = out.data();
+
+  const auto stop = [&](Status status, std::size_t at) {
+    out.set_size(op);
+    return Step{status, mp, at};
+  };
+  if (n < 16 || link > n || chunk > n) return stop(Status::bad_table, 8);
+  if (op >= limit) return stop(Status::done, mp);
+
+  for (;;) {
+    if (n - mp < 4) return stop(Status::short_read, mp);
+    std::uint32_t mask = be32(f + mp);
+    mp += 4;
+    if (!make_room(out, op, kMaskOutput)) return stop(Status::no_memory, mp - 4);
+    o = out.data();
+    for (int i = 0; i < 32; ++i, mask <<= 1) {
+      if (mask & 0x80000000u) {
+        if (cp >= n) return stop(Status::short_read, cp);
+        o[op++] = f[cp++];
+      } else {
+        if (n - lp < 2) return stop(Status::short_read, lp);
+        const std::size_t token = lp;
+        const unsigned word = (unsigned{f[lp]} << 8) | f[lp + 1];
+        const std::size_t dist = (word & 0x0FFF) + 1;
+        std::size_t len = word >> 12;
+        if (len == 0) {
+          if (cp >= n) return stop(Status::short_read, cp);
+          len = std::size_t{f[cp]} + 18;
+          ++cp;
+        } else {
+          len += 2;
+        }
+        lp += 2;
+        if (const Status s = put_copy(o, op, limit, dist, len); s != Status::done) {
+          return stop(s, token);
+        }
+      }
+      if (op >= limit) return stop(Status::done, mp);
+    }
+  }
+}
+
+Header read_header(ByteSpan head, std::uint64_t file_size, Layout layout) {
+  Header h;
+  const std::size_t need = layout == Layout::yaz0 ? 8 : layout == Layout::yay0 ? 16 : 12;
+  if (head.size() < need) {
+    h.status = Status::short_read;
+    h.at = head.size();
+    return h;
+  }
+  const std::size_t size_at = layout == Layout::other ? 8 : 4;
+  h.size = be32(head.data() + size_at);
+  h.start = layout == Layout::other ? 12 : 16;
+  if (h.size == 0) {
+    h.status = Status::zero_size;
+    h.at = size_at;
+    return h;
+  }
+  if (layout == Layout::yay0) {
+    h.link = be32(head.data() + 8);
+    h.chunk = be32(head.data() + 12);
+    if (h.link > file_size) {
+      h.status = Status::bad_table;
+      h.at = 8;
+      h.value = h.link;
+    } else if (h.chunk > file_size) {
+      h.status = Status::bad_table;
+      h.at = 12;
+      h.value = h.chunk;
+    }
+  }
+  return h;
+}
+
+std::size_t initial_capacity(std::uint32_t claimed, std::uint64_t file_size) {
+  const std::uint64_t most = file_size > UINT32_MAX ? UINT64_MAX : file_size * kMaxExpansion;
+  return static_cast<std::size_t>(std::min<std::uint64_t>(claimed, most));
+}
+
+bool reserve_initial(Output& out, std::uint64_t file_size) {
+  // A size the file could produce but memory cannot hold at once may still be reached step by
+  // step if the header overstates it; so start small then, and grow as the output comes.
+  const std::size_t capacity = initial_capacity(out.limit(), file_size);
+  return out.reserve(capacity) || out.reserve(std::min<std::size_t>(capacity, 1 << 20));
+}
+
+Decoded decode(ByteSpan file) {
+  Decoded d;
+  if (file.size() < 4) {
+    d.status = Status::short_read;
+    return d;
+  }
+  const Layout layout = classify(file);
+  const Header h = read_header(file, file.size(), layout);
+  d.size = h.size;
+  if (h.status != Status::done) {
+    d.status = h.status;
+    d.at = h.at;
+    d.value = h.value;
+    return d;
+  }
+  Output out(h.size);
+  Step step;
+  if (!reserve_initial(out, file.size())) {
+    step = Step{Status::no_memory, 0, h.start};
+  } else if (layout == Layout::yay0) {
+    step = yay0dec(file, h.link, h.chunk, out);
+  } else {
+    const std::size_t start = std::min(h.start, file.size());
+    step = yaz0dec(file.subspan(start), true, out);
+    step.at += start;
+  }
+  d.status = step.status;
+  d.at = step.at;
+  d.out.assign(out.bytes().begin(), out.bytes().end());
+  return d;
+}
+
+std::string describe(const std::string& file_name, Status status, std::uint64_t at,
+                     std::uint64_t value, std::uint32_t size) {
+  char where[64];
+  std::snprintf(where, sizeof where, "offset 0x%llX", static_cast<unsigned long long>(at));
+  const std::string w = where;
+  switch (status) {
+    case Status::done:
+    case Status::need_input:
+      break;
+    case Status::short_read:
+      return file_name + ": the file ends inside a token at " + w;
+    case Status::bad_reference:
+      return file_name + ": the copy at " + w + " reaches before the start of the output";
+    case Status::overrun:
+      return file_name + ": the copy at " + w + " runs past the output size of " +
+             std::to_string(size) + " bytes";
+    case Status::zero_size:
+      return file_name + ": the header gives an output size of 0 (at " + w + ")";
+    case Status::bad_table: {
+      char v[32];
+      std::snprintf(v, sizeof v, "0x%llX", static_cast<unsigned long long>(value));
+      return file_name + ": the " + (at == 8 ? "link" : "chunk") + " table offset " + v +
+             " (at " + w + ") lies outside the file";
+    }
+    case Status::no_memory:
+      return file_name + ": not enough memory for the output of " + std::to_string(size) +
+             " bytes (decoding stopped at " + w + ")";
+  }
+  return file_name + ": cannot be decoded";
+}
+
+}  // namespace unyaz

@@ -1,0 +1,145 @@
+// Yaz0 and Yay0 decoding over bytes in memory.
+//
+// Yaz0: "Yaz0", u32 big-endian output size, 8 bytes passed over, then groups of one flag byte
+// and up to eight tokens (flag bits from the most significant; 1 = literal byte, 0 = copy).
+// A copy is two bytes (length (b0 >> 4) + 2, distance ((b0 & 0x0F) << 8 | b1) + 1) or, when the
+// upper four bits of b0 are 0, three bytes with length b2 + 18.
+//
+// Yay0: "Yay0", u32 output size, u32 offset of the link table, u32 offset of the chunk table;
+// from byte 16 mask words (u32 big-endian, most significant bit first). A 1 bit copies the next
+// chunk-table byte; a 0 bit takes the next u16 big-endian link: distance (link & 0xFFF) + 1,
+// length (link >> 12) + 2, or, when that field is 0, the next chunk-table byte + 18.
+//
+// A file with any other signature may be decoded as Yaz0 with a 12-byte header: 4 bytes of
+// signature, 4 bytes passed over, u32 output size.
+//
+// Decoding ends after the token that completes the output; whatever follows is not read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace unyaz {
+
+using Bytes = std::vector<std::uint8_t>;
+using ByteSpan = std::span<const std::uint8_t>;
+
+// No token can produce more than this many output bytes per input byte (273 bytes from a
+// three-byte copy plus its flag bit), so a file of n bytes never expands beyond n * this.
+inline constexpr std::uint64_t kMaxExpansion = 88;
+
+// Returns `w` with its four bytes in reverse order.
+constexpr std::uint32_t swap32(std::uint32_t w) {
+  return (w >> 24) | ((w >> 8) & 0x0000FF00u) | ((w << 8) & 0x00FF0000u) | (w << 24);
+}
+
+// The big-endian u32 at `p`.
+std::uint32_t be32(const std::uint8_t* p);
+
+enum class Status {
+  done,           // the output is complete
+  need_input,     // (streaming) more input is needed to go on
+  short_read,     // the input ended before the output was complete
+  bad_reference,  // a copy reaches before the start of the output
+  overrun,        // a copy would run past the output size
+  zero_size,      // the header gives an output size of 0
+  bad_table,      // a Yay0 table offset lies outside the file
+  no_memory,      // the output cannot be held in memory
+};
+
+enum class Layout { yaz0, yay0, other };
+
+// The layout named by the first four bytes (which must be there).
+Layout classify(ByteSpan file);
+
+// The output: one block that grows with the bytes actually produced, up to the size the header
+// gives. The block always has a few spare bytes past its capacity, so that copies may move whole
+// words and run a little past their end.
+class Output {
+ public:
+  static constexpr std::size_t kSpare = 16;
+
+  explicit Output(std::uint32_t limit) : limit_(limit) {}
+  std::uint8_t* data() { return block_.get(); }
+  const std::uint8_t* data() const { return block_.get(); }
+  std::size_t size() const { return size_; }
+  std::size_t capacity() const { return capacity_; }
+  std::uint32_t limit() const { return limit_; }
+  bool complete() const { return size_ >= limit_; }
+  void set_size(std::size_t size) { size_ = size; }
+  ByteSpan bytes() const { return {block_.get(), size_}; }
+
+  // Makes room for at least `capacity` bytes (never more than the limit is kept). False when
+  // memory runs out; the bytes already there stay.
+  bool reserve(std::size_t capacity);
+
+ private:
+  std::unique_ptr<std::uint8_t[]> block_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+  std::uint32_t limit_;
+};
+
+// What a decoding step did. `consumed` counts the input bytes used; `at` is the offset (in the
+// span given) of the token where decoding stopped with a fault.
+struct Step {
+  Status status = Status::done;
+  std::size_t consumed = 0;
+  std::size_t at = 0;
+};
+
+// Decodes a Yaz0 token stream that starts at the beginning of `in`, appending to `out`. When
+// `final` is false, `in` is only the part of the stream read so far: decoding then stops between
+// groups once fewer than a whole group's bytes are left, with Status::need_input and the number
+// of bytes used (the caller passes the rest again with more input after it).
+Step yaz0dec(ByteSpan in, bool final, Output& out);
+
+// Decodes a whole Yay0 file (header included) whose tables start at `link` and `chunk`; fault
+// offsets are file offsets.
+Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out);
+
+// A file's header as far as decoding needs it.
+struct Header {
+  Status status = Status::done;  // done, short_read, zero_size or bad_table
+  std::uint64_t at = 0;          // offset of the faulty field
+  std::uint64_t value = 0;       // its value
+  std::uint32_t size = 0;        // the output size
+  std::size_t start = 0;         // where the token stream (Yay0: the mask words) begins
+  std::uint32_t link = 0;        // Yay0 table offsets
+  std::uint32_t chunk = 0;
+};
+
+// Reads the header of a file laid out as `layout` (`other`: the forced layout) from its first
+// bytes `head`; `file_size` is the size of the whole file.
+Header read_header(ByteSpan head, std::uint64_t file_size, Layout layout);
+
+// How much output to make room for before decoding: what the header claims, but never more than
+// a file of `file_size` bytes could produce.
+std::size_t initial_capacity(std::uint32_t claimed, std::uint64_t file_size);
+
+// Gives `out` its initial capacity for a file of `file_size` bytes, or, when memory cannot hold
+// that at once, a small start. False only when even that fails.
+bool reserve_initial(Output& out, std::uint64_t file_size);
+
+// The result of decoding a whole file in memory.
+struct Decoded {
+  Status status = Status::done;
+  std::uint64_t at = 0;     // file offset of the fault
+  std::uint64_t value = 0;  // the faulty header value (zero_size, bad_table)
+  std::uint32_t size = 0;   // output size from the header
+  Bytes out;                // the bytes produced (all of them, or those before the fault)
+};
+
+// Decodes a whole file; a file with another signature is decoded in the forced layout (callers
+// ask the user first).
+Decoded decode(ByteSpan file);
+
+// One line (without the program name) describing a fault of `file_name`.
+std::string describe(const std::string& file_name, Status status, std::uint64_t at,
+                     std::uint64_t value, std::uint32_t size);
+
+}  // namespace unyaz
