@@ -33,7 +33,7 @@ TEST(TextLoop, EncodesPlainTextShorthandsEscapesAndHexRuns) {
   struct Case {
     std::string text;
     const char* bytes;
-    std::string diag;
+    std::string diag{};  // an initializer, so that cases may leave it out
   };
   const Case cases[] = {
       {"Hi!\n", "48 69 21"},
