@@ -14,19 +14,22 @@ namespace unyaz {
 namespace {
 
 // A Yaz0 group: a flag byte and eight three-byte copies at most; eight copies of 273 bytes.
-constexpr std::size_t kGroupInput = 1 + 8 * 3;
-constexpr std::size_t kGroupOutput = 8 * 273;
+constexpr std::size_t kGroupInput = 1 + std::size_t{8} * 3;
+constexpr std::size_t kGroupOutput = std::size_t{8} * 273;
 // A Yay0 mask word governs 32 tokens.
-constexpr std::size_t kMaskOutput = 32 * 273;
+constexpr std::size_t kMaskOutput = std::size_t{32} * 273;
 
 // Large output blocks are filled page by page; on Linux, asking for huge pages cuts the cost of
 // first touching them several times over. Only a hint: nothing depends on it being followed.
 void advise_large_pages([[maybe_unused]] std::uint8_t* block, [[maybe_unused]] std::size_t size) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-  const auto from = (reinterpret_cast<std::uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
-  const auto to = (reinterpret_cast<std::uintptr_t>(block) + size) & ~(kHuge - 1);
-  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+  // The whole huge pages inside the block: from its first huge-page boundary on.
+  const auto address = reinterpret_cast<std::uintptr_t>(block);
+  const std::size_t skip = ((address + kHuge - 1) & ~(kHuge - 1)) - address;
+  if (size <= skip) return;
+  const std::size_t length = (size - skip) & ~(kHuge - 1);
+  if (length > 0) madvise(block + skip, length, MADV_HUGEPAGE);
 #endif
 }
 
