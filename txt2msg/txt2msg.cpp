@@ -17,7 +17,8 @@ std::size_t first_message_offset(std::span<const std::uint8_t> dump) {
 }
 
 msg::Archive compile_dump(std::span<const std::uint8_t> dump, std::size_t start, bool line_numbers,
-                          msg::Diagnostics& diag, const BodySink& sink) {
+                          msg::Diagnostics& diag, const BodySink& sink,
+                          msg::Unclosed* unclosed) {
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   msg::Archive archive;
   archive.body.reserve(sink ? kPiece + 4096 : dump.size());
@@ -26,6 +27,7 @@ msg::Archive compile_dump(std::span<const std::uint8_t> dump, std::size_t start,
     if (line_numbers) pos = msg::pass_terminator(dump, pos).next;
     const msg::Message m = msg::encode_text_message(dump, pos, archive.body, diag);
     archive.lengths.push_back(m.length);
+    if (unclosed != nullptr && m.unclosed) unclosed->note(m.unclosed.at, m.unclosed.opener);
     if (sink && archive.body.size() >= kPiece) {
       sink(archive.body);
       archive.body.clear();
@@ -81,9 +83,12 @@ int run(const std::vector<std::string>& args) {
   msg::ArchiveOutput out;
   if (!out.open(*opened)) return 1;
   msg::Diagnostics diag(msg::DiagBuild::text_dump, stderr, [] { return con::read_char(); });
+  msg::Unclosed unclosed;
   const msg::Archive archive =
       compile_dump(opened->input, start, (sw.settings & msg::kLineNumbers) != 0, diag,
-                   [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); });
+                   [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); },
+                   &unclosed);
+  if (unclosed) con::error_line(msg::unclosed_warning(opened->input_name, unclosed));
   return out.finish(archive.lengths, (sw.settings & msg::kTableMode) != 0);
 }
 
