@@ -210,15 +210,25 @@ AtomicFile::~AtomicFile() { discard(); }
 bool AtomicFile::open(const std::string& target) {
   discard();
   if (!can_create(target)) return false;
+  std::error_code ec;
+  std::string real = target;
+  if (fs::is_symlink(fs::path(target), ec)) {
+    const fs::path resolved = fs::canonical(fs::path(target), ec);
+    if (ec) return false;
+    real = resolved.string();
+  }
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string temp = temp_name_for(target, attempt);
-    std::error_code ec;
+    std::string temp = temp_name_for(real, attempt);
     if (fs::exists(fs::path(temp), ec)) continue;
     file_ = std::fopen(temp.c_str(), "wb");
     if (file_ == nullptr) return false;
+    const fs::file_status old = fs::status(fs::path(real), ec);
+    if (!ec && fs::is_regular_file(old)) fs::permissions(fs::path(temp), old.permissions(), ec);
     target_ = target;
+    real_ = std::move(real);
     temp_ = std::move(temp);
     failed_ = false;
+    finished_ = false;
     return true;
   }
   return false;
@@ -253,19 +263,31 @@ bool AtomicFile::write_zeros(std::uint64_t count) {
   return !failed_;
 }
 
-bool AtomicFile::commit() {
-  if (file_ == nullptr) return false;
+bool AtomicFile::finish() {
+  if (file_ == nullptr) return finished_;
   if (std::fflush(file_) != 0 || std::ferror(file_) != 0) failed_ = true;
   if (std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
-  if (!failed_ && replace_file(temp_, target_)) {
+  if (failed_) {
+    discard();
+    return false;
+  }
+  finished_ = true;
+  return true;
+}
+
+bool AtomicFile::publish() {
+  if (!finished_ || temp_.empty()) return false;
+  finished_ = false;
+  if (replace_file(temp_, real_)) {
     temp_.clear();
     return true;
   }
-  std::remove(temp_.c_str());
-  temp_.clear();
+  discard();
   return false;
 }
+
+bool AtomicFile::commit() { return finish() && publish(); }
 
 void AtomicFile::discard() {
   if (file_ != nullptr) {
@@ -276,6 +298,7 @@ void AtomicFile::discard() {
     std::remove(temp_.c_str());
     temp_.clear();
   }
+  finished_ = false;
 }
 
 bool write_file_atomically(const std::string& target, const std::vector<std::uint8_t>& bytes) {

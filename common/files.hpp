@@ -65,6 +65,8 @@ class AtomicFile {
   ~AtomicFile();
 
   // Starts writing `target`. False (with nothing changed) when the temporary file cannot be made.
+  // A target that is a symbolic link is replaced where the link points, and the new file takes
+  // the permissions of the file it replaces.
   bool open(const std::string& target);
   bool is_open() const { return file_ != nullptr; }
   const std::string& target() const { return target_; }
@@ -76,16 +78,23 @@ class AtomicFile {
   std::FILE* stream() { return file_; }
 
   // Flushes, closes and moves the finished file over the target. False on any write error; the
-  // temporary file is then removed and the target left as it was.
+  // temporary file is then removed and the target left as it was. The same as finish() and then
+  // publish().
   bool commit();
+  // Flushes and closes the temporary file; false (and the file dropped) on any write error.
+  bool finish();
+  // Moves a finished file over the target.
+  bool publish();
   // Drops everything written; the target stays as it was.
   void discard();
 
  private:
   std::FILE* file_ = nullptr;
-  std::string target_;
+  std::string target_;  // the name as given
+  std::string real_;    // where the file goes (a link's target)
   std::string temp_;
   bool failed_ = false;
+  bool finished_ = false;
 };
 
 // Writes `bytes` to `target` through an AtomicFile. False on failure, with the target untouched.

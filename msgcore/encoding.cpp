@@ -62,6 +62,16 @@ Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag) {
   return {close + 1, false};
 }
 
+std::string unclosed_warning(const std::string& file, const Unclosed& u) {
+  const std::string where = " at byte " + std::to_string(u.at);
+  switch (u.opener) {
+    case '#': return file + ": the hex run ('#')" + where + " is not closed before the end of the file";
+    case '[': return file + ": the tag ('[')" + where + " is not closed before the end of the file";
+    case '"': return file + ": the text (quotation mark)" + where + " is not closed before the end of the file";
+    default: return file + ": the value" + where + " has no quoted text before the end of the file";
+  }
+}
+
 Scan pass_terminator(Source src, std::size_t from) {
   const std::uint8_t* data = src.data();
   const std::size_t size = src.size();
@@ -80,7 +90,8 @@ Scan pass_terminator(Source src, std::size_t from) {
 Message encode_text_message(Source src, std::size_t start, Body& body, Diagnostics& diag) {
   const Scan end = pass_terminator(src, start);
   const std::size_t e = end.next;
-  bool last = end.hit_end;
+  const bool last = end.hit_end;
+  Unclosed unclosed;
   const std::size_t base = body.size();
   const std::uint8_t* data = src.data();
   std::size_t p = start;
@@ -94,12 +105,12 @@ Message encode_text_message(Source src, std::size_t start, Body& body, Diagnosti
       p = q;
     } else if (c == '#') {
       const Scan s = hex_run(src, p, body);
+      if (s.hit_end) unclosed.note(p, '#');
       p = s.next;
-      last = last || s.hit_end;
     } else if (c == '[') {
       const Scan s = tag(src, p, body, diag);
+      if (s.hit_end) unclosed.note(p, '[');
       p = s.next;
-      last = last || s.hit_end;
     } else if (c >= 0xE1) {
       // A three-byte sequence; a sequence cut short by the end of the source matches nothing.
       if (p + 2 < src.size()) {
@@ -107,7 +118,6 @@ Message encode_text_message(Source src, std::size_t start, Body& body, Diagnosti
         if (code != kNoMatch) body.push_back(code);
       } else {
         diag.report(0, 0);
-        last = true;
       }
       p += 3;
     } else if (c < 0x20) {
@@ -118,7 +128,7 @@ Message encode_text_message(Source src, std::size_t start, Body& body, Diagnosti
       p += pc.advance;
     }
   }
-  return {static_cast<std::uint32_t>(body.size() - base), e, last};
+  return {static_cast<std::uint32_t>(body.size() - base), e, last, unclosed};
 }
 
 }  // namespace msg

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "msgcore/diagnostics.hpp"
@@ -85,11 +86,31 @@ Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag);
 // the end, or when the carriage returns after a line feed ran to the end (the source is done).
 Scan pass_terminator(Source src, std::size_t from);
 
+// A hex run, tag or quoted text that the end of the source cut off: where it was opened, and by
+// what ('#', '[' or a quotation mark).
+struct Unclosed {
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::size_t at = kNone;
+  char opener = 0;
+  explicit operator bool() const { return at != kNone; }
+  // Keeps the first one seen.
+  void note(std::size_t pos, char what) {
+    if (at == kNone) {
+      at = pos;
+      opener = what;
+    }
+  }
+};
+
+// One line for the user about `u`, naming `file`.
+std::string unclosed_warning(const std::string& file, const Unclosed& u);
+
 // One message of a text dump, from `start` to its terminator.
 struct Message {
   std::uint32_t length;  // bytes added to the body
   std::size_t next;      // start of the next message (after the terminator)
-  bool last;             // the source ended during the message: no message follows
+  bool last;             // the terminator scan met the end of the source: no message follows
+  Unclosed unclosed;     // a hex run or tag of this message that the end of the source cut off
 };
 
 // Encodes the message at `start`, appending its bytes to `body`. Plain bytes, shorthands and

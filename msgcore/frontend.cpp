@@ -62,7 +62,7 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
   const std::string index_prompt =
       std::string("\noutput ") + (table ? "table" : "offset") + " file? ";
   while (files::same_target(f.index_name, f.input_name) || !files::can_create(f.index_name)) {
-    auto line = con::ask_line(stdout, index_prompt.c_str(), "index file name");
+    auto line = con::ask_line(stdout, index_prompt.c_str(), "name for the index file");
     if (!line) return std::nullopt;
     f.index_name = *line;
   }
@@ -70,7 +70,7 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
   f.body_name = files::derive_output_name(f.index_name, ".bin");
   while (files::same_target(f.body_name, f.input_name) ||
          files::same_target(f.body_name, f.index_name) || !files::can_create(f.body_name)) {
-    auto line = con::ask_line(stdout, "\noutput binary? ", "body file name");
+    auto line = con::ask_line(stdout, "\noutput binary? ", "name for the body file");
     if (!line) return std::nullopt;
     f.body_name = *line;
   }
@@ -100,12 +100,23 @@ int ArchiveOutput::finish(std::span<const std::uint32_t> lengths, bool table_mod
   index_.write(index);
   const std::string index_name = index_.target();
   const std::string body_name = body_.target();
-  if (!index_.commit()) {
-    con::error_line(index_name + ": cannot write the file");
+  // Both files are complete before either replaces what the user had, so a failure never leaves
+  // a new index beside an old body.
+  const bool index_done = index_.finish();
+  const bool body_done = body_.finish();
+  if (!index_done || !body_done) {
+    index_.discard();
+    body_.discard();
+    con::error_line((index_done ? body_name : index_name) + ": cannot write the file");
     return 1;
   }
-  if (!body_.commit()) {
+  if (!body_.publish()) {
+    index_.discard();
     con::error_line(body_name + ": cannot write the file");
+    return 1;
+  }
+  if (!index_.publish()) {
+    con::error_line(index_name + ": cannot write the file");
     return 1;
   }
   return 0;

@@ -24,31 +24,35 @@ std::size_t find_byte(msg::Source src, std::size_t from, std::uint8_t byte) {
 SylkMessage encode_sylk_message(msg::Source src, std::size_t start, msg::Body& body,
                                 msg::Diagnostics& diag) {
   const std::size_t size = src.size();
+  msg::Unclosed unclosed;
   const std::size_t open = find_byte(src, start, '"');
-  if (open >= size) return {0, true};  // no quoted text anywhere further on
+  if (open >= size) {  // no quoted text anywhere further on
+    unclosed.note(start, 0);
+    return {0, unclosed};
+  }
   const std::size_t t = open + 1;
   // The byte at t is never the end: the shortest text is one character.
   const std::size_t e = find_byte(src, t + 1, '"');
-  bool hit_end = e >= size;
+  if (e >= size) unclosed.note(open, '"');
   const std::size_t base = body.size();
   std::size_t p = t;
   while (p < e) {
     const std::uint8_t b = src[p];
     if (b == '#') {
       const msg::Scan s = msg::hex_run(src, p, body);
+      if (s.hit_end) unclosed.note(p, '#');
       p = s.next;
-      hit_end = hit_end || s.hit_end;
     } else if (b == '[') {
       const msg::Scan s = msg::tag(src, p, body, diag);
+      if (s.hit_end) unclosed.note(p, '[');
       p = s.next;
-      hit_end = hit_end || s.hit_end;
     } else {
       const msg::PlainCode pc = msg::plain_code(b, msg::byte_at(src, p + 1));
       body.push_back(static_cast<std::uint8_t>(pc.code));
       p += pc.advance;
     }
   }
-  return {static_cast<std::uint32_t>(body.size() - base), hit_end};
+  return {static_cast<std::uint32_t>(body.size() - base), unclosed};
 }
 
 long item_number(std::span<const std::uint8_t> text) {
@@ -113,12 +117,9 @@ Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
       if (in_text_column) {
         const SylkMessage m = encode_sylk_message(src, pos + 1, table.archive.body, diag);
         table.archive.lengths.push_back(m.length);
+        if (m.unclosed) table.unclosed.note(m.unclosed.at, m.unclosed.opener);
         if (table.archive.body.size() > max_body) {
           table.archive.too_large = true;
-          break;
-        }
-        if (m.hit_end) {
-          table.ended_early = true;
           break;
         }
       }
@@ -168,6 +169,8 @@ int run(const std::vector<std::string>& args) {
     con::error_line(opened->input_name +
                     ": the table ends early (no line end after its last record); "
                     "read as if it ended there");
+  } else if (table.unclosed) {
+    con::error_line(msg::unclosed_warning(opened->input_name, table.unclosed));
   }
   return msg::write_archive(table.archive, (sw.settings & msg::kTableMode) != 0, *opened);
 }

@@ -14,8 +14,8 @@
 namespace slk2msg {
 
 struct SylkMessage {
-  std::uint32_t length;  // bytes added to the body
-  bool hit_end;          // the text, a tag or a hex run ran into the end of the table
+  std::uint32_t length;   // bytes added to the body
+  msg::Unclosed unclosed;  // the text, a tag or a hex run that the end of the table cut off
 };
 
 // Encodes one value: the text between the first quotation mark at or after `start` and the next
@@ -28,6 +28,7 @@ SylkMessage encode_sylk_message(msg::Source src, std::size_t start, msg::Body& b
 struct Table {
   msg::Archive archive;
   bool ended_early = false;  // the table did not end right after a line end
+  msg::Unclosed unclosed;    // the first text, tag or hex run that the end of the table cut off
 };
 
 // The signed decimal number at the head of an X or Y item's text, read like strtol with base 10

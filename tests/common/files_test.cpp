@@ -109,3 +109,18 @@ TEST(Files, LargeZeroRunsReadAsZero) {
   EXPECT_EQ(string_of(Bytes(got.end() - 4, got.end())), "tail");
   EXPECT_TRUE(std::all_of(got.begin() + 4, got.end() - 4, [](std::uint8_t b) { return b == 0; }));
 }
+
+#ifndef _WIN32
+TEST(Files, AtomicFileWritesThroughALinkAndKeepsPermissions) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "keep");
+  write_text(dir / "keep" / "real.bin", "old");
+  std::filesystem::permissions(dir / "keep" / "real.bin", std::filesystem::perms(0640));
+  std::filesystem::create_symlink(dir / "keep" / "real.bin", dir / "link.bin");
+  ASSERT_TRUE(files::write_file_atomically((dir / "link.bin").string(), bytes_of("new")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.bin"));
+  EXPECT_EQ(string_of(read_bytes(dir / "keep" / "real.bin")), "new");
+  EXPECT_EQ(std::filesystem::status(dir / "keep" / "real.bin").permissions(),
+            std::filesystem::perms(0640));
+}
+#endif

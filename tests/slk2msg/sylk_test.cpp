@@ -37,7 +37,7 @@ std::string encode(const std::string& value, bool* hit_end = nullptr) {
   const auto m = slk2msg::encode_sylk_message(src, 0, body, diag);
   std::fclose(err);
   EXPECT_EQ(m.length, body.size());
-  if (hit_end) *hit_end = m.hit_end;
+  if (hit_end) *hit_end = static_cast<bool>(m.unclosed);
   return to_hex(body);
 }
 
@@ -140,8 +140,6 @@ TEST(SylkReader, TablesThatEndEarlyEndThereAndSaySo) {
       {"C;X2;K\"a\"\nE", "a", {1}},       // no line end after the last record
       {"C;X2;K\"a\";", "a", {1}},         // a trailing ';'
       {"C;X2;K\"ab", "ab", {2}},          // inside a quoted run
-      {"C;X2;K1\n", "", {0}},             // no quotation mark for the text
-      {"C;X2;K\"#41\"\n;;\n", "A", {1}},  // a hex run never closed
       {"", "", {}},
   };
   for (const auto& c : cases) {
@@ -149,6 +147,33 @@ TEST(SylkReader, TablesThatEndEarlyEndThereAndSaySo) {
     EXPECT_EQ(to_hex(bytes_of(r.body)), to_hex(bytes_of(c.body))) << c.table;
     EXPECT_EQ(r.lengths, c.lengths) << c.table;
     EXPECT_TRUE(r.ended_early) << c.table;
+  }
+}
+
+TEST(SylkReader, TextsCutOffByTheEndAreNotedAndTheWalkGoesOn) {
+  struct Case {
+    std::string table;
+    std::string body;
+    std::vector<std::uint32_t> lengths;
+    std::size_t at;
+    char opener;
+  };
+  const Case cases[] = {
+      {"C;X2;K1\nE\n", "", {0}, 6, 0},                        // no quotation mark for the text
+      {"C;X2;K\"#41\"\nZ\n", "A", {1}, 7, '#'},               // a hex run never closed
+      {"C;X2;K\"[x\"\nC;X2;K\"b\"\n", std::string("\0\0b", 3), {2, 1}, 7, '['},
+  };
+  for (const auto& c : cases) {
+    std::FILE* err = std::tmpfile();
+    msg::Diagnostics diag(msg::DiagBuild::sylk, err, [] { return EOF; });
+    const auto src = bytes_of(c.table);
+    const slk2msg::Table t = slk2msg::read_table(src, 2, diag);
+    std::fclose(err);
+    EXPECT_EQ(to_hex(t.archive.body), to_hex(bytes_of(c.body))) << c.table;
+    EXPECT_EQ(t.archive.lengths, c.lengths) << c.table;
+    EXPECT_FALSE(t.ended_early) << c.table;
+    EXPECT_EQ(t.unclosed.at, c.at) << c.table;
+    EXPECT_EQ(t.unclosed.opener, c.opener) << c.table;
   }
 }
 

@@ -222,3 +222,13 @@ TEST(Txt2msgCli, CompilesTagsWithTheirDiagnostics) {
   EXPECT_EQ(to_hex(read_bytes(dir / "d.tbl")),
             to_hex(hex("00 00 00 05 00 00 00 25 00 00 00 39 00 00 00 40 00 00 00 45 00 00 00 00")));
 }
+
+TEST(Txt2msgCli, AnUnclosedHexRunOrTagIsReportedAndLaterMessagesKept) {
+  TempDir dir;
+  write_text(dir / "d.txt", kBom + "1\tA[b\n2\tB #4\n3\tC\n");
+  const RunResult r = txt2msg(dir, {"-o", "d.txt"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, "\ntxt2msg: d.txt: the tag ('[') at byte 6 is not closed before the end of the file\n");
+  EXPECT_EQ(read_bytes(dir / "d.off"), hex("00 00 00 03 00 00 00 05 00 00 00 01"));
+  EXPECT_EQ(to_hex(read_bytes(dir / "d.bin")), "41 00 00 42 20 04 03 0C 43");
+}

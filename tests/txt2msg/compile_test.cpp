@@ -53,6 +53,9 @@ TEST(CompileDump, MessagesAndLengths) {
       // A tag that runs past its line: the next messages are still found line by line.
       {"1\tA[x\n2\tB\n3\tC]D\n4\tE\n", true, std::string("A\0\0BC]DE", 8), {3, 1, 3, 1}},
       {"1\tA[x\n", true, std::string("A\0\0", 3), {3}},  // a tag cut off by the end of file
+      // A stray '#' runs to the end of the file; the messages after it are still compiled.
+      {"1\tPress #1 now\n2\tB\n3\tC\n", true, "Press \x01\x02\x0B\x03\x0C" "BC", {11, 1, 1}},
+      {"1\tA [b\n2\tB\n", true, std::string("A \0\0B", 5), {4, 1}},
   };
   for (const auto& c : cases) {
     const Compiled got = compile(c.dump, c.line_numbers);
@@ -108,7 +111,7 @@ TEST(CompileDump, StopsOnceTheBodyOutgrowsTheIndex) {
       [&streamed](std::span<const std::uint8_t> piece) {
         streamed.insert(streamed.end(), piece.begin(), piece.end());
       },
-      1000);
+      nullptr, 1000);
   std::fclose(err);
   EXPECT_TRUE(limited.too_large);
   // 100 + 99 + ... + 90 = 1045 bytes after eleven messages.

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "msgcore/frontend.hpp"
+#include "support/testsupport.hpp"
+
+using namespace testsupport;
+
+TEST(ArchiveOutput, AFailedBodyLeavesTheOldIndexInPlace) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "sub");
+  write_text(dir / "old.tbl", "old index");
+  write_text(dir / "sub" / "old.bin", "old body");
+  msg::OpenedFiles names;
+  names.index_name = (dir / "old.tbl").string();
+  names.body_name = (dir / "sub" / "old.bin").string();
+  msg::ArchiveOutput out;
+  ASSERT_TRUE(out.open(names));
+  out.write_body(bytes_of("new body"));
+  std::filesystem::remove_all(dir / "sub");  // the body can no longer be put in place
+  const std::vector<std::uint32_t> lengths = {8};
+  EXPECT_EQ(out.finish(lengths, true), 1);
+  EXPECT_EQ(string_of(read_bytes(dir / "old.tbl")), "old index");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);  // no temporary file left behind
+}
+
+TEST(Switches, ParseLikeTheOldToolsAndTakeAbsolutePaths) {
+  struct Case {
+    std::vector<std::string> args;
+    std::uint8_t settings;
+    const char* input;
+    bool help;
+  };
+  const Case cases[] = {
+      {{"/o", "/o", "d.txt"}, 7, "d.txt", false},
+      {{"-Lx", "d.txt"}, 6, "d.txt", false},
+      {{"/x", "-", "/", "a", "b"}, 7, "b", false},
+      {{"-q", "/Q", "-Q"}, 3, nullptr, false},
+      {{"d.txt", "/h", "/o"}, 7, "d.txt", true},
+      {{"/home/me/d.txt", "/L"}, 6, "/home/me/d.txt", false},
+  };
+  for (const auto& c : cases) {
+    const msg::Switches sw = msg::parse_switches(c.args, 7, true);
+    EXPECT_EQ(sw.settings, c.settings) << c.args[0];
+    EXPECT_EQ(sw.help, c.help) << c.args[0];
+    EXPECT_EQ(sw.input.has_value(), c.input != nullptr) << c.args[0];
+    if (c.input && sw.input) {
+      EXPECT_EQ(*sw.input, c.input);
+    }
+  }
+  // Without the BOM switch, /Q is ignored.
+  EXPECT_EQ(msg::parse_switches(std::vector<std::string>{"/Q"}, 3, false).settings, 3);
+}
