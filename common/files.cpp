@@ -1,7 +1,7 @@
 #include "common/files.hpp"
 
-#include <filesystem>
 #include <cwctype>
+#include <filesystem>
 #include <system_error>
 
 #ifdef _WIN32
@@ -117,10 +117,10 @@ bool InputFile::open(const std::string& name) {
   close();
   std::error_code ec;
   if (fs::is_directory(fs::path(name), ec)) return false;
-  // A regular file of known size is mapped; anything else (empty files, pipes) is read.
+    // A regular file of known size is mapped; anything else (empty files, pipes) is read.
 #ifdef _WIN32
-  HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     LARGE_INTEGER size{};
     if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart > 0 &&

@@ -8,8 +8,8 @@
 
 namespace {
 
-using greyconv::ByteSpan;
 using greyconv::Bytes;
+using greyconv::ByteSpan;
 
 // The conversions byte by byte, as plainly as they can be written: the image data from
 // `first` in steps of `step` bytes while the offset is below first + size; a byte past the end of
@@ -38,11 +38,12 @@ Bytes expected(ByteSpan file, std::int64_t size, int key) {
         return static_cast<std::uint8_t>((a >> 4) == 0 ? 0 : (i & 0xF0) | (a >> 4));
       });
     case '2':
-      return reference(file, first, size, 4, [](unsigned i1, unsigned a1, unsigned i2, unsigned a2) {
-        const unsigned high = a1 > 0x40 ? (i1 & 0xE0) | 0x10 : 0;
-        const unsigned low = a2 > 0x40 ? ((i2 >> 5) << 1) | 1 : 0;
-        return static_cast<std::uint8_t>(high | low);
-      });
+      return reference(file, first, size, 4,
+                       [](unsigned i1, unsigned a1, unsigned i2, unsigned a2) {
+                         const unsigned high = a1 > 0x40 ? (i1 & 0xE0) | 0x10 : 0;
+                         const unsigned low = a2 > 0x40 ? ((i2 >> 5) << 1) | 1 : 0;
+                         return static_cast<std::uint8_t>(high | low);
+                       });
     case '3':
     case '4':
       return reference(file, first + (key == '3' ? 1 : 0), size, 4,
@@ -68,17 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(check.footer == greyconv::has_footer(file));
   }
   switch (check.verdict) {
-    case greyconv::Verdict::accepted:
-      FUZZ_CHECK(check.size > 0 && check.size == counted);
-      break;
-    case greyconv::Verdict::empty:
-      FUZZ_CHECK(check.size == 0 && counted == 0);
-      return 0;
+    case greyconv::Verdict::accepted: FUZZ_CHECK(check.size > 0 && check.size == counted); break;
+    case greyconv::Verdict::empty: FUZZ_CHECK(check.size == 0 && counted == 0); return 0;
     case greyconv::Verdict::too_short:
       FUZZ_CHECK(check.size < 0 && check.size == counted);
       return 0;
-    case greyconv::Verdict::refused:
-      return 0;
+    case greyconv::Verdict::refused: return 0;
   }
 
   // Each conversion writes one byte per step of the data (2 or 4 bytes, the last step rounded

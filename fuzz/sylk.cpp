@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(limited.archive.body.size() <= whole.body.size());
       FUZZ_CHECK(std::equal(limited.archive.lengths.begin(), limited.archive.lengths.end(),
                             whole.lengths.begin()));
-      FUZZ_CHECK(std::equal(limited.archive.body.begin(), limited.archive.body.end(),
-                            whole.body.begin()));
+      FUZZ_CHECK(
+          std::equal(limited.archive.body.begin(), limited.archive.body.end(), whole.body.begin()));
     } else {
       FUZZ_CHECK(limited.archive.lengths == whole.lengths && limited.archive.body == whole.body);
     }
@@ -57,7 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Item numbers read as strtol reads them, saturated to the 32-bit range.
   const std::string text(data, data + size);
   const long long expected = std::strtoll(text.c_str(), nullptr, 10);
-  const long long clamped = expected > INT32_MAX ? INT32_MAX : expected < INT32_MIN ? INT32_MIN : expected;
+  const long long clamped = expected > INT32_MAX   ? INT32_MAX
+                            : expected < INT32_MIN ? INT32_MIN
+                                                   : expected;
   FUZZ_CHECK(slk2msg::item_number(src) == clamped);
   return 0;
 }

@@ -62,13 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(length <= kMaxGrowth * size + 2);
     }
     const std::uint64_t limit = size / 2;
-    check_limit(archive, txt2msg::compile_dump(src, start, line_numbers, diag, {}, nullptr, limit), limit);
+    check_limit(archive, txt2msg::compile_dump(src, start, line_numbers, diag, {}, nullptr, limit),
+                limit);
 
     // Streaming the body gives the same archive.
     std::vector<std::uint8_t> streamed;
     const msg::Archive lengths_only = txt2msg::compile_dump(
-        src, start, line_numbers, diag,
-        [&streamed](std::span<const std::uint8_t> piece) {
+        src, start, line_numbers, diag, [&streamed](std::span<const std::uint8_t> piece) {
           streamed.insert(streamed.end(), piece.begin(), piece.end());
         });
     FUZZ_CHECK(lengths_only.body.empty());

@@ -79,18 +79,12 @@ Bytes diminish(ByteSpan file, std::int64_t size) {
 
 Bytes convert(ByteSpan file, std::int64_t size, int key) {
   switch (key) {
-    case '1':
-      return chewIA(file, size);
-    case '2':
-      return chewIA4bit(file, size);
-    case '3':
-      return chewI(file, size, 1);
-    case '4':
-      return chewI(file, size, 0);
-    case '5':
-      return diminish(file, size);
-    default:
-      return {};
+    case '1': return chewIA(file, size);
+    case '2': return chewIA4bit(file, size);
+    case '3': return chewI(file, size, 1);
+    case '4': return chewI(file, size, 0);
+    case '5': return diminish(file, size);
+    default: return {};
   }
 }
 

@@ -45,14 +45,9 @@ int run(int argc, char** argv) {
 
   const TgaCheck check = checkTGA(stdout, *file);
   switch (check.verdict) {
-    case Verdict::accepted:
-      break;
-    case Verdict::refused:
-      std::fflush(stdout);
-      return 1;
-    case Verdict::empty:
-      con::error_line(name + ": no image data follows the TGA header");
-      return 1;
+    case Verdict::accepted: break;
+    case Verdict::refused: std::fflush(stdout); return 1;
+    case Verdict::empty: con::error_line(name + ": no image data follows the TGA header"); return 1;
     case Verdict::too_short:
       con::error_line(name + ": the file is too short to be a TGA image");
       return 1;

@@ -42,15 +42,9 @@ TgaCheck checkTGA(std::FILE* report, ByteSpan file) {
     return check;
   }
   switch (type & 0x07) {
-    case 1:
-      std::fputs("\nColormapped image-not yet", report);
-      return check;
-    case 2:
-      std::fputs("\nTruecolor image (rgba)-not yet", report);
-      return check;
-    case 3:
-      std::fputs("\nGreyscale image", report);
-      break;
+    case 1: std::fputs("\nColormapped image-not yet", report); return check;
+    case 2: std::fputs("\nTruecolor image (rgba)-not yet", report); return check;
+    case 3: std::fputs("\nGreyscale image", report); break;
     default:  // 0 or 4 to 7: no type line, and the file goes on
       break;
   }

@@ -14,7 +14,8 @@ namespace {
 constexpr std::array<bool, 256> make_copied() {
   std::array<bool, 256> t{};
   for (int c = 0x20; c <= 0xE0; ++c) t[c] = true;
-  for (const char c : {'#', '[', '$', '\\', '~', '+', '{', '}', '*'}) t[static_cast<unsigned char>(c)] = false;
+  for (const char c : {'#', '[', '$', '\\', '~', '+', '{', '}', '*'})
+    t[static_cast<unsigned char>(c)] = false;
   return t;
 }
 constexpr std::array<bool, 256> kCopied = make_copied();
@@ -65,9 +66,12 @@ Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag) {
 std::string unclosed_warning(const std::string& file, const Unclosed& u) {
   const std::string where = " at byte " + std::to_string(u.at);
   switch (u.opener) {
-    case '#': return file + ": the hex run ('#')" + where + " is not closed before the end of the file";
+    case '#':
+      return file + ": the hex run ('#')" + where + " is not closed before the end of the file";
     case '[': return file + ": the tag ('[')" + where + " is not closed before the end of the file";
-    case '"': return file + ": the text (quotation mark)" + where + " is not closed before the end of the file";
+    case '"':
+      return file + ": the text (quotation mark)" + where +
+             " is not closed before the end of the file";
     default: return file + ": the value" + where + " has no quoted text before the end of the file";
   }
 }

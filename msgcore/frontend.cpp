@@ -19,23 +19,16 @@ Switches parse_switches(std::span<const std::string> args, std::uint8_t initial,
       switch (which) {
         case '?':
         case 'H':
-        case 'h':
-          sw.help = true;
-          return sw;
+        case 'h': sw.help = true; return sw;
         case 'L':
-        case 'l':
-          sw.settings ^= kLineNumbers;
-          break;
+        case 'l': sw.settings ^= kLineNumbers; break;
         case 'O':
-        case 'o':
-          sw.settings ^= kTableMode;
-          break;
+        case 'o': sw.settings ^= kTableMode; break;
         case 'Q':
         case 'q':
           if (accept_q) sw.settings ^= kBomComplaint;
           break;
-        default:
-          break;
+        default: break;
       }
     } else {
       sw.input = arg;

@@ -8,6 +8,7 @@ namespace {
 
 using K = TagKind;
 
+// clang-format off
 constexpr TagEntry kVocabulary[] = {
     // Message flow.
     {"close", K::control, 0x00, 0},
@@ -191,6 +192,7 @@ constexpr TagEntry kVocabulary[] = {
     {"ks-yu", K::character, 0x8D, 0}, {"ks-yo", K::character, 0x8E, 0},
     {"ks-tu", K::character, 0x8F, 0},
 };
+// clang-format on
 
 constexpr std::size_t kEntries = std::size(kVocabulary);
 

@@ -98,10 +98,8 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
   seq[1] = entry.code;
   switch (entry.kind) {
     case TagKind::character:
-    case TagKind::time:
-      break;  // handled by the caller
-    case TagKind::control:
-      return 2;
+    case TagKind::time: break;  // handled by the caller
+    case TagKind::control: return 2;
 
     case TagKind::pause:
     case TagKind::small_number:
@@ -112,9 +110,7 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
       }
       return 3;
 
-    case TagKind::jump:
-      required_id(seq + 2);
-      return 4;
+    case TagKind::jump: required_id(seq + 2); return 4;
 
     case TagKind::select: {
       std::uint8_t op = entry.code;

@@ -48,7 +48,9 @@ CopyMode straightening_mode(ByteOrder order);
 void straighten(std::span<std::uint8_t> groups, CopyMode mode);
 
 // Rounds `length` up to whole 4-byte groups.
-constexpr std::uint64_t rounded_to_groups(std::uint64_t length) { return (length + 3) & ~std::uint64_t{3}; }
+constexpr std::uint64_t rounded_to_groups(std::uint64_t length) {
+  return (length + 3) & ~std::uint64_t{3};
+}
 
 // What the copy writes for `image`: the image padded with 0x00 to whole 4-byte groups, each group
 // rewritten as `mode` says.

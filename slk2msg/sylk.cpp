@@ -72,8 +72,7 @@ long item_number(std::span<const std::uint8_t> text) {
   return static_cast<long>(value);
 }
 
-Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
-                 std::uint64_t max_body) {
+Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag, std::uint64_t max_body) {
   Table table;
   const std::size_t size = src.size();
   bool in_text_column = false;

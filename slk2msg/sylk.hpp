@@ -14,7 +14,7 @@
 namespace slk2msg {
 
 struct SylkMessage {
-  std::uint32_t length;   // bytes added to the body
+  std::uint32_t length;    // bytes added to the body
   msg::Unclosed unclosed;  // the text, a tag or a hex run that the end of the table cut off
 };
 

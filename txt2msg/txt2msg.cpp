@@ -17,8 +17,8 @@ std::size_t first_message_offset(std::span<const std::uint8_t> dump) {
 }
 
 msg::Archive compile_dump(std::span<const std::uint8_t> dump, std::size_t start, bool line_numbers,
-                          msg::Diagnostics& diag, const BodySink& sink,
-                          msg::Unclosed* unclosed, std::uint64_t max_body) {
+                          msg::Diagnostics& diag, const BodySink& sink, msg::Unclosed* unclosed,
+                          std::uint64_t max_body) {
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   msg::Archive archive;
   // With a sink the body is held a piece at a time; a small dump needs no more than its size.
@@ -91,10 +91,9 @@ int run(const std::vector<std::string>& args) {
   if (!out.open(*opened)) return 1;
   msg::Diagnostics diag(msg::DiagBuild::text_dump, stderr, [] { return con::read_char(); });
   msg::Unclosed unclosed;
-  const msg::Archive archive =
-      compile_dump(opened->input, start, (sw.settings & msg::kLineNumbers) != 0, diag,
-                   [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); },
-                   &unclosed);
+  const msg::Archive archive = compile_dump(
+      opened->input, start, (sw.settings & msg::kLineNumbers) != 0, diag,
+      [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); }, &unclosed);
   if (archive.too_large) {
     // The unfinished output files go away with `out`.
     con::error_line(opened->input_name + ": " + msg::kTooLarge);

@@ -325,10 +325,8 @@ std::string describe(const std::string& file_name, Status status, std::uint64_t 
   const std::string w = where;
   switch (status) {
     case Status::done:
-    case Status::need_input:
-      break;
-    case Status::short_read:
-      return file_name + ": the file ends inside a token at " + w;
+    case Status::need_input: break;
+    case Status::short_read: return file_name + ": the file ends inside a token at " + w;
     case Status::bad_reference:
       return file_name + ": the copy at " + w + " reaches before the start of the output";
     case Status::overrun:
@@ -339,8 +337,8 @@ std::string describe(const std::string& file_name, Status status, std::uint64_t 
     case Status::bad_table: {
       char v[32];
       std::snprintf(v, sizeof v, "0x%llX", static_cast<unsigned long long>(value));
-      return file_name + ": the " + (at == 8 ? "link" : "chunk") + " table offset " + v +
-             " (at " + w + ") lies outside the file";
+      return file_name + ": the " + (at == 8 ? "link" : "chunk") + " table offset " + v + " (at " +
+             w + ") lies outside the file";
     }
     case Status::no_memory:
       return file_name + ": not enough memory for the output of " + std::to_string(size) +

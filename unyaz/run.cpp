@@ -63,8 +63,8 @@ Step stream_yaz0(std::FILE* in, Bytes& block, std::size_t have, bool eof, std::s
 }
 
 // Writes what was produced (all of it, or the bytes before a fault) and reports the outcome.
-int finish(const std::string& in_name, files::AtomicFile& file, const Output* out,
-           Status status, std::uint64_t at, std::uint64_t value, std::uint32_t size) {
+int finish(const std::string& in_name, files::AtomicFile& file, const Output* out, Status status,
+           std::uint64_t at, std::uint64_t value, std::uint32_t size) {
   if (out != nullptr) file.write(out->data(), out->size());
   const bool written = file.commit();
   if (status == Status::short_read) {
@@ -88,8 +88,7 @@ int expand(const std::string& in_name, std::FILE* in, files::AtomicFile& file) {
 
   const Layout layout = classify(ByteSpan(block.data(), have));
   if (layout == Layout::other) {
-    std::fputs("\nNot a Yaz0 or Yay0 file.\nPress Spacebar to force it, otherwise to quit",
-               stderr);
+    std::fputs("\nNot a Yaz0 or Yay0 file.\nPress Spacebar to force it, otherwise to quit", stderr);
     // Refused: the output file is left as it was.
     if (con::read_key() != ' ') return kExitFailed;
   }
@@ -103,9 +102,11 @@ int expand(const std::string& in_name, std::FILE* in, files::AtomicFile& file) {
     block.resize(have);
   }
 
-  const std::uint64_t known_size = layout == Layout::yay0 ? have : std::max<std::uint64_t>(file_size, have);
+  const std::uint64_t known_size =
+      layout == Layout::yay0 ? have : std::max<std::uint64_t>(file_size, have);
   const Header h = read_header(ByteSpan(block.data(), have), known_size, layout);
-  if (h.status != Status::done) return finish(in_name, file, nullptr, h.status, h.at, h.value, h.size);
+  if (h.status != Status::done)
+    return finish(in_name, file, nullptr, h.status, h.at, h.value, h.size);
 
   Output out(h.size);
   if (!reserve_initial(out, known_size)) {

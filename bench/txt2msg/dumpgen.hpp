@@ -8,13 +8,36 @@
 
 inline std::string generate_dump(std::size_t target_bytes, unsigned seed = 1) {
   static const char* const kPieces[] = {
-      "Hello there, traveller! ", "The harvest festival starts tomorrow. ", "Did you hear? ",
+      "Hello there, traveller! ",
+      "The harvest festival starts tomorrow. ",
+      "Did you hear? ",
       "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF",  // kana
       "\xE3\x82\xAB\xE3\x82\xBF\xE3\x82\xAB\xE3\x83\x8A\xE3\x80\x82",
-      "$h", "$n", "\\n", "{quoted}", "~", "*", "#7F 1A#", "[player]", "[h-ka][k-n]",
-      "[jump 1A2B]", "[color 255 128 0]", "[color #2 255 0 0]", "[pause 30]", "[menu 10 11 12 13 14]",
-      "[select 3 2F0A]", "[string 12]", "[TIME]", "[CAPS]", "[sound 12]", "[heart]", "[newline]",
-      "[rand 100 101 102]", "[`range 100 1FF]", " and ", "... ",
+      "$h",
+      "$n",
+      "\\n",
+      "{quoted}",
+      "~",
+      "*",
+      "#7F 1A#",
+      "[player]",
+      "[h-ka][k-n]",
+      "[jump 1A2B]",
+      "[color 255 128 0]",
+      "[color #2 255 0 0]",
+      "[pause 30]",
+      "[menu 10 11 12 13 14]",
+      "[select 3 2F0A]",
+      "[string 12]",
+      "[TIME]",
+      "[CAPS]",
+      "[sound 12]",
+      "[heart]",
+      "[newline]",
+      "[rand 100 101 102]",
+      "[`range 100 1FF]",
+      " and ",
+      "... ",
   };
   constexpr std::size_t kCount = sizeof kPieces / sizeof kPieces[0];
   std::mt19937 rng(seed);

@@ -7,15 +7,14 @@ namespace unyazbench {
 namespace {
 
 const char* const kWords[] = {
-    "int",     "unsigned", "return", "if",      "else",   "for",     "while",   "static",
-    "const",   "void",     "struct", "sizeof",  "break",  "case",    "switch",  "default",
-    "actor",   "pos",      "vel",    "frame",   "timer",  "state",   "flags",   "count",
-    "index",   "buffer",   "size",   "offset",  "next",   "prev",    "node",    "list",
-    "camera",  "player",   "matrix", "vertex",  "color",  "alpha",   "scale",   "angle",
-    "update",  "draw",     "init",   "destroy", "spawn",  "collide", "sound",   "play",
-    "=",       "==",       "!=",     "+=",      "->",     "&&",      "||",      "<<",
-    "(",       ")",        "{",      "}",       ";",      ",",       "[",       "]",
-    "0",       "1",        "NULL",   "0xFF",    "f32",    "s16",     "u8",      "s32",
+    "int",     "unsigned", "return", "if",    "else",   "for",    "while",   "static",  "const",
+    "void",    "struct",   "sizeof", "break", "case",   "switch", "default", "actor",   "pos",
+    "vel",     "frame",    "timer",  "state", "flags",  "count",  "index",   "buffer",  "size",
+    "offset",  "next",     "prev",   "node",  "list",   "camera", "player",  "matrix",  "vertex",
+    "color",   "alpha",    "scale",  "angle", "update", "draw",   "init",    "destroy", "spawn",
+    "collide", "sound",    "play",   "=",     "==",     "!=",     "+=",      "->",      "&&",
+    "||",      "<<",       "(",      ")",     "{",      "}",      ";",       ",",       "[",
+    "]",       "0",        "1",      "NULL",  "0xFF",   "f32",    "s16",     "u8",      "s32",
 };
 
 // Repeats a recent stretch of the output, as real files repeat lines and idioms.

@@ -25,10 +25,15 @@ TEST(Chew, WorkedPixels) {
   };
   const Case cases[] = {
       {'1', "AB CD 12 08", "AC 00"},  // alpha 0x08 has a zero nibble: the texel is 0
-      {'2', "AB CD 12 08", "B0"},    {'2', "20 41 E0 40", "30"},  // 0x41 sets the alpha bit, 0x40
-                                                                  // does not
-      {'4', "AB CD 12 08", "A1"},    {'3', "AB CD 12 08", "C0"}, {'5', "07 08", "01"},
-      {'5', "F7 FF", "FF"},          {'5', "E7 E8", "EF"},       {'1', "FF 0F 00 10", "00 01"},
+      {'2', "AB CD 12 08", "B0"},
+      {'2', "20 41 E0 40", "30"},  // 0x41 sets the alpha bit, 0x40
+                                   // does not
+      {'4', "AB CD 12 08", "A1"},
+      {'3', "AB CD 12 08", "C0"},
+      {'5', "07 08", "01"},
+      {'5', "F7 FF", "FF"},
+      {'5', "E7 E8", "EF"},
+      {'1', "FF 0F 00 10", "00 01"},
   };
   for (const auto& c : cases) {
     for (bool footer : {true, false}) {

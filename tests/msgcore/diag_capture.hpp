@@ -24,7 +24,8 @@ struct DiagCapture {
     std::fflush(file);
     std::rewind(file);
     std::string out;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) out.push_back(static_cast<char>(c));
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
+      out.push_back(static_cast<char>(c));
     return out;
   }
 };

@@ -57,7 +57,7 @@ TEST(TextLoop, EncodesPlainTextShorthandsEscapesAndHexRuns) {
       {"\xE3\x80\x81\xEF\xBD\x9E\xE2\x99\xAA\n", "84 2A 2F"},
       {"\xE3\x82\x8E!\n", "21", kUnmapped},
       {"\xF0\x9F\x98\x80\n", "80", kUnmapped},  // a four-byte sequence: the fourth byte is plain
-      {"A[nothing]B\n", "41 00 00 42"},       // unknown tag: a two-byte gap
+      {"A[nothing]B\n", "41 00 00 42"},         // unknown tag: a two-byte gap
       {"[]\n", "00 00"},
       {"\n", ""},
       {"\t", ""},
@@ -82,10 +82,10 @@ TEST(TextLoop, FindsTheNextMessageAfterTheTerminator) {
       {"Hi\tmore\n", 0, "48 69", 3, false},
       {"Hi\n\r\rB\n", 0, "48 69", 5, false},  // carriage returns after the line feed belong to it
       {"Hi\r\nB", 0, "48 69", 4, false},      // a carriage return before it is dropped
-      {"Hi\n\r", 0, "48 69", 4, true},         // the file ends in the terminator
+      {"Hi\n\r", 0, "48 69", 4, true},        // the file ends in the terminator
       {"Hi\n", 0, "48 69", 3, true},
-      {"Hi", 0, "48 69", 2, true},             // no terminator: the message ends with the file
-      {"A$\nB\n", 0, "41 24", 3, false},       // '$' takes the line feed as its follower
+      {"Hi", 0, "48 69", 2, true},        // no terminator: the message ends with the file
+      {"A$\nB\n", 0, "41 24", 3, false},  // '$' takes the line feed as its follower
       {"A\\", 0, "41 5C", 2, true},
       {"", 0, "", 0, true},
       {"x\nAB\n", 2, "41 42", 5, true},

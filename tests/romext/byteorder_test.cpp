@@ -61,8 +61,10 @@ TEST(RomextByteOrder, TellsOrderByFirstWord) {
     CopyMode mode;
     const char* question;
   };
-  const std::string ask16 = "\a\nThe bugger is 16bit byteswapped.\nShould I straighten it out? (Y/N)\t";
-  const std::string ask32 = "\a\nThe bugger is 32bit byteswapped.\nShould I straighten it out? (Y/N)\t";
+  const std::string ask16 =
+      "\a\nThe bugger is 16bit byteswapped.\nShould I straighten it out? (Y/N)\t";
+  const std::string ask32 =
+      "\a\nThe bugger is 32bit byteswapped.\nShould I straighten it out? (Y/N)\t";
   const Case cases[] = {
       {"80 37 12 40", ByteOrder::native, CopyMode::unchanged, ""},
       {"80 37 12 40 FF FF", ByteOrder::native, CopyMode::unchanged, ""},

@@ -13,8 +13,10 @@ namespace {
 
 const std::string kInputPrompt = "\nN64 ROM? ";
 const std::string kOutputPrompt = "\nextended filename? ";
-const std::string kAsk16 = "\a\nThe bugger is 16bit byteswapped.\nShould I straighten it out? (Y/N)\t";
-const std::string kAsk32 = "\a\nThe bugger is 32bit byteswapped.\nShould I straighten it out? (Y/N)\t";
+const std::string kAsk16 =
+    "\a\nThe bugger is 16bit byteswapped.\nShould I straighten it out? (Y/N)\t";
+const std::string kAsk32 =
+    "\a\nThe bugger is 32bit byteswapped.\nShould I straighten it out? (Y/N)\t";
 const std::string kCopying = "\n\tCopying file...    ";
 const std::string kExtend0 = "\a\nShould I extend the rom from 0Mb to 0Mb? (Y/N)\t";
 const std::string kExtending = "\nExtending file...    ";
@@ -23,7 +25,8 @@ std::string done(const std::string& output) {
   return "\a\nAll done.  The extended rom is at:\n\t" + output + "\nPress -Enter- to quit.";
 }
 
-RunResult romext(const TempDir& dir, const std::vector<std::string>& args, const std::string& input) {
+RunResult romext(const TempDir& dir, const std::vector<std::string>& args,
+                 const std::string& input) {
   return run(program("romext"), args, input, dir.path());
 }
 
@@ -153,9 +156,10 @@ TEST(RomextRun, ImageOfFourGigabytesIsRefusedAndNothingWritten) {
   const RunResult r = romext(dir, {"over.n64"}, "y\ny\n\n");
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err,
-            "\nromext: over.n64: the image is 4294967296 bytes long; only images smaller than 4 GiB "
-            "can be handled\n");
+  EXPECT_EQ(
+      r.err,
+      "\nromext: over.n64: the image is 4294967296 bytes long; only images smaller than 4 GiB "
+      "can be handled\n");
   EXPECT_EQ(string_of(read_bytes(dir / "over-ext.n64")), "keep me");
   EXPECT_EQ(fs::file_size(dir / "over.n64"), std::uintmax_t{1} << 32);
 }

@@ -17,8 +17,7 @@ const std::string kHelp =
     "\n\t/H, /?, -H, or -?\tdisplay this help message"
     "\npress enter to quit";
 
-const std::string kWorked =
-    "ID;P\nC;Y1;X1;K1\nC;X2;K\"Hi!\"\nC;Y2;X1;K2\nC;X2;K\"A$dB\"\nE\n";
+const std::string kWorked = "ID;P\nC;Y1;X1;K1\nC;X2;K\"Hi!\"\nC;Y2;X1;K2\nC;X2;K\"A$dB\"\nE\n";
 
 RunResult slk2msg(const TempDir& dir, const std::vector<std::string>& args,
                   const std::string& input = "") {
@@ -148,7 +147,8 @@ TEST(Slk2msgCli, TablesWrittenByASpreadsheetProgram) {
     Bytes offsets;
     for (const auto& m : c.messages) {
       body.insert(body.end(), m.begin(), m.end());
-      for (int shift : {24, 16, 8, 0}) offsets.push_back(static_cast<std::uint8_t>(m.size() >> shift));
+      for (int shift : {24, 16, 8, 0})
+        offsets.push_back(static_cast<std::uint8_t>(m.size() >> shift));
     }
     const std::string stem = fs::path(c.file).stem().string();
     EXPECT_EQ(to_hex(read_bytes(dir / (stem + ".bin"))), to_hex(body)) << c.file;

@@ -41,8 +41,7 @@ std::string encode(const std::string& value, bool* hit_end = nullptr) {
   return to_hex(body);
 }
 
-const std::string kWorked =
-    "ID;P\nC;Y1;X1;K1\nC;X2;K\"Hi!\"\nC;Y2;X1;K2\nC;X2;K\"A$dB\"\nE\n";
+const std::string kWorked = "ID;P\nC;Y1;X1;K1\nC;X2;K\"Hi!\"\nC;Y2;X1;K2\nC;X2;K\"A$dB\"\nE\n";
 
 }  // namespace
 
@@ -63,10 +62,10 @@ TEST(SylkLoop, EncodesQuotedText) {
       {"\"#1#x#y\"", "01 79"},  // the '#' after 1 is its second character
       {"\"##\"", ""},
       {"\"\xE9\x09\x01\xFF\"", "E9 09 01 FF"},  // every other byte is copied
-      {"\"A$\"", "41 24"},                       // the closing quote is the follower
+      {"\"A$\"", "41 24"},                      // the closing quote is the follower
       {"\"A[jump 1A2B]\"", "41 7F 0E 1A 2B"},
       {"\"A[jump \"1A2B]B\"", "41 7F 0E 00 00"},  // a tag past the closing quote ends the text
-      {"\"\"A\"", "22 41"},                      // an empty string: the text runs on
+      {"\"\"A\"", "22 41"},                       // an empty string: the text runs on
       {"1;\"later\"", "6C 61 74 65 72"},          // a value without quotes takes the next string
       {"\"a;;b\"", "61 3B 3B 62"},
   };
@@ -75,7 +74,10 @@ TEST(SylkLoop, EncodesQuotedText) {
 
 TEST(SylkLoop, EndOfTableEndsTheText) {
   const std::pair<std::string, const char*> cases[] = {
-      {"\"abc", "61 62 63"}, {"no quotes", ""}, {"\"#41", "41"}, {"\"A[jump 1", "41 7F 0E 00 01"},
+      {"\"abc", "61 62 63"},
+      {"no quotes", ""},
+      {"\"#41", "41"},
+      {"\"A[jump 1", "41 7F 0E 00 01"},
       {"\"", ""},
   };
   for (const auto& [value, bytes] : cases) {
@@ -117,8 +119,11 @@ TEST(SylkReader, RecordsAndItems) {
       {"CRLF", "C;X2;K\"a\"\r\nC;X2;K\"b\"\r\n", 2, "ab", {1, 1}},
       {"LF+CR", "C;X2;K\"a\"\n\rC;X2;K\"b\"\n\r\r", 2, "ab", {1, 1}},
       {"junk X number", "C;X2junk;K\"a\"\n", 2, "a", {1}},
-      {"long X number", "C;X000000000000000000002;K\"a\"\nC;X99999999999999999992;K\"b\"\n", 2,
-       "a", {1}},
+      {"long X number",
+       "C;X000000000000000000002;K\"a\"\nC;X99999999999999999992;K\"b\"\n",
+       2,
+       "a",
+       {1}},
       {"X number with blanks and sign", "C;X +2;K\"a\"\n", 2, "a", {1}},
       {"no text column at all", "ID;P\nC;Y1;X1;K1\nE\n", 2, "", {}},
   };
@@ -137,9 +142,9 @@ TEST(SylkReader, TablesThatEndEarlyEndThereAndSaySo) {
     std::vector<std::uint32_t> lengths;
   };
   const Case cases[] = {
-      {"C;X2;K\"a\"\nE", "a", {1}},       // no line end after the last record
-      {"C;X2;K\"a\";", "a", {1}},         // a trailing ';'
-      {"C;X2;K\"ab", "ab", {2}},          // inside a quoted run
+      {"C;X2;K\"a\"\nE", "a", {1}},  // no line end after the last record
+      {"C;X2;K\"a\";", "a", {1}},    // a trailing ';'
+      {"C;X2;K\"ab", "ab", {2}},     // inside a quoted run
       {"", "", {}},
   };
   for (const auto& c : cases) {
@@ -159,8 +164,8 @@ TEST(SylkReader, TextsCutOffByTheEndAreNotedAndTheWalkGoesOn) {
     char opener;
   };
   const Case cases[] = {
-      {"C;X2;K1\nE\n", "", {0}, 6, 0},                        // no quotation mark for the text
-      {"C;X2;K\"#41\"\nZ\n", "A", {1}, 7, '#'},               // a hex run never closed
+      {"C;X2;K1\nE\n", "", {0}, 6, 0},           // no quotation mark for the text
+      {"C;X2;K\"#41\"\nZ\n", "A", {1}, 7, '#'},  // a hex run never closed
       {"C;X2;K\"[x\"\nC;X2;K\"b\"\n", std::string("\0\0b", 3), {2, 1}, 7, '['},
   };
   for (const auto& c : cases) {
@@ -179,16 +184,24 @@ TEST(SylkReader, TextsCutOffByTheEndAreNotedAndTheWalkGoesOn) {
 
 TEST(SylkReader, EveryReportWaitsForEnter) {
   const Read r = read("C;X2;K\"[jump][sound][x]\"\n", 2);
-  EXPECT_EQ(r.waits, 2);  // jump without ID, sound without number (silent); unknown tags say nothing
+  EXPECT_EQ(r.waits,
+            2);  // jump without ID, sound without number (silent); unknown tags say nothing
   EXPECT_EQ(r.lengths, (std::vector<std::uint32_t>{9}));
 }
 
 TEST(SylkReader, ItemNumbers) {
   const std::pair<std::string, long> cases[] = {
-      {"2", 2}, {" \t+12x", 12}, {"-3", -3}, {"", 0}, {"x2", 0}, {"99999999999999", 2147483647},
-      {"-99999999999999", -2147483647 - 1}, {"0000000000000000000001", 1},
+      {"2", 2},
+      {" \t+12x", 12},
+      {"-3", -3},
+      {"", 0},
+      {"x2", 0},
+      {"99999999999999", 2147483647},
+      {"-99999999999999", -2147483647 - 1},
+      {"0000000000000000000001", 1},
   };
-  for (const auto& [text, value] : cases) EXPECT_EQ(slk2msg::item_number(bytes_of(text)), value) << text;
+  for (const auto& [text, value] : cases)
+    EXPECT_EQ(slk2msg::item_number(bytes_of(text)), value) << text;
 }
 
 TEST(SylkReader, StopsOnceTheBodyOutgrowsTheIndex) {

@@ -54,7 +54,6 @@ std::filesystem::path program(const std::string& name);
 std::string pause_prompt();
 
 RunResult run(const std::filesystem::path& exe, const std::vector<std::string>& args,
-              const std::string& input, const std::filesystem::path& cwd,
-              int timeout_seconds = 60);
+              const std::string& input, const std::filesystem::path& cwd, int timeout_seconds = 60);
 
 }  // namespace testsupport

@@ -8,6 +8,9 @@
 #include "msgcore/tags.hpp"
 #include "support/testsupport.hpp"
 
+// The tables below are laid out by hand, column by column.
+// clang-format off
+
 using testsupport::hex;
 using testsupport::to_hex;
 

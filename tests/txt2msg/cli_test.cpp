@@ -52,7 +52,9 @@ TEST(Txt2msgCli, SwitchesToggle) {
   const Case cases[] = {
       {{"/o", "/o", "d.txt"}, "d.tbl", "00 00 00 01 00 00 00 02 00 00 00 00", "41 42"},
       {{"-o", "d.txt"}, "d.off", "00 00 00 01 00 00 00 01", "41 42"},
-      {{"d.txt", "-Lx"}, "d.tbl", "00 00 00 01 00 00 00 02 00 00 00 03 00 00 00 04 00 00 00 00",
+      {{"d.txt", "-Lx"},
+       "d.tbl",
+       "00 00 00 01 00 00 00 02 00 00 00 03 00 00 00 04 00 00 00 00",
        "31 41 32 42"},
       {{"/x", "-", "/", "d.txt"}, "d.tbl", "00 00 00 01 00 00 00 02 00 00 00 00", "41 42"},
       {{"other.txt", "d.txt"}, "d.tbl", "00 00 00 01 00 00 00 02 00 00 00 00", "41 42"},
@@ -96,12 +98,9 @@ TEST(Txt2msgCli, BomQuestion) {
     bool asked;
   };
   const Case cases[] = {
-      {{"d.txt"}, "y\n", 0, true},
-      {{"d.txt"}, "Yes please\n", 0, true},
-      {{"d.txt"}, "n\n", 1, true},
-      {{"d.txt"}, "", 1, true},  // end of input reads as no
-      {{"d.txt", "/Q"}, "", 0, false},
-      {{"d.txt", "-q", "-q"}, "y", 0, true},
+      {{"d.txt"}, "y\n", 0, true},     {{"d.txt"}, "Yes please\n", 0, true},
+      {{"d.txt"}, "n\n", 1, true},     {{"d.txt"}, "", 1, true},  // end of input reads as no
+      {{"d.txt", "/Q"}, "", 0, false}, {{"d.txt", "-q", "-q"}, "y", 0, true},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -175,7 +174,9 @@ TEST(Txt2msgCli, UnwritableIndexIsAskedFor) {
 
 TEST(Txt2msgCli, DiagnosticsGoToStandardError) {
   TempDir dir;
-  write_text(dir / "d.txt", kBom + "1\tA\xE3\x82\x8E" "B\xE3\x82\x8F\n");
+  write_text(dir / "d.txt", kBom +
+                                "1\tA\xE3\x82\x8E"
+                                "B\xE3\x82\x8F\n");
   const RunResult r = txt2msg(dir, {"d.txt"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.err, "\nunrecognised text character\tskipping");
@@ -228,7 +229,8 @@ TEST(Txt2msgCli, AnUnclosedHexRunOrTagIsReportedAndLaterMessagesKept) {
   write_text(dir / "d.txt", kBom + "1\tA[b\n2\tB #4\n3\tC\n");
   const RunResult r = txt2msg(dir, {"-o", "d.txt"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err, "\ntxt2msg: d.txt: the tag ('[') at byte 6 is not closed before the end of the file\n");
+  EXPECT_EQ(r.err,
+            "\ntxt2msg: d.txt: the tag ('[') at byte 6 is not closed before the end of the file\n");
   EXPECT_EQ(read_bytes(dir / "d.off"), hex("00 00 00 03 00 00 00 05 00 00 00 01"));
   EXPECT_EQ(to_hex(read_bytes(dir / "d.bin")), "41 00 00 42 20 04 03 0C 43");
 }

@@ -39,22 +39,35 @@ TEST(CompileDump, MessagesAndLengths) {
       {"12\tHello\r\n13\tWorld\r\n", true, "HelloWorld", {5, 5}},
       {"12\tHello\n13\tWorld", true, "HelloWorld", {5, 5}},  // no final line feed
       {"Hello\nWorld\n", false, "HelloWorld", {5, 5}},
-      {"A\tB\n", false, "AB", {1, 1}},          // a tab ends a message
-      {"A\n\nB\n", false, "AB", {1, 0, 1}},     // an empty line is an empty message
-      {"A\n\n", false, "A", {1, 0}},            // one extra empty line: one empty message
-      {"1\tA\n\n", true, "A", {1, 0}},          // the empty line is taken as a number field
-      // A line without a tab is taken whole as the number field: every later line is off by one field.
+      {"A\tB\n", false, "AB", {1, 1}},       // a tab ends a message
+      {"A\n\nB\n", false, "AB", {1, 0, 1}},  // an empty line is an empty message
+      {"A\n\n", false, "A", {1, 0}},         // one extra empty line: one empty message
+      {"1\tA\n\n", true, "A", {1, 0}},       // the empty line is taken as a number field
+      // A line without a tab is taken whole as the number field: every later line is off by one
+      // field.
       {"1\tA\n2 B\n3\tC\n", true, "A3", {1, 1, 0}},
       {"", false, "", {0}},
       {"", true, "", {0}},
-      {"\xEF\xBB\xBF" "1\tA\n", true, "A", {1}},
-      {"\xEF" "AB1\tA\n", true, "A", {1}},      // any 0xEF lead passes three bytes
+      {"\xEF\xBB\xBF"
+       "1\tA\n",
+       true,
+       "A",
+       {1}},
+      {"\xEF"
+       "AB1\tA\n",
+       true,
+       "A",
+       {1}},  // any 0xEF lead passes three bytes
       {"\xEF", false, "", {0}},
       // A tag that runs past its line: the next messages are still found line by line.
       {"1\tA[x\n2\tB\n3\tC]D\n4\tE\n", true, std::string("A\0\0BC]DE", 8), {3, 1, 3, 1}},
       {"1\tA[x\n", true, std::string("A\0\0", 3), {3}},  // a tag cut off by the end of file
       // A stray '#' runs to the end of the file; the messages after it are still compiled.
-      {"1\tPress #1 now\n2\tB\n3\tC\n", true, "Press \x01\x02\x0B\x03\x0C" "BC", {11, 1, 1}},
+      {"1\tPress #1 now\n2\tB\n3\tC\n",
+       true,
+       "Press \x01\x02\x0B\x03\x0C"
+       "BC",
+       {11, 1, 1}},
       {"1\tA [b\n2\tB\n", true, std::string("A \0\0B", 5), {4, 1}},
   };
   for (const auto& c : cases) {
@@ -75,8 +88,21 @@ TEST(CompileDump, OverviewExample) {
 TEST(CompileDump, BodyAlwaysMatchesTheLengths) {
   // Hostile inputs: whatever the bytes, the body is exactly as long as the lengths add up to.
   const std::string inputs[] = {
-      "[", "#", "[[[[", "####", "\xE3", "$", "\\", std::string("\0\0\0", 3), "\t\t\t", "\n\r\n",
-      "1\t[zz", "[zz]", "A[zz]", std::string(300, '['), std::string(301, '#'),
+      "[",
+      "#",
+      "[[[[",
+      "####",
+      "\xE3",
+      "$",
+      "\\",
+      std::string("\0\0\0", 3),
+      "\t\t\t",
+      "\n\r\n",
+      "1\t[zz",
+      "[zz]",
+      "A[zz]",
+      std::string(300, '['),
+      std::string(301, '#'),
   };
   for (const auto& in : inputs) {
     for (bool lines : {false, true}) {

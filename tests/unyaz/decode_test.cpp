@@ -125,7 +125,10 @@ TEST(Yay0Decode, SeparateStreams) {
                                         "20 01 00 00  61 62 02 63"));
   const auto d = unyaz::decode(file);
   EXPECT_EQ(d.status, Status::done);
-  EXPECT_EQ(string_of(d.out), "ab" "abab" + std::string(20, 'b') + "c");
+  EXPECT_EQ(string_of(d.out),
+            "ab"
+            "abab" +
+                std::string(20, 'b') + "c");
 }
 
 TEST(RoundTrip, RandomTokensAgreeWithByteAtATimeExpansion) {
@@ -134,8 +137,8 @@ TEST(RoundTrip, RandomTokensAgreeWithByteAtATimeExpansion) {
     const auto tokens = random_tokens(rng, 50 + rng() % 2000);
     const Bytes expected = expand(tokens);
     const auto size = static_cast<std::uint32_t>(expected.size());
-    for (const Bytes& file : {yazenc::yaz0_from_tokens(tokens, size),
-                              yazenc::yay0_from_tokens(tokens, size)}) {
+    for (const Bytes& file :
+         {yazenc::yaz0_from_tokens(tokens, size), yazenc::yay0_from_tokens(tokens, size)}) {
       const auto d = unyaz::decode(file);
       ASSERT_EQ(d.status, Status::done) << "round " << round;
       ASSERT_EQ(d.out, expected) << "round " << round;
@@ -199,10 +202,10 @@ TEST(Malformed, EachFaultIsReportedWithItsOffsetAndKeepsWhatCameBefore) {
       {"literal missing", yaz0_file(4, hex("C0 41")), Status::short_read, 18, "A"},
       {"second copy byte missing", yaz0_file(4, hex("80 41 10")), Status::short_read, 18, "A"},
       {"third copy byte missing", yaz0_file(40, hex("80 41 00 00")), Status::short_read, 18, "A"},
-      {"next group missing", yaz0_file(9, cat(hex("FF"), bytes_of("abcdefgh"))),
-       Status::short_read, 25, "abcdefgh"},
-      {"claim far beyond the input", yaz0_file(0xFFFFFFFF, hex("80 41 10 00")),
-       Status::short_read, 20, "AAAA"},
+      {"next group missing", yaz0_file(9, cat(hex("FF"), bytes_of("abcdefgh"))), Status::short_read,
+       25, "abcdefgh"},
+      {"claim far beyond the input", yaz0_file(0xFFFFFFFF, hex("80 41 10 00")), Status::short_read,
+       20, "AAAA"},
       {"Yay0 link table outside", cat(kYay0Head, hex("00 00 00 04 00 00 01 00 00 00 00 10")),
        Status::bad_table, 8, ""},
       {"Yay0 chunk table outside", cat(kYay0Head, hex("00 00 00 04 00 00 00 10 FF FF FF FF")),
@@ -210,9 +213,11 @@ TEST(Malformed, EachFaultIsReportedWithItsOffsetAndKeepsWhatCameBefore) {
       {"Yay0 header cut", cat(kYay0Head, hex("00 00 00 04 00 00 00")), Status::short_read, 11, ""},
       {"Yay0 masks run out", cat(kYay0Head, hex("00 00 00 04 00 00 00 10 00 00 00 10")),
        Status::short_read, 16, ""},
-      {"Yay0 links run out", cat(kYay0Head, hex("00 00 00 04 00 00 00 14 00 00 00 14 80 00 00 00 41")),
+      {"Yay0 links run out",
+       cat(kYay0Head, hex("00 00 00 04 00 00 00 14 00 00 00 14 80 00 00 00 41")),
        Status::short_read, 20, "A"},
-      {"Yay0 copy before start", cat(kYay0Head, hex("00 00 00 04 00 00 00 14 00 00 00 16 00 00 00 00 10 00")),
+      {"Yay0 copy before start",
+       cat(kYay0Head, hex("00 00 00 04 00 00 00 14 00 00 00 16 00 00 00 00 10 00")),
        Status::bad_reference, 20, ""},
   };
   for (const auto& c : cases) {

@@ -59,8 +59,8 @@ std::vector<Token> tokenize(std::span<const std::uint8_t> data, int chain_depth)
       }
     }
     if (best_len >= kMinLen) {
-      tokens.push_back(Token{static_cast<std::uint16_t>(best_dist),
-                             static_cast<std::uint16_t>(best_len), 0});
+      tokens.push_back(
+          Token{static_cast<std::uint16_t>(best_dist), static_cast<std::uint16_t>(best_len), 0});
       for (std::size_t i = 0; i < best_len; ++i) insert(pos + i);
       pos += best_len;
     } else {

@@ -20,7 +20,8 @@ const char* const kReadError = "Error reading from file.\n";
 const Bytes kAAAA = hex("59 61 7A 30 00 00 00 04 00 00 00 00 00 00 00 00 80 41 10 00");
 const Bytes kForcedAAAA = hex("46 4F 4F 21 00 00 00 00 00 00 00 04 80 41 10 00");
 
-RunResult unyaz(const std::vector<std::string>& args, const std::string& input, const TempDir& dir) {
+RunResult unyaz(const std::vector<std::string>& args, const std::string& input,
+                const TempDir& dir) {
   return run(program("unyaz"), args, input, dir.path());
 }
 
@@ -133,8 +134,7 @@ TEST(UnyazRun, ShortReadsKeepThePartialOutput) {
 
 TEST(UnyazRun, FaultyStreamsGiveOneLineAndKeepThePartialOutput) {
   TempDir dir;
-  write_bytes(dir / "bad.szs",
-              hex("59 61 7A 30 00 00 00 09 00 00 00 00 00 00 00 00 80 41 10 05"));
+  write_bytes(dir / "bad.szs", hex("59 61 7A 30 00 00 00 09 00 00 00 00 00 00 00 00 80 41 10 05"));
   auto r = unyaz({"bad.szs"}, "", dir);
   EXPECT_EQ(r.exit_code, 255);
   EXPECT_EQ(r.err,
