@@ -14,6 +14,7 @@ struct Read {
   std::vector<std::uint32_t> lengths;
   bool ended_early;
   int waits;
+  msg::Unclosed unclosed;
 };
 
 Read read(const std::string& table, int column) {
@@ -26,7 +27,7 @@ Read read(const std::string& table, int column) {
   const auto src = bytes_of(table);
   const slk2msg::Table t = slk2msg::read_table(src, column, diag);
   std::fclose(err);
-  return {string_of(t.archive.body), t.archive.lengths, t.ended_early, waits};
+  return {string_of(t.archive.body), t.archive.lengths, t.ended_early, waits, t.unclosed};
 }
 
 std::string encode(const std::string& value, bool* hit_end = nullptr) {
@@ -169,16 +170,12 @@ TEST(SylkReader, TextsCutOffByTheEndAreNotedAndTheWalkGoesOn) {
       {"C;X2;K\"[x\"\nC;X2;K\"b\"\n", std::string("\0\0b", 3), {2, 1}, 7, '['},
   };
   for (const auto& c : cases) {
-    std::FILE* err = std::tmpfile();
-    msg::Diagnostics diag(msg::DiagBuild::sylk, err, [] { return EOF; });
-    const auto src = bytes_of(c.table);
-    const slk2msg::Table t = slk2msg::read_table(src, 2, diag);
-    std::fclose(err);
-    EXPECT_EQ(to_hex(t.archive.body), to_hex(bytes_of(c.body))) << c.table;
-    EXPECT_EQ(t.archive.lengths, c.lengths) << c.table;
-    EXPECT_FALSE(t.ended_early) << c.table;
-    EXPECT_EQ(t.unclosed.at, c.at) << c.table;
-    EXPECT_EQ(t.unclosed.opener, c.opener) << c.table;
+    const Read r = read(c.table, 2);
+    EXPECT_EQ(to_hex(bytes_of(r.body)), to_hex(bytes_of(c.body))) << c.table;
+    EXPECT_EQ(r.lengths, c.lengths) << c.table;
+    EXPECT_FALSE(r.ended_early) << c.table;
+    EXPECT_EQ(r.unclosed.at, c.at) << c.table;
+    EXPECT_EQ(r.unclosed.opener, c.opener) << c.table;
   }
 }
 
