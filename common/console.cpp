@@ -55,6 +55,14 @@ bool stdout_is_terminal() {
 #endif
 }
 
+bool stderr_is_terminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
 std::optional<std::string> read_line() {
   std::fflush(stdout);
   std::fflush(stderr);

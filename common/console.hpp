@@ -22,6 +22,7 @@ void init();
 
 bool stdin_is_terminal();
 bool stdout_is_terminal();
+bool stderr_is_terminal();
 
 // Reads one whole line from standard input, without its line end (a CR before the LF is dropped
 // too). Returns nullopt when input has ended before any character of the line.
