@@ -8,12 +8,15 @@
 
 #include "common/console.hpp"
 #include "common/files.hpp"
-#include "unyaz/decode.hpp"
 #include "unyaz/unyaz.hpp"
+#include "yazcore/decode.hpp"
 
 namespace fs = std::filesystem;
 
 namespace unyaz {
+
+using namespace yazcore;
+
 namespace {
 
 // The input is read in blocks of this size; only a Yay0 file, whose three streams lie apart,

@@ -6,7 +6,7 @@
 
 #include "data.hpp"
 #include "encoder.hpp"
-#include "unyaz/decode.hpp"
+#include "yazcore/decode.hpp"
 
 namespace {
 
@@ -26,14 +26,14 @@ const unyazbench::Bytes& compressed(const std::string& kind, bool yay0) {
 
 void decode(benchmark::State& state, const std::string& kind, bool yay0) {
   const auto& file = compressed(kind, yay0);
-  const unyaz::ByteSpan span(file);
-  const auto header = unyaz::read_header(span, file.size(), unyaz::classify(span));
+  const yazcore::ByteSpan span(file);
+  const auto header = yazcore::read_header(span, file.size(), yazcore::classify(span));
   for (auto _ : state) {
-    unyaz::Output out(header.size);
+    yazcore::Output out(header.size);
     out.reserve(header.size);
-    const auto step = yay0 ? unyaz::yay0dec(span, header.link, header.chunk, out)
-                           : unyaz::yaz0dec(span.subspan(16), true, out);
-    if (step.status != unyaz::Status::done) state.SkipWithError("decoding failed");
+    const auto step = yay0 ? yazcore::yay0dec(span, header.link, header.chunk, out)
+                           : yazcore::yaz0dec(span.subspan(16), true, out);
+    if (step.status != yazcore::Status::done) state.SkipWithError("decoding failed");
     benchmark::DoNotOptimize(out.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSize));
