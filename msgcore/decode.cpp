@@ -81,9 +81,19 @@ void note_sequence(Tables& t, const TagEntry& entry, const std::string& text, in
        static_cast<std::uint8_t>(number)};
 }
 
-// Every tag of the vocabulary, compiled with sample arguments, gives the opcodes it writes.
+// Every tag of the vocabulary, compiled with sample arguments, gives the opcodes it writes. The
+// string numbers come last, so that a sequence with a name of its own keeps it ("[item]", not
+// "[string 21]").
 void learn_sequences(Tables& t, std::array<std::string, 256>& names) {
+  std::vector<const TagEntry*> order;
   for (const TagEntry& e : vocabulary()) {
+    if (e.kind != TagKind::string) order.push_back(&e);
+  }
+  for (const TagEntry& e : vocabulary()) {
+    if (e.kind == TagKind::string) order.push_back(&e);
+  }
+  for (const TagEntry* entry : order) {
+    const TagEntry& e = *entry;
     const std::string name(e.name);
     switch (e.kind) {
       case TagKind::character:

@@ -14,7 +14,8 @@
 // never written as the ASCII character of the same value, which the game does not show.
 //
 // A control sequence (0x7F and an opcode) is written as the tag of the first vocabulary name that
-// compiles to it, with its arguments: IDs as four upper-case hex digits, other numbers in decimal
+// compiles to it (a name of its own before a string number: "[item]", not "[string 21]"), with its
+// arguments: IDs as four upper-case hex digits, other numbers in decimal
 // ("[jump 1A2B]", "[selected 5 2F0A]", "[color #2 255 0 0]"); the 21 bytes of the date phrase as
 // "[TIME]". An unknown opcode (0x7F and the opcode byte), or a sequence that the end of the message
 // cuts short (0x7F to the end), goes into a hex run.

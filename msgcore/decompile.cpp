@@ -14,6 +14,14 @@
 
 namespace msg {
 
+namespace {
+
+std::string byte_count(std::uint64_t n) {
+  return std::to_string(n) + (n == 1 ? " byte" : " bytes");
+}
+
+}  // namespace
+
 MessageEnds read_index(std::span<const std::uint8_t> index, bool table_mode,
                        std::uint64_t body_size) {
   MessageEnds r;
@@ -25,8 +33,8 @@ MessageEnds read_index(std::span<const std::uint8_t> index, bool table_mode,
   const std::size_t size = index.size();
   if (size % 4 != 0) {
     return fail(false, "the last word, at byte " + std::to_string(size / 4 * 4) +
-                           ", is cut short (the index is " + std::to_string(size) +
-                           " bytes long, not a multiple of 4)");
+                           ", is cut short (the index is " + byte_count(size) +
+                           " long, not a multiple of 4)");
   }
   std::size_t words = size / 4;
   if (table_mode) {
@@ -55,7 +63,7 @@ MessageEnds read_index(std::span<const std::uint8_t> index, bool table_mode,
       next = word;
     }
     if (next > body_size) {
-      const std::string body = "the body has " + std::to_string(body_size) + " bytes";
+      const std::string body = "the body has " + byte_count(body_size);
       return fail(false, table_mode ? "the entry " + at + " (" + std::to_string(word) +
                                           ") points past the end of the body (" + body + ")"
                                     : "the length " + at + " (" + std::to_string(word) +
@@ -67,9 +75,9 @@ MessageEnds read_index(std::span<const std::uint8_t> index, bool table_mode,
     end = next;
   }
   if (end < body_size) {
-    return fail(true, "the " + std::to_string(body_size - end) + " bytes from offset " +
-                          std::to_string(end) + " on belong to no message (the index covers " +
-                          std::to_string(end) + " of " + std::to_string(body_size) + " bytes)");
+    return fail(true, "the body is longer than the index covers: its bytes from offset " +
+                          std::to_string(end) + " on (" + byte_count(body_size - end) +
+                          ") belong to no message");
   }
   return r;
 }
@@ -202,7 +210,7 @@ int run_decompiler(const Decompiler& program, const std::vector<std::string>& ar
   if (sw.input) {
     name = *sw.input;
   } else {
-    auto line = con::ask_line(stdout, "\nmessage archive? ", "archive name");
+    auto line = con::ask_line(stdout, "\nmessage archive? ", "name for the archive");
     if (!line) return con::kExitEndOfInput;
     name = *line;
   }
@@ -245,7 +253,7 @@ int run_decompiler(const Decompiler& program, const std::vector<std::string>& ar
   }
   if (ends.ends.empty() && program.empty_source_gives_a_message) {
     con::error_line(names->body + ": the archive holds no messages; " + *output +
-                    " is empty, and compiling it gives one empty message");
+                    " holds none either, and compiling it gives one empty message");
   }
   return 0;
 }

@@ -192,7 +192,9 @@ TEST(ReadIndex, BothFormsAndEveryProblem) {
        "the length at byte 4 (4294967295) runs past the end of the body (to offset 8589934590; "
        "the body has 4294967295 bytes; a table file is read without /o)"},
       {"00 00 00 05 00 00 00 00", true, 8,
-       "the 3 bytes from offset 5 on belong to no message (the index covers 5 of 8 bytes)", true},
+       "the body is longer than the index covers: its bytes from offset 5 on (3 bytes) belong to "
+       "no message",
+       true},
   };
   for (const auto& c : cases) {
     const msg::MessageEnds r = msg::read_index(hex(c.index), c.table, c.body);
