@@ -55,7 +55,7 @@ struct Tables {
   std::array<Form, 256> sylk;
   std::array<SequenceForm, 256> sequences;  // by opcode
   std::vector<std::uint8_t> time_phrase;
-  std::string time_tag;
+  Form time_tag;
 };
 
 // What `text` compiles to as a tag, when it compiles without a report.
@@ -100,9 +100,9 @@ void learn_sequences(Tables& t, std::array<std::string, 256>& names) {
         if (names[e.code].empty()) names[e.code] = "[" + name + "]";
         break;
       case TagKind::time:
-        if (auto bytes = compile_tag(name); bytes && bytes->size() >= 2 && t.time_tag.empty()) {
+        if (auto bytes = compile_tag(name); bytes && bytes->size() >= 2 && t.time_tag.size == 0) {
           t.time_phrase = *bytes;
-          t.time_tag = "[" + name + "]";
+          t.time_tag = make_form("[" + name + "]");
         }
         break;
       case TagKind::control: note_sequence(t, e, name); break;
@@ -345,7 +345,12 @@ bool decode_message(std::span<const std::uint8_t> message, SourceForm form, Text
   }
   const std::uint8_t* m = message.data();
   const std::size_t time_size = t.time_phrase.size();
-  char* p = out.room(n * kRoomPerByte + 2 * Form::kRoom);
+  // Room is taken a slice of the message at a time, so that a long message needs no more than its
+  // text. A step that starts in a slice may run past its end by one control sequence.
+  constexpr std::size_t kSlice = std::size_t{1} << 14;
+  constexpr std::size_t kSlack = kRoomPerByte * 24 + 2 * Form::kRoom;
+  std::size_t slice_end = std::min(n, kSlice);
+  char* p = out.room(slice_end * kRoomPerByte + kSlack);
   bool hex_open = false;  // consecutive bytes without a form of their own share one hex run
   const auto close_hex = [&] {
     if (hex_open) *p++ = '#';
@@ -358,11 +363,17 @@ bool decode_message(std::span<const std::uint8_t> message, SourceForm form, Text
   };
   std::size_t i = 0;
   for (;;) {
+    if (i >= slice_end && i < n) {
+      out.commit(p);
+      slice_end = std::min(n, i + kSlice);
+      p = out.room((slice_end - i) * kRoomPerByte + kSlack);
+    }
     if (i < n && forms[m[i]].size != 0) {
       close_hex();
       do {
         p = forms[m[i]].put(p);
-      } while (++i < n && forms[m[i]].size != 0);
+      } while (++i < slice_end && forms[m[i]].size != 0);
+      continue;
     }
     if (i >= n) break;
     if (m[i] != kControlPrefix) {
@@ -379,8 +390,7 @@ bool decode_message(std::span<const std::uint8_t> message, SourceForm form, Text
       char* const tag = p;
       std::size_t length = time_size;
       if (time) {
-        std::memcpy(p, t.time_tag.data(), t.time_tag.size());
-        p += t.time_tag.size();
+        p = t.time_tag.put(p);
       } else {
         p = put_sequence(p, *s, m + i);
         length = s->length;

@@ -63,13 +63,16 @@ MessageEnds read_index(std::span<const std::uint8_t> index, bool table_mode,
       next = word;
     }
     if (next > body_size) {
-      const std::string body = "the body has " + byte_count(body_size);
-      return fail(false, table_mode ? "the entry " + at + " (" + std::to_string(word) +
-                                          ") points past the end of the body (" + body + ")"
-                                    : "the length " + at + " (" + std::to_string(word) +
-                                          ") runs past the end of the body (to offset " +
-                                          std::to_string(next) + "; " + body +
-                                          "; a table file is read without /o)");
+      std::string text = table_mode ? "the entry " : "the length ";
+      text += at + " (" + std::to_string(word);
+      if (table_mode) {
+        text += ") points past the end of the body (the body has ";
+        text += byte_count(body_size) + ")";
+      } else {
+        text += ") runs past the end of the body (to offset " + std::to_string(next);
+        text += "; the body has " + byte_count(body_size) + "; a table file is read without /o)";
+      }
+      return fail(false, std::move(text));
     }
     r.ends.push_back(static_cast<std::uint32_t>(next));
     end = next;

@@ -41,7 +41,7 @@ std::string round_trip(const fs::path& from, const std::string& name,
   RunResult r = msg2txt(a, args);
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
-  const std::string dump = string_of(read_bytes(a / (name + ".txt")));
+  std::string dump = string_of(read_bytes(a / (name + ".txt")));
 
   write_text(b / (name + ".txt"), dump);
   args.back() = name + ".txt";

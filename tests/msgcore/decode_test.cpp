@@ -154,6 +154,10 @@ TEST(Decode, RandomMessagesRoundTrip) {
     std::string text;
     ASSERT_TRUE(round_trips(m, &text)) << testsupport::to_hex(m) << " -> " << text;
   }
+  // A message far longer than the slices that decoding writes it in.
+  Bytes longer(100000);
+  for (auto& b : longer) b = static_cast<std::uint8_t>(rng() % 4 == 0 ? 0x7F : rng());
+  EXPECT_TRUE(round_trips(longer));
 }
 
 TEST(Decode, TagCheckerRefusesATagThatGivesOtherBytes) {
