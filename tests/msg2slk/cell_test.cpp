@@ -5,6 +5,7 @@
 
 #include "msg2slk/msg2slk.hpp"
 #include "msgcore/decode.hpp"
+#include "msgcore/decompile_support.hpp"
 #include "slk2msg/sylk.hpp"
 #include "support/testsupport.hpp"
 
@@ -23,14 +24,8 @@ bool cell_round_trips(const Bytes& message, std::string* text = nullptr) {
 }
 
 std::string decompile(const msg::Archive& a, bool line_numbers) {
-  std::vector<std::uint32_t> ends;
-  std::uint32_t end = 0;
-  for (const std::uint32_t length : a.lengths) ends.push_back(end += length);
-  std::string table;
-  EXPECT_FALSE(msg::decompile(a.body, ends,
-                              {msg::SourceForm::sylk, line_numbers, msg2slk::check_cell},
-                              [&table](std::string_view piece) { table += piece; }));
-  return table;
+  return decompile_support::source_of(a,
+                                      {msg::SourceForm::sylk, line_numbers, msg2slk::check_cell});
 }
 
 }  // namespace
@@ -76,17 +71,7 @@ TEST(Msg2slkCell, ReadableForms) {
 TEST(Msg2slkCell, RandomArchivesCompileBackSilently) {
   std::mt19937 rng(3);
   for (int trial = 0; trial < 400; ++trial) {
-    msg::Archive a;
-    for (unsigned k = 0, count = rng() % 10; k < count; ++k) {
-      const unsigned length = rng() % 3 == 0 ? 0 : rng() % 30;
-      for (unsigned i = 0; i < length; ++i) {
-        const unsigned pick = rng() % 6;
-        a.body.push_back(static_cast<std::uint8_t>(pick == 0   ? 0x7F
-                                                   : pick == 1 ? rng() % 0x80
-                                                               : rng()));
-      }
-      a.lengths.push_back(length);
-    }
+    const msg::Archive a = decompile_support::random_archive(rng, 10);
     for (const bool line_numbers : {true, false}) {
       const std::string table = decompile(a, line_numbers);
       const Bytes src = testsupport::bytes_of(table);

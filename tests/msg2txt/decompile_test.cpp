@@ -5,6 +5,7 @@
 
 #include "msgcore/archive.hpp"
 #include "msgcore/decompile.hpp"
+#include "msgcore/decompile_support.hpp"
 #include "support/testsupport.hpp"
 #include "txt2msg/txt2msg.hpp"
 
@@ -13,15 +14,8 @@ using testsupport::Bytes;
 namespace {
 
 std::string decompile(const msg::Archive& a, bool line_numbers) {
-  std::vector<std::uint32_t> ends;
-  std::uint32_t end = 0;
-  for (const std::uint32_t length : a.lengths) ends.push_back(end += length);
-  std::string source;
-  const auto refused =
-      msg::decompile(a.body, ends, {msg::SourceForm::dump, line_numbers, msg::check_dump_line},
-                     [&source](std::string_view piece) { source += piece; });
-  EXPECT_FALSE(refused.has_value());
-  return source;
+  return decompile_support::source_of(a,
+                                      {msg::SourceForm::dump, line_numbers, msg::check_dump_line});
 }
 
 msg::Archive compile(const std::string& source, bool line_numbers, unsigned long* reports) {
@@ -39,17 +33,8 @@ msg::Archive compile(const std::string& source, bool line_numbers, unsigned long
 TEST(Msg2txtDecompile, RandomArchivesCompileBackSilentlyAndDecompileToTheSameSource) {
   std::mt19937 rng(5);
   for (int trial = 0; trial < 400; ++trial) {
-    msg::Archive a;
-    for (unsigned k = 0, count = 1 + rng() % 12; k < count; ++k) {
-      const unsigned length = rng() % 3 == 0 ? 0 : rng() % 30;
-      for (unsigned i = 0; i < length; ++i) {
-        const unsigned pick = rng() % 6;
-        a.body.push_back(static_cast<std::uint8_t>(pick == 0   ? 0x7F
-                                                   : pick == 1 ? rng() % 0x80
-                                                               : rng()));
-      }
-      a.lengths.push_back(length);
-    }
+    const msg::Archive a = decompile_support::random_archive(rng, 12);
+    if (a.lengths.empty()) continue;  // a dump holds one message at least (see below)
     for (const bool line_numbers : {true, false}) {
       const std::string source = decompile(a, line_numbers);
       unsigned long reports = 0;
