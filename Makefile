@@ -110,16 +110,19 @@ test-windows: windows tests-build
 
 # clang-tidy with .clang-tidy over every source of the tree (the harnesses included).
 tidy:
+	@bash tools/need.sh test tidy
 	$(call configure,$(TIDY_BUILD)) -DCMAKE_CXX_COMPILER=$(CLANGXX) -DTOOLKIT_WERROR=ON \
 	  -DTOOLKIT_FUZZ=ON $(CMAKE_FLAGS)
 	bash tools/tidy.sh $(JOBS) $(TIDY_BUILD)
 
 # clang-format with .clang-format, in place.
 format:
+	@bash tools/need.sh format
 	git ls-files -z '*.cpp' '*.hpp' | xargs -0 clang-format -i
 
 # The end-to-end suites with every program run under valgrind's memcheck.
 valgrind:
+	@bash tools/need.sh test valgrind
 	$(call configure,$(VALGRIND_BUILD)) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOOLKIT_WERROR=ON \
 	      -DTOOLKIT_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(VALGRIND_BUILD) -j $(JOBS)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks that the tools a make target needs are installed, before anything is built.
-#   tools/need.sh WHAT...          WHAT: programs, test, bench, windows
+#   tools/need.sh WHAT...          WHAT: programs, test, bench, windows, tidy, format, valgrind
 #   tools/need.sh --list WHAT...   prints the Debian packages that are missing, one per line
 # Without --list it prints one line naming the missing packages and fails, or prints nothing.
 set -u
@@ -52,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t*, std::size_t) { return
 int main() {}'
       have g++ && { compiles g++ "-std=c++20 -pthread" -lbenchmark || want libbenchmark-dev; }
       ;;
+    tidy) have clang-tidy-14 || have clang-tidy || want clang-tidy ;;
+    format) have clang-format || want clang-format ;;
+    valgrind) have valgrind || want valgrind ;;
     windows)
       have x86_64-w64-mingw32-g++ || want g++-mingw-w64-x86-64
       have wine || have wine64 || want wine
