@@ -8,14 +8,18 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: msg2txt [/o] [/L] [/H] NAME.bin\n"
-    "Turns a message archive (NAME.bin with its index NAME.tbl, or NAME.off with /o) back into a\n"
-    "text dump, NAME.txt, that txt2msg with the same switches compiles to the same bytes. NAME "
-    "may\n"
-    "be given as the body, the index or the bare name.\n"
-    "  /o or -o              read the offset file NAME.off, not the table NAME.tbl\n"
-    "  /L or -L              write no line numbers: each line is the message alone\n"
-    "  /H, /?, -h or --help  display this help message\n"
-    "  --version             print the version\n";
+    "Turns a message archive (NAME.bin and its index NAME.tbl, or NAME.off with /o) back into a\n"
+    "text dump, NAME.txt, that txt2msg with the same switches compiles to the same bytes.\n"
+    "\n"
+    "  /o   read the offset file (.off) instead of the table (.tbl)\n"
+    "  /L   write no line numbers: each line is the message alone\n"
+    "  /H   (or /?, -H, -?, -h, --help) this text, at once; --version the version\n"
+    "\n"
+    "NAME may be the body, the index or the bare name. Kana and symbols come out as the game's\n"
+    "characters, control codes as tags, anything else as hex runs (#7F 06#). An existing dump is\n"
+    "replaced only when you say so, and only once the new one is complete.\n"
+    "Exit status: 0 done; 1 the archive does not hold together, or the dump not written; 2 input\n"
+    "ended at a prompt, or an unknown --option.\n";
 
 }  // namespace
 

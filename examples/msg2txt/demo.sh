@@ -1,20 +1,14 @@
-#!/usr/bin/env bash
-# Turns a message archive (village.bin and its table village.tbl) back into a text dump and compiles
-# the dump again: the same bytes come back. The archive holds kana, symbols, tags, an empty
-# message, and bytes no text names (a control byte, 0x80, an unknown control code and one cut
-# short), which the dump keeps as hex runs. Env BIN = folder of the built programs.
-set -euo pipefail
-echo "\$ msg2txt village.bin"
-"$BIN/msg2txt" village.bin </dev/null
-cat village.txt
-echo
-echo "\$ txt2msg village.txt     # in another folder"
+# Turns a message archive back into a text dump and compiles the dump again: the same bytes come
+# back. Sourced by examples/demo.sh (see lib.sh).
+say "An archive with kana, symbols, tags, an empty message, and bytes that no text names"
+made village.bin village.tbl
+run msg2txt village.bin
+sed 's/^\xEF\xBB\xBF//; s/\r$//; s/^/    /' village.txt
+say "The dump compiled again, in another folder: the same archive"
 mkdir again && cp village.txt again/
-(cd again && "$BIN/txt2msg" village.txt </dev/null)
-cmp village.bin again/village.bin && cmp village.tbl again/village.tbl &&
-  echo "again/village.bin and again/village.tbl: the same bytes as the archive"
-echo
-echo "\$ msg2txt village.bin     # once more: the dump exists, so it asks (answered n, then a name)"
-printf 'n\nsecond.txt\n' | "$BIN/msg2txt" village.bin
-echo
-cmp village.txt second.txt && echo "second.txt is the same dump"
+(cd again && run txt2msg village.txt)
+same village.bin again/village.bin
+same village.tbl again/village.tbl
+say "Once more: the dump exists now, so msg2txt asks before it replaces it"
+run -i $'n\nsecond.txt\n' msg2txt village.bin
+same village.txt second.txt
