@@ -136,7 +136,7 @@ std::optional<std::size_t> decompile(std::span<const std::uint8_t> body,
     } else {
       out.resize(text);
       hex_message(bytes, out);
-      if (!layout.check(close(), bytes, scratch)) return k;
+      if (layout.check == nullptr || !layout.check(close(), bytes, scratch)) return k;
     }
     if (out.size() >= kPiece) {
       sink(out.view());
