@@ -50,12 +50,12 @@ TEST(Decode, EveryByteAndEveryPairOfBytes) {
     }
     // Beside a tag and a hex run.
     for (const char* around : {"7F 1A %", "% 7F 1A", "80 % 80", "% 7F", "7F 05 %"}) {
-      std::string spec = around;
+      std::string pattern = around;
       char digits[3];
       std::snprintf(digits, sizeof digits, "%02X", a);
-      spec.replace(spec.find('%'), 1, digits);
+      pattern.replace(pattern.find('%'), 1, digits);
       std::string text;
-      ASSERT_TRUE(round_trips(hex(spec), &text)) << spec << ": " << text;
+      ASSERT_TRUE(round_trips(hex(pattern), &text)) << pattern << ": " << text;
     }
   }
 }
@@ -147,7 +147,8 @@ TEST(Decode, RandomMessagesRoundTrip) {
   for (int trial = 0; trial < 3000; ++trial) {
     Bytes m(rng() % 40);
     for (auto& b : m) {
-      // Control prefixes, likely opcodes and the characters that the compilers treat specially.
+      // Control prefixes, likely opcodes and the characters with a meaning of their own in a
+      // source.
       const unsigned pick = rng() % 8;
       b = static_cast<std::uint8_t>(pick == 0 ? 0x7F : pick == 1 ? rng() % 0x7C : rng());
     }

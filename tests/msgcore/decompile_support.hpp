@@ -13,7 +13,7 @@
 namespace decompile_support {
 
 // Up to `most` messages, a third of them empty, their bytes rich in control prefixes and in the
-// ASCII range where the sources' special characters lie.
+// ASCII range, where the characters with a meaning of their own in a source lie.
 inline msg::Archive random_archive(std::mt19937& rng, unsigned most) {
   msg::Archive a;
   for (unsigned k = 0, count = rng() % (most + 1); k < count; ++k) {
