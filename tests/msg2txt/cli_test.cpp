@@ -85,7 +85,7 @@ TEST(Msg2txtCli, ExampleArchivesRoundTrip) {
 
 TEST(Msg2txtCli, TheArchiveIsNamedByItsBodyItsIndexOrItsBareName) {
   const std::vector<std::vector<std::string>> ways = {
-      {"d.bin"}, {"d.tbl"}, {"d"}, {"-o", "d.off"}, {"d", "/o"}, {"/L", "/L", "d.bin"}};
+      {"d.bin"}, {"d.tbl"}, {"d"}, {"-o", "d.off"}, {"/L", "/L", "d.bin"}};
   for (const auto& args : ways) {
     TempDir dir;
     write_archive(dir);
@@ -119,19 +119,10 @@ TEST(Msg2txtCli, MalformedArchivesAreRefusedAndNothingIsWritten) {
     const char* body;   // nullptr: no body file
     const char* err;
   } cases[] = {
+      // Each problem's text is checked by the index reader's own test; here, that the run stops.
       {"00 00 00 00", nullptr, "d.bin: no such file"},
-      {nullptr, "", "d.tbl: no such file"},
-      {"00 00 00 02 00 00", "41 42",
-       "d.tbl: the last word, at byte 4, is cut short (the index "
-       "is 6 bytes long, not a multiple of 4)"},
-      {"", "", "d.tbl: the table is empty: its closing zero word, at byte 0, is missing"},
-      {"00 00 00 02", "41 42",
-       "d.tbl: the table does not end in a zero word: the last word, at "
-       "byte 0, is 2 (an offset file is read with /o)"},
       {"00 00 00 02 00 00 00 01 00 00 00 00", "41 42",
        "d.tbl: the entry at byte 4 (1) is less than the one before it (2)"},
-      {"00 00 00 03 00 00 00 00", "41 42",
-       "d.tbl: the entry at byte 0 (3) points past the end of the body (the body has 2 bytes)"},
       {"00 00 00 01 00 00 00 00", "41 42",
        "d.bin: the body is longer than the index covers: its bytes from offset 1 on (1 byte) "
        "belong to no message"},
@@ -183,26 +174,24 @@ TEST(Msg2txtCli, AnExistingDumpIsReplacedOnlyWhenTheUserSaysSo) {
 }
 
 TEST(Msg2txtCli, AnEmptyArchiveGivesAnEmptyDumpAndSaysSo) {
-  for (const char* sw : {"/o", "/O"}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"e.bin"}, std::vector<std::string>{"/o", "e.bin", "/L"}}) {
     TempDir dir;
     write_bytes(dir / "e.bin", {});
     write_bytes(dir / "e.tbl", hex("00 00 00 00"));
     write_bytes(dir / "e.off", {});
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"e.bin"}, std::vector<std::string>{sw, "e.bin", "/L"}}) {
-      fs::remove(dir / "e.txt");
-      const RunResult r = msg2txt(dir, args);
-      EXPECT_EQ(r.exit_code, 0);
-      EXPECT_EQ(r.err,
-                "\nmsg2txt: e.bin: the archive holds no messages; e.txt holds none either, and "
-                "compiling it gives one empty message\n");
-      EXPECT_EQ(string_of(read_bytes(dir / "e.txt")), kBom);
-    }
+    const RunResult r = msg2txt(dir, args);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err,
+              "\nmsg2txt: e.bin: the archive holds no messages; e.txt holds none either, and "
+              "compiling it gives one empty message\n");
+    EXPECT_EQ(string_of(read_bytes(dir / "e.txt")), kBom);
   }
 }
 
-TEST(Msg2txtCli, HelpVersionAndTheArchivePrompt) {
-  for (const char* sw : {"--help", "-h", "-?", "/?", "/H", "-H", "/h"}) {
+TEST(Msg2txtCli, HelpSwitchesAndTheArchivePrompt) {
+  // --help, -h, -?, /? and --version: the options test of every program.
+  for (const char* sw : {"/H", "-H", "/h"}) {
     TempDir dir;
     write_archive(dir);
     const RunResult r = msg2txt(dir, {"d.bin", sw});
@@ -212,13 +201,7 @@ TEST(Msg2txtCli, HelpVersionAndTheArchivePrompt) {
   }
   TempDir dir;
   write_archive(dir);
-  RunResult r = msg2txt(dir, {"--version"});
-  EXPECT_EQ(r.out, "msg2txt 1.1.0\n");
-  r = msg2txt(dir, {"--what", "d.bin"});
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_FALSE(fs::exists(dir / "d.txt"));
-
-  r = msg2txt(dir, {}, "d.tbl\n");
+  RunResult r = msg2txt(dir, {}, "d.tbl\n");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "\nmessage archive? ");
   EXPECT_EQ(string_of(read_bytes(dir / "d.txt")), kDump);
