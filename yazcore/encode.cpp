@@ -127,7 +127,8 @@ class Yay0Writer {
     store_be32(&out[4], size_);
     store_be32(&out[8], link_at);
     store_be32(&out[12], chunk_at);
-    for (std::size_t i = 0; i < masks_.size(); ++i) store_be32(&out[kHeaderSize + 4 * i], masks_[i]);
+    for (std::size_t i = 0; i < masks_.size(); ++i)
+      store_be32(&out[kHeaderSize + 4 * i], masks_[i]);
     std::copy(links_.begin(), links_.end(), out.begin() + static_cast<std::ptrdiff_t>(link_at));
     std::copy(chunks_.begin(), chunks_.end(), out.begin() + static_cast<std::ptrdiff_t>(chunk_at));
     return out;

@@ -26,7 +26,8 @@ Token slow_longest(const Bytes& d, std::size_t pos) {
   for (std::size_t c = pos > 4096 ? pos - 4096 : 0; c < pos; ++c) {
     std::size_t n = 0;
     while (n < cap && d[c + n] == d[pos + n]) ++n;
-    if (n > best.length) best = {static_cast<std::uint16_t>(n), static_cast<std::uint16_t>(pos - c)};
+    if (n > best.length)
+      best = {static_cast<std::uint16_t>(n), static_cast<std::uint16_t>(pos - c)};
   }
   return best.length >= 3 ? best : Token{};
 }
