@@ -5,21 +5,22 @@
 #include <string>
 
 #include "data.hpp"
-#include "encoder.hpp"
 #include "yazcore/decode.hpp"
+#include "yazcore/encode.hpp"
 
 namespace {
 
 constexpr std::size_t kSize = std::size_t{64} << 20;
 
 // The compressed file for each kind of data, made once.
-const unyazbench::Bytes& compressed(const std::string& kind, bool yay0) {
-  static std::map<std::string, unyazbench::Bytes> files;
+const benchdata::Bytes& compressed(const std::string& kind, bool yay0) {
+  static std::map<std::string, benchdata::Bytes> files;
   const std::string key = kind + (yay0 ? "/yay0" : "/yaz0");
   auto it = files.find(key);
   if (it == files.end()) {
-    const auto data = unyazbench::make_data(kind, kSize);
-    it = files.emplace(key, yay0 ? yazenc::yay0(data) : yazenc::yaz0(data)).first;
+    const auto data = benchdata::make_data(kind, kSize);
+    const auto format = yay0 ? yazcore::Format::yay0 : yazcore::Format::yaz0;
+    it = files.emplace(key, yazcore::encode(data, format, yazcore::Mode::classic)).first;
   }
   return it->second;
 }

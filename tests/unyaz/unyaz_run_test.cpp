@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "encoder.hpp"
 #include "support/testsupport.hpp"
+#include "yazcore/encode.hpp"
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -54,8 +54,10 @@ TEST(UnyazRun, RoundTripsLargeYaz0AndYay0Files) {
     const std::string line = "line " + std::to_string(i * 7919 % 100003) + " of the text\n";
     data.insert(data.end(), line.begin(), line.end());
   }
-  write_bytes(dir / "big.szs", yazenc::yaz0(data));
-  write_bytes(dir / "big.yay", yazenc::yay0(data));
+  write_bytes(dir / "big.szs",
+              yazcore::encode(data, yazcore::Format::yaz0, yazcore::Mode::classic));
+  write_bytes(dir / "big.yay",
+              yazcore::encode(data, yazcore::Format::yay0, yazcore::Mode::classic));
   EXPECT_EQ(unyaz({"big.szs", "a.out"}, "", dir).exit_code, 0);
   EXPECT_EQ(unyaz({"big.yay", "b.out"}, "", dir).exit_code, 0);
   EXPECT_TRUE(read_bytes(dir / "a.out") == data);
