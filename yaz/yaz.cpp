@@ -58,7 +58,7 @@ class ProgressLine {
     const int percent = static_cast<int>(done * 100 / total_);
     if (percent == percent_) return;
     percent_ = percent;
-    width_ = std::fprintf(stderr, "\r%s: %d%%", name_.c_str(), percent);
+    width_ = std::fprintf(stderr, "\rcompressing %s: %d%%", name_.c_str(), percent);
     std::fflush(stderr);
   }
 

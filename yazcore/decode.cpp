@@ -6,9 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "common/memory.hpp"
 
 namespace yazcore {
 namespace {
@@ -18,20 +16,6 @@ constexpr std::size_t kGroupInput = 1 + std::size_t{kGroupTokens} * 3;
 constexpr std::size_t kGroupOutput = std::size_t{kGroupTokens} * kMaxCopy;
 // A Yay0 mask word governs 32 tokens.
 constexpr std::size_t kMaskOutput = std::size_t{kMaskTokens} * kMaxCopy;
-
-// Large output blocks are filled page by page; on Linux, asking for huge pages cuts the cost of
-// first touching them several times over. Only a hint: nothing depends on it being followed.
-void advise_large_pages([[maybe_unused]] std::uint8_t* block, [[maybe_unused]] std::size_t size) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-  // The whole huge pages inside the block: from its first huge-page boundary on.
-  const auto address = reinterpret_cast<std::uintptr_t>(block);
-  const std::size_t skip = ((address + kHuge - 1) & ~(kHuge - 1)) - address;
-  if (size <= skip) return;
-  const std::size_t length = (size - skip) & ~(kHuge - 1);
-  if (length > 0) madvise(block + skip, length, MADV_HUGEPAGE);
-#endif
-}
 
 inline void copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 8); }
 inline void copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 16); }
@@ -85,7 +69,7 @@ bool Output::reserve(std::size_t capacity) {
   if (bigger == nullptr) return false;
   (void)block_.release();
   block_.reset(static_cast<std::uint8_t*>(bigger));
-  advise_large_pages(block_.get(), capacity + kSpare);
+  memory::advise_large_block(block_.get(), capacity + kSpare);
   capacity_ = capacity;
   return true;
 }
