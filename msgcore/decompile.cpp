@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "common/cli.hpp"
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
+#include "common/input.hpp"
 #include "msgcore/archive.hpp"
 #include "msgcore/frontend.hpp"
 
@@ -188,14 +187,6 @@ std::optional<ArchiveNames> archive_names(const std::string& name, bool table_mo
                       files::derive_output_name(name, index_ending)};
 }
 
-bool open_input(files::InputFile& file, const std::string& name) {
-  if (file.open(name)) return true;
-  std::error_code ec;
-  const bool exists = std::filesystem::exists(std::filesystem::path(name), ec);
-  con::error_line(name + (exists ? ": cannot read the file" : ": no such file"));
-  return false;
-}
-
 }  // namespace
 
 int run_decompiler(const Decompiler& program, const std::vector<std::string>& args) {
@@ -223,7 +214,9 @@ int run_decompiler(const Decompiler& program, const std::vector<std::string>& ar
 
   files::InputFile body;
   files::InputFile index;
-  if (!open_input(body, names->body) || !open_input(index, names->index)) return 1;
+  if (!files::open_input_or_say_why(body, names->body) ||
+      !files::open_input_or_say_why(index, names->index))
+    return 1;
   const MessageEnds ends = read_index(index, table_mode, body.bytes().size());
   if (ends.problem) {
     con::error_line((ends.problem->in_body ? names->body : names->index) + ": " +

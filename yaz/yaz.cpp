@@ -1,14 +1,13 @@
 #include "yaz/yaz.hpp"
 
 #include <cstdio>
-#include <filesystem>
 #include <new>
-#include <system_error>
 
 #include "common/cli.hpp"
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
+#include "common/input.hpp"
 
 namespace yaz {
 namespace {
@@ -32,14 +31,6 @@ bool is_switch(const std::string& arg) {
   if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return false;
   // An absolute POSIX path ("/home/me/level.bin") is a name: a switch never holds a second '/'.
   return !(arg[0] == '/' && arg.find('/', 1) != std::string::npos);
-}
-
-bool open_input(files::InputFile& file, const std::string& name) {
-  if (file.open(name)) return true;
-  std::error_code ec;
-  const bool exists = std::filesystem::exists(std::filesystem::path(name), ec);
-  con::error_line(name + (exists ? ": cannot read the file" : ": no such file"));
-  return false;
 }
 
 // The percentage done, on standard error when it is a terminal; erased when the work is done.
@@ -137,7 +128,7 @@ int run(const std::vector<std::string>& args) {
     in_name = *line;
   }
   files::InputFile input;
-  if (!open_input(input, in_name)) return 1;
+  if (!files::open_input_or_say_why(input, in_name)) return 1;
   const yazcore::ByteSpan data = input.bytes();
   if (data.size() > yazcore::kMaxInput) {
     con::error_line(in_name + ": too large: a Yaz0 or Yay0 file holds less than 4 GiB");
