@@ -141,20 +141,19 @@ int run(const std::vector<std::string>& args) {
   const auto out_name = dialog::choose_output(o.output.value_or(derived), inputs,
                                               {stdout, "\noutput file? ", "name for the output"});
   if (!out_name) return con::kExitEndOfInput;
-  files::AtomicFile out;
-  if (!out.open(*out_name)) {
-    con::error_line(*out_name + ": cannot create the file");
-    return 1;
-  }
-
+  // The output file is made only once the data is compressed: an interrupted run leaves nothing.
   yazcore::Bytes packed;
   try {
     ProgressLine progress(in_name, data.size());
     packed = yazcore::encode(data, o.format, o.mode,
                              [&progress](std::uint64_t done) { progress.show(done); });
   } catch (const std::bad_alloc&) {
-    out.discard();
     con::error_line(in_name + ": not enough memory to compress it");
+    return 1;
+  }
+  files::AtomicFile out;
+  if (!out.open(*out_name)) {
+    con::error_line(*out_name + ": cannot create the file");
     return 1;
   }
   out.write(packed);
