@@ -438,8 +438,12 @@ void choose_best(Longest& longest) {
     // The last position each kind of copy reaches (below its first when there is none).
     const std::size_t short_end = pos + std::max(kMinCopy - 1, std::min(length, kMaxShort));
     const std::size_t long_end = pos + std::max(kLongBias - 1, length);
-    if (pos + kMinCopy <= short_end) shorts.enter(pos + kMinCopy, cost(pos + kMinCopy), &costs[0]);
-    if (pos + kLongBias <= long_end) longs.enter(pos + kLongBias, cost(pos + kLongBias), &costs[0]);
+    if (pos + kMinCopy <= short_end) {
+      shorts.enter(pos + kMinCopy, cost(pos + kMinCopy), costs.data());
+    }
+    if (pos + kLongBias <= long_end) {
+      longs.enter(pos + kLongBias, cost(pos + kLongBias), costs.data());
+    }
     shorts.cut(short_end);
     longs.cut(long_end);
 

@@ -61,7 +61,8 @@ TEST(YazRun, NamesSwitchesAndWhatIsWritten) {
   const RunResult r = yaz(dir, {"sub.dir/level.rom.bin", "small.yaz0"});
   const std::size_t size = read_bytes(dir / "small.yaz0").size();
   char ratio[32];
-  std::snprintf(ratio, sizeof ratio, "%.2f", 100.0 * static_cast<double>(size) / data.size());
+  std::snprintf(ratio, sizeof ratio, "%.2f",
+                100.0 * static_cast<double>(size) / static_cast<double>(data.size()));
   EXPECT_EQ(r.out, "small.yaz0: 1052672 bytes compressed to " + std::to_string(size) + " (" +
                        ratio + " %)\n");
 }
