@@ -35,19 +35,19 @@ RunResult yaz(const TempDir& dir, const std::vector<std::string>& args,
 TEST(YazRun, NamesSwitchesAndWhatIsWritten) {
   const Bytes data = sample((1 << 20) + 4096);
   TempDir dir;
-  fs::create_directory(dir / "sub.dir");
-  write_bytes(dir / "sub.dir" / "level.rom.bin", data);
-  const std::string abs = (dir / "sub.dir" / "level.rom.bin").string();
+  fs::create_directory(dir / "sub");
+  write_bytes(dir / "sub" / "level.rom.bin", data);
+  const std::string abs = (dir / "sub" / "level.rom.bin").string();
   struct Case {
     std::vector<std::string> args;
     std::string written;  // relative to dir
     Format format;
     Mode mode;
   } cases[] = {
-      {{"sub.dir/level.rom.bin"}, "sub.dir/level.yaz0", Format::yaz0, Mode::best},
-      {{"/Y", "sub.dir/level.rom.bin"}, "sub.dir/level.yay0", Format::yay0, Mode::best},
-      {{"sub.dir/level.rom.bin", "-c", "out.bin"}, "out.bin", Format::yaz0, Mode::classic},
-      {{"/c", abs, "/y"}, "sub.dir/level.yay0", Format::yay0, Mode::classic},
+      {{"sub/level.rom.bin"}, "sub/level.yaz0", Format::yaz0, Mode::best},
+      {{"/Y", "sub/level.rom.bin"}, "sub/level.yay0", Format::yay0, Mode::best},
+      {{"sub/level.rom.bin", "-c", "out.bin"}, "out.bin", Format::yaz0, Mode::classic},
+      {{"/c", abs, "/y"}, "sub/level.yay0", Format::yay0, Mode::classic},
   };
   for (const Case& c : cases) {
     fs::remove(dir / c.written);
@@ -58,7 +58,7 @@ TEST(YazRun, NamesSwitchesAndWhatIsWritten) {
     EXPECT_TRUE(file == yazcore::encode(data, c.format, c.mode)) << c.written;
     EXPECT_TRUE(yazcore::decode(file).out == data) << c.written;
   }
-  const RunResult r = yaz(dir, {"sub.dir/level.rom.bin", "small.yaz0"});
+  const RunResult r = yaz(dir, {"sub/level.rom.bin", "small.yaz0"});
   const std::size_t size = read_bytes(dir / "small.yaz0").size();
   char ratio[32];
   std::snprintf(ratio, sizeof ratio, "%.2f",
