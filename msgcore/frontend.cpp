@@ -4,6 +4,7 @@
 
 #include "common/console.hpp"
 #include "common/files.hpp"
+#include "common/signals.hpp"
 
 namespace msg {
 
@@ -39,8 +40,15 @@ Switches parse_switches(std::span<const std::string> args, std::uint8_t initial,
 
 std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
                                       const std::optional<std::string>& input_name) {
+  int status = 0;
+  return open_files(fe, settings, input_name, status);
+}
+
+std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
+                                      const std::optional<std::string>& input_name, int& status) {
   OpenedFiles f;
   f.input_name = input_name.value_or("");
+  status = con::kExitEndOfInput;
   for (bool asked = !input_name.has_value();; asked = true) {
     if (asked) {
       auto line = con::ask_line(stdout, fe.input_prompt, fe.input_what);
@@ -48,6 +56,13 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
       f.input_name = *line;
     }
     if (f.input.open(f.input_name)) break;
+    // A name that does not open is asked for again; an input that opens but cannot be used is
+    // not (asking again would not change it).
+    if (f.input.error() != files::InputError::cannot_open) {
+      con::error_line(f.input_name + ": " + files::describe(f.input.error()));
+      status = 1;
+      return std::nullopt;
+    }
   }
 
   const bool table = (settings & kTableMode) != 0;
@@ -98,11 +113,15 @@ int ArchiveOutput::finish(std::span<const std::uint32_t> lengths, bool table_mod
   const bool index_done = index_.finish();
   const bool body_done = body_.finish();
   if (!index_done || !body_done) {
-    index_.discard();
-    body_.discard();
+    discard();
     con::error_line((index_done ? body_name : index_name) + ": cannot write the file");
     return 1;
   }
+  // Another run putting the same pair in place waits for this one (and this one for it), and an
+  // interruption waits until both files are in place.
+  files::FolderLock lock;
+  lock.lock(index_name);
+  const signals::Hold hold;
   if (!body_.publish()) {
     index_.discard();
     con::error_line(body_name + ": cannot write the file");
@@ -115,10 +134,26 @@ int ArchiveOutput::finish(std::span<const std::uint32_t> lengths, bool table_mod
   return 0;
 }
 
+void ArchiveOutput::discard() {
+  index_.discard();
+  body_.discard();
+}
+
 int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& names) {
   ArchiveOutput out;
   if (!out.open(names)) return 1;
   out.write_body(archive.body);
+  return out.finish(archive.lengths, table_mode);
+}
+
+int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const Archive& archive,
+                   bool table_mode, const std::string& warning) {
+  if (archive.too_large || files.input.cut_short()) {
+    out.discard();
+    con::error_line(files.input_name + ": " + (archive.too_large ? kTooLarge : files::kCutShort));
+    return 1;
+  }
+  if (!warning.empty()) con::error_line(warning);
   return out.finish(archive.lengths, table_mode);
 }
 

@@ -19,7 +19,7 @@ namespace txt2msg {
 std::size_t first_message_offset(std::span<const std::uint8_t> dump);
 
 // Receives the body in pieces, so that a large dump's body need not be held whole.
-using BodySink = std::function<void(std::span<const std::uint8_t>)>;
+using BodySink = msg::BodySink;
 
 // Compiles the dump from `start`. With `line_numbers`, everything up to and including the first
 // tab or line feed before each message is passed over. Without a `sink`, the whole body is
