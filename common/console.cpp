@@ -168,7 +168,7 @@ void error_line(const std::string& text) {
   std::fflush(stderr);
 }
 
-int run_guarded(const std::string& file, const std::function<int()>& body) {
+int run_guarded(const std::string& file, const std::function<int()>& body, int failure) {
   const char* problem = "not enough memory to go on; nothing written";
   try {
     return body();
@@ -176,7 +176,7 @@ int run_guarded(const std::string& file, const std::function<int()>& body) {
   } catch (const std::length_error&) {
   }
   error_line(file.empty() ? std::string(problem) : file + ": " + problem);
-  return 1;
+  return failure;
 }
 
 }  // namespace con

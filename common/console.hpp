@@ -56,7 +56,7 @@ void error_line(const std::string& text);
 
 // Runs a program's body. Should memory run out in it, the files it was writing are dropped as the
 // body unwinds, one line names `file` (the input, as far as it is known when that happens; it may
-// change while the body runs) and the problem, and the status is 1.
-int run_guarded(const std::string& file, const std::function<int()>& body);
+// change while the body runs) and the problem, and the status is `failure`.
+int run_guarded(const std::string& file, const std::function<int()>& body, int failure = 1);
 
 }  // namespace con

@@ -366,7 +366,7 @@ AtomicFile::~AtomicFile() { discard(); }
 
 namespace {
 
-bool named_temporaries_forced() {
+[[maybe_unused]] bool named_temporaries_forced() {
   // The tests use this to try the named temporary files that systems without unnamed ones get.
   const char* value = std::getenv("TOOLKIT_NAMED_TEMPORARIES");
   return value != nullptr && *value != '\0' && *value != '0';

@@ -101,26 +101,29 @@ int expand(const std::string& in_name, files::InputFile& in, files::AtomicFile& 
 
 int run(int argc, char** argv) {
   std::string in_name = argc > 1 ? argv[1] : "";
-  return con::run_guarded(in_name, [&]() {
-    files::InputFile in;
-    bool refused = false;
-    while (!open_input(in, in_name, refused)) {
-      if (refused) return kExitFailed;
-      auto line = con::ask_line(stderr, "\nOpen which file? \n", "input file name");
-      if (!line) return con::kExitEndOfInput;
-      in_name = *line;
-    }
+  return con::run_guarded(
+      in_name,
+      [&]() {
+        files::InputFile in;
+        bool refused = false;
+        while (!open_input(in, in_name, refused)) {
+          if (refused) return kExitFailed;
+          auto line = con::ask_line(stderr, "\nOpen which file? \n", "input file name");
+          if (!line) return con::kExitEndOfInput;
+          in_name = *line;
+        }
 
-    // The output never replaces the input: a name that names it is asked for again.
-    std::string out_name = argc > 2 ? argv[2] : files::derive_output_name(in_name, " new.bin");
-    files::AtomicFile file;
-    while (files::same_target(in_name, out_name) || !file.open(out_name)) {
-      auto line = con::ask_line(stderr, "\nOutput where? \n", "output file name");
-      if (!line) return con::kExitEndOfInput;
-      out_name = *line;
-    }
-    return expand(in_name, in, file);
-  });
+        // The output never replaces the input: a name that names it is asked for again.
+        std::string out_name = argc > 2 ? argv[2] : files::derive_output_name(in_name, " new.bin");
+        files::AtomicFile file;
+        while (files::same_target(in_name, out_name) || !file.open(out_name)) {
+          auto line = con::ask_line(stderr, "\nOutput where? \n", "output file name");
+          if (!line) return con::kExitEndOfInput;
+          out_name = *line;
+        }
+        return expand(in_name, in, file);
+      },
+      kExitFailed);
 }
 
 }  // namespace unyaz
