@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "common/console.hpp"
-
 namespace cli {
 
 std::optional<int> standard_options(const Program& program, std::span<const std::string> args) {
@@ -21,8 +19,10 @@ std::optional<int> standard_options(const Program& program, std::span<const std:
       return 0;
     }
     if (arg.rfind("--", 0) == 0) {
-      con::error_line("unknown option '" + arg + "' (--help lists what " + program.name +
-                      " takes)");
+      // Nothing has been printed yet, so the line stands on its own.
+      std::fprintf(stderr, "%s: unknown option '%s'; --help shows the usage\n", program.name,
+                   arg.c_str());
+      std::fflush(stderr);
       return kExitUsage;
     }
   }

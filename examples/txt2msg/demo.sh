@@ -1,10 +1,9 @@
-#!/usr/bin/env bash
-# Compiles a small dialogue dump (kana, escapes, hex runs, tags) into an archive, in both index forms.
-set -euo pipefail
-echo "\$ txt2msg dialogue.txt"
-"$BIN/txt2msg" dialogue.txt </dev/null
-echo "dialogue.bin:"; od -An -tx1 dialogue.bin
-echo "dialogue.tbl (running end offsets, then 0):"; od -An -tx1 dialogue.tbl
-echo "\$ txt2msg /o dialogue.txt"
-"$BIN/txt2msg" /o dialogue.txt </dev/null
-echo "dialogue.off (message lengths):"; od -An -tx1 dialogue.off
+# Compiles a small dialogue dump (kana, escapes, hex runs, tags) into a message archive, in both
+# index forms. Sourced by examples/demo.sh (see lib.sh).
+say "A dump with a byte-order mark, line numbers and CRLF line ends: $(wc -l <dialogue.txt) messages"
+sed -n 1,2p dialogue.txt | sed 's/^\xEF\xBB\xBF//; s/\r$//; s/^/    /'
+run txt2msg dialogue.txt
+made dialogue.bin dialogue.tbl
+say "The same with /o: an offset file (message lengths) instead of the table (end offsets)"
+run txt2msg /o dialogue.txt
+made dialogue.off

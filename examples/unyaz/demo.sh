@@ -1,34 +1,22 @@
-#!/usr/bin/env bash
-# Runs unyaz on the sample files (made with the test encoder in tests/unyaz): lantern.szs (Yaz0),
-# lantern.yay (Yay0, same contents), marsh.cmp (another signature, forced layout) and cut.szs (a
-# Yaz0 file cut short). Env BIN = folder of the built programs.
-set -uo pipefail
-unyaz="$BIN/unyaz"
-
-step() { printf '\n$ %s\n' "$*"; }
-status() { echo "(exit status $1)"; }
-
-step unyaz lantern.szs
-"$unyaz" lantern.szs; status $?
-head -c 120 "lantern new.bin"; echo "..."
-od -An -tx1 "lantern new.bin" | tail -n 3
-
-step unyaz lantern.yay from-yay0.bin
-"$unyaz" lantern.yay from-yay0.bin; status $?
-cmp "lantern new.bin" from-yay0.bin && echo "same bytes as the Yaz0 file gave"
-
-step "printf ' ' | unyaz marsh.cmp     # space bar: decode in the forced layout"
-printf ' ' | "$unyaz" marsh.cmp; rc=$?; echo; status $rc
-cmp "lantern new.bin" "marsh new.bin" && echo "same bytes again"
-
-step "printf 'q' | unyaz marsh.cmp forced.bin     # any other key: quit, nothing written"
-printf 'q' | "$unyaz" marsh.cmp forced.bin; rc=$?; echo; status $rc
-ls forced.bin 2>/dev/null || echo "forced.bin was not made"
-
-step "unyaz cut.szs     # the file ends early: the bytes produced so far are kept"
-"$unyaz" cut.szs; status $?
-echo "cut new.bin holds $(wc -c < "cut new.bin") bytes:"; head -c 60 "cut new.bin"; echo
-
-step "printf 'lantern.szs\\nagain.bin\\n' | unyaz lantern.szs lantern.szs     # never over the input"
-printf 'lantern.szs\nagain.bin\n' | "$unyaz" lantern.szs lantern.szs; status $?
-cmp "lantern new.bin" again.bin && echo "again.bin written; lantern.szs untouched ($(wc -c < lantern.szs) bytes)"
+# Expands the sample files: lantern.szs (Yaz0), lantern.yay (Yay0, the same contents), marsh.cmp
+# (another signature: the older 12-byte header) and cut.szs (a Yaz0 file cut short). Sourced by
+# examples/demo.sh (see lib.sh).
+say "Yaz0: the output is named after the input"
+run unyaz lantern.szs
+made "lantern new.bin"
+echo "  text: $(head -c 60 "lantern new.bin" | tr '\n' ' ')..."
+say "Yay0, with an output name"
+run unyaz lantern.yay from-yay0.bin
+same "lantern new.bin" from-yay0.bin
+say "Another signature: the space bar decodes it anyway"
+run -i ' ' unyaz marsh.cmp
+same "lantern new.bin" "marsh new.bin"
+say "Any other key quits without writing"
+run -i 'q' unyaz marsh.cmp forced.bin
+made forced.bin
+say "A file that ends early: the bytes produced so far are kept"
+run unyaz cut.szs
+made "cut new.bin"
+say "The output never replaces the input: another name is asked for"
+run -i $'lantern.szs\nagain.bin\n' unyaz lantern.szs lantern.szs
+same "lantern new.bin" again.bin

@@ -102,29 +102,49 @@ std::string slurp(const fs::path& p) {
 }
 }  // namespace
 
+#ifdef _WIN32
+
 RunResult run(const fs::path& exe, const std::vector<std::string>& args, const std::string& input,
-              const fs::path& cwd, int timeout_seconds) {
+              const fs::path& cwd, int /*timeout_seconds*/) {
   RunResult result;
   TempDir io;
   const fs::path in_path = io / "stdin";
   const fs::path out_path = io / "stdout";
   const fs::path err_path = io / "stderr";
   write_text(in_path, input);
-#ifdef _WIN32
-  (void)timeout_seconds;
   std::string cmd = "cd /d \"" + cwd.string() + "\" && \"" + exe.string() + "\"";
   for (const auto& a : args) cmd += " \"" + a + "\"";
   cmd += " < \"" + in_path.string() + "\" > \"" + out_path.string() + "\" 2> \"" +
          err_path.string() + "\"";
   result.exit_code = std::system(("\"" + cmd + "\"").c_str());
+  result.out = slurp(out_path);
+  result.err = slurp(err_path);
+  return result;
+}
+
+// A native Windows build has no pipe here: the program gets an empty standard input instead.
+RunResult run_with_idle_stdin(const fs::path& exe, const std::vector<std::string>& args,
+                              const fs::path& cwd, int timeout_seconds) {
+  return run(exe, args, "", cwd, timeout_seconds);
+}
+
 #else
+
+namespace {
+
+// Runs `exe` with its standard input read from `stdin_fd` (closed in the caller afterwards).
+RunResult run_from(const fs::path& exe, const std::vector<std::string>& args, int stdin_fd,
+                   const fs::path& cwd, int timeout_seconds) {
+  RunResult result;
+  TempDir io;
+  const fs::path out_path = io / "stdout";
+  const fs::path err_path = io / "stderr";
   const pid_t pid = fork();
   if (pid == 0) {
-    const int in_fd = open(in_path.c_str(), O_RDONLY);
     const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err_fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in_fd < 0 || out_fd < 0 || err_fd < 0 || chdir(cwd.c_str()) != 0) _exit(127);
-    dup2(in_fd, 0);
+    if (stdin_fd < 0 || out_fd < 0 || err_fd < 0 || chdir(cwd.c_str()) != 0) _exit(127);
+    dup2(stdin_fd, 0);
     dup2(out_fd, 1);
     dup2(err_fd, 2);
     std::vector<std::string> storage;
@@ -161,11 +181,36 @@ RunResult run(const fs::path& exe, const std::vector<std::string>& args, const s
     ADD_FAILURE() << exe << " ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     result.exit_code = -1;
   }
-#endif
   result.out = slurp(out_path);
   result.err = slurp(err_path);
   return result;
 }
+
+}  // namespace
+
+RunResult run(const fs::path& exe, const std::vector<std::string>& args, const std::string& input,
+              const fs::path& cwd, int timeout_seconds) {
+  TempDir io;
+  const fs::path in_path = io / "stdin";
+  write_text(in_path, input);
+  const int in_fd = open(in_path.c_str(), O_RDONLY);
+  RunResult result = run_from(exe, args, in_fd, cwd, timeout_seconds);
+  if (in_fd >= 0) close(in_fd);
+  return result;
+}
+
+RunResult run_with_idle_stdin(const fs::path& exe, const std::vector<std::string>& args,
+                              const fs::path& cwd, int timeout_seconds) {
+  int ends[2] = {-1, -1};
+  if (pipe(ends) != 0) ADD_FAILURE() << "cannot make a pipe";
+  // The write end stays open (and silent) in this process until the program has ended.
+  RunResult result = run_from(exe, args, ends[0], cwd, timeout_seconds);
+  close(ends[0]);
+  close(ends[1]);
+  return result;
+}
+
+#endif
 
 bool posix_programs() {
 #ifdef _WIN32

@@ -56,6 +56,12 @@ std::string pause_prompt();
 RunResult run(const std::filesystem::path& exe, const std::vector<std::string>& args,
               const std::string& input, const std::filesystem::path& cwd, int timeout_seconds = 60);
 
+// The same with a standard input that stays open and never delivers a byte: a program that reads
+// it waits until `timeout_seconds` have passed, is killed, and the test fails.
+RunResult run_with_idle_stdin(const std::filesystem::path& exe,
+                              const std::vector<std::string>& args,
+                              const std::filesystem::path& cwd, int timeout_seconds = 20);
+
 // True where the programs run as on POSIX, so that signals, FIFOs and limits can be tried: not on
 // Windows, and not through a TOOLKIT_RUNNER (Wine, valgrind).
 bool posix_programs();

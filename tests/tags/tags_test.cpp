@@ -279,8 +279,8 @@ TEST(Tags, TextIsCutAtFiftyBytesAndAtNul) {
   expect_tag("jump" + pad45 + "1A2B", "7F 0E 00 01");
   // The ID starts at byte 51: it is not seen at all.
   expect_tag("jump " + pad45 + "1A2B", "7F 0E 00 00", {14});
-  expect_tag("menu 1 2 3 4 5 " + std::string(35, ' ') + "6",
-             "7F 79 00 01 00 02 00 03 00 04 00 05");
+  const std::string pad35(35, ' ');
+  expect_tag("menu 1 2 3 4 5 " + pad35 + "6", "7F 79 00 01 00 02 00 03 00 04 00 05");
   expect_tag(std::string("jump 12\0" "34", 10), "7F 0E 00 12");
   expect_tag(std::string("h\0-ka", 5), "2B");
   // A long unknown name is still unknown and counts 2.
