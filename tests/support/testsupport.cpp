@@ -251,6 +251,7 @@ Spawned::Spawned(const fs::path& exe, const std::vector<std::string>& args, cons
     std::vector<std::string> storage{exe.string()};
     storage.insert(storage.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(storage.size() + 1);
     for (auto& s : storage) argv.push_back(s.data());
     argv.push_back(nullptr);
     execv(argv[0], argv.data());
@@ -272,7 +273,7 @@ Spawned::~Spawned() {
   }
 }
 
-void Spawned::send(const std::string& text) {
+void Spawned::send(const std::string& text) const {
   if (input_ >= 0 && write(input_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
     ADD_FAILURE() << "cannot write to the program";
   }
@@ -283,7 +284,7 @@ void Spawned::close_input() {
   input_ = -1;
 }
 
-bool Spawned::wait_for_output(const std::string& text, int timeout_seconds) {
+bool Spawned::wait_for_output(const std::string& text, int timeout_seconds) const {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
   while (std::chrono::steady_clock::now() < deadline) {
     if (out().find(text) != std::string::npos || err().find(text) != std::string::npos) return true;
@@ -293,7 +294,7 @@ bool Spawned::wait_for_output(const std::string& text, int timeout_seconds) {
   return false;
 }
 
-void Spawned::signal(int sig) {
+void Spawned::signal(int sig) const {
   if (pid_ > 0) kill(pid_, sig);
 }
 

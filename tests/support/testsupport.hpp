@@ -85,11 +85,11 @@ class Spawned {
   Spawned(const Spawned&) = delete;
   Spawned& operator=(const Spawned&) = delete;
 
-  void send(const std::string& text);
+  void send(const std::string& text) const;
   void close_input();
   // Waits until `text` shows on standard output or error; false after `timeout_seconds`.
-  bool wait_for_output(const std::string& text, int timeout_seconds = 20);
-  void signal(int sig);
+  bool wait_for_output(const std::string& text, int timeout_seconds = 20) const;
+  void signal(int sig) const;
   // Waits for the end: the exit status, or 128 + the signal that ended the program (-1 when it
   // did not end in time and was killed).
   int wait(int timeout_seconds = 30);
