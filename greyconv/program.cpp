@@ -3,6 +3,7 @@
 
 #include "common/console.hpp"
 #include "common/files.hpp"
+#include "common/input_dialog.hpp"
 #include "greyconv/greyconv.hpp"
 
 namespace greyconv {
@@ -33,14 +34,9 @@ int run(int argc, char** argv) {
   std::string name = argc > 1 ? argv[1] : "";
   return con::run_guarded(name, [&]() {
     files::InputFile file;
-    while (!file.open(name)) {
-      if (file.error() != files::InputError::cannot_open) {
-        con::error_line(name + ": " + files::describe(file.error()));
-        return 1;
-      }
-      auto line = con::ask_line(stdout, "\nconvert what file? ", "file name");
-      if (!line) return con::kExitEndOfInput;
-      name = std::move(*line);
+    if (auto status =
+            dialog::open_input(file, name, {stdout, "\nconvert what file? ", "file name"})) {
+      return *status;
     }
 
     const TgaCheck check = checkTGA(stdout, file);

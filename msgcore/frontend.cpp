@@ -4,6 +4,7 @@
 
 #include "common/console.hpp"
 #include "common/files.hpp"
+#include "common/input_dialog.hpp"
 #include "common/signals.hpp"
 
 namespace msg {
@@ -48,21 +49,10 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
                                       const std::optional<std::string>& input_name, int& status) {
   OpenedFiles f;
   f.input_name = input_name.value_or("");
-  status = con::kExitEndOfInput;
-  for (bool asked = !input_name.has_value();; asked = true) {
-    if (asked) {
-      auto line = con::ask_line(stdout, fe.input_prompt, fe.input_what);
-      if (!line) return std::nullopt;
-      f.input_name = *line;
-    }
-    if (f.input.open(f.input_name)) break;
-    // A name that does not open is asked for again; an input that opens but cannot be used is
-    // not (asking again would not change it).
-    if (f.input.error() != files::InputError::cannot_open) {
-      con::error_line(f.input_name + ": " + files::describe(f.input.error()));
-      status = 1;
-      return std::nullopt;
-    }
+  const dialog::InputDialog ask{stdout, fe.input_prompt, fe.input_what};
+  if (auto failed = dialog::open_input(f.input, f.input_name, ask, !input_name.has_value())) {
+    status = *failed;
+    return std::nullopt;
   }
 
   const bool table = (settings & kTableMode) != 0;

@@ -5,6 +5,7 @@
 
 #include "common/console.hpp"
 #include "common/files.hpp"
+#include "common/input_dialog.hpp"
 #include "romext/romext.hpp"
 
 namespace romext {
@@ -50,14 +51,8 @@ int run(const std::vector<std::string>& args) {
   std::string name = args.empty() ? std::string() : args.back();
   return con::run_guarded(name, [&]() {
     files::InputFile image;
-    while (!image.open(name)) {
-      if (image.error() != files::InputError::cannot_open) {
-        con::error_line(name + ": " + files::describe(image.error()));
-        return 1;
-      }
-      auto line = con::ask_line(stdout, kInputPrompt, "ROM image name");
-      if (!line) return con::kExitEndOfInput;
-      name = *line;
+    if (auto status = dialog::open_input(image, name, {stdout, kInputPrompt, "ROM image name"})) {
+      return *status;
     }
     const std::string input_name = name;
     const std::span<const std::uint8_t> bytes = image.bytes();

@@ -4,23 +4,12 @@
 
 #include "common/console.hpp"
 #include "common/files.hpp"
+#include "common/input_dialog.hpp"
 #include "unyaz/decode.hpp"
 #include "unyaz/unyaz.hpp"
 
 namespace unyaz {
 namespace {
-
-// Opens the input once: a regular file is mapped, anything else read whole. False when the name
-// does not open (asked for again) or the input cannot be used (`refused` is then set, after a line
-// on stderr).
-bool open_input(files::InputFile& in, const std::string& name, bool& refused) {
-  if (in.open(name)) return true;
-  if (in.error() != files::InputError::cannot_open) {
-    con::error_line(name + ": " + files::describe(in.error()));
-    refused = true;
-  }
-  return false;
-}
 
 // What became of the output after a fault, for the end of the error line. A partial output is
 // kept only where no file stood under its name and at least one byte was decoded; an existing
@@ -104,14 +93,11 @@ int run(int argc, char** argv) {
   return con::run_guarded(
       in_name,
       [&]() {
+        // A regular file is mapped, anything else read whole.
         files::InputFile in;
-        bool refused = false;
-        while (!open_input(in, in_name, refused)) {
-          if (refused) return kExitFailed;
-          auto line = con::ask_line(stderr, "\nOpen which file? \n", "input file name");
-          if (!line) return con::kExitEndOfInput;
-          in_name = *line;
-        }
+        const dialog::InputDialog ask{stderr, "\nOpen which file? \n", "input file name",
+                                      kExitFailed};
+        if (auto status = dialog::open_input(in, in_name, ask)) return *status;
 
         // The output never replaces the input: a name that names it is asked for again.
         std::string out_name = argc > 2 ? argv[2] : files::derive_output_name(in_name, " new.bin");
