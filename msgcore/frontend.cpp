@@ -92,10 +92,19 @@ void ArchiveOutput::write_body(std::span<const std::uint8_t> bytes) {
   body_.write(bytes.data(), bytes.size());
 }
 
+void ArchiveOutput::write_lengths(std::span<const std::uint32_t> lengths, bool table_mode) {
+  std::vector<std::uint8_t> words;
+  words.reserve(lengths.size() * 4);
+  for (const std::uint32_t length : lengths) {
+    total_ += length;
+    put_be32(words, table_mode ? total_ : length);
+  }
+  index_.write(words);
+}
+
 int ArchiveOutput::finish(std::span<const std::uint32_t> lengths, bool table_mode) {
-  std::vector<std::uint8_t> index = offset_index(lengths);
-  if (table_mode) table_convert(index);
-  index_.write(index);
+  write_lengths(lengths, table_mode);
+  if (table_mode) index_.write(std::vector<std::uint8_t>(4, 0));
   const std::string index_name = index_.target();
   const std::string body_name = body_.target();
   // Both files are complete before either replaces what the user had, so a failure never leaves

@@ -61,8 +61,11 @@ class ArchiveOutput {
   bool open(const OpenedFiles& names);
   // Appends to the body file.
   void write_body(std::span<const std::uint8_t> bytes);
-  // Writes the index file (`table_mode`: the table form) and puts both files in place. Returns
-  // the exit status: 0, or 1 after a line on stderr when a file cannot be written.
+  // Appends the index entries of the next messages (`table_mode`: the running end offsets).
+  void write_lengths(std::span<const std::uint32_t> lengths, bool table_mode);
+  // Writes the index entries of the last `lengths` (and in table mode the closing zero word) and
+  // puts both files in place. Returns the exit status: 0, or 1 after a line on stderr when a file
+  // cannot be written.
   int finish(std::span<const std::uint32_t> lengths, bool table_mode);
   // Drops both files; what the names held before stays.
   void discard();
@@ -70,6 +73,7 @@ class ArchiveOutput {
  private:
   files::AtomicFile index_;
   files::AtomicFile body_;
+  std::uint32_t total_ = 0;  // the body's length so far, for the table form
 };
 
 // Writes a whole archive through an ArchiveOutput; returns the exit status.

@@ -96,7 +96,8 @@ Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag, std::
 }
 
 Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
-                 const msg::BodySink& sink, std::uint64_t max_body) {
+                 const msg::BodySink& sink, std::uint64_t max_body,
+                 const msg::LengthSink& length_sink) {
   Table table;
   const std::size_t size = src.size();
   bool in_text_column = false;
@@ -153,6 +154,10 @@ Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
           passed_on += body.size();
           body.clear();
         }
+        if (length_sink && table.archive.lengths.size() >= msg::kLengthPiece) {
+          length_sink(table.archive.lengths);
+          table.archive.lengths.clear();
+        }
       }
     } else if (upper == 'X' || upper == 'Y') {
       const std::size_t text_end = std::min(end, size);
@@ -165,6 +170,10 @@ Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
   if (sink) {
     sink(table.archive.body);
     table.archive.body.clear();
+  }
+  if (length_sink) {
+    length_sink(table.archive.lengths);
+    table.archive.lengths.clear();
   }
   return table;
 }
@@ -203,9 +212,13 @@ int run(const std::vector<std::string>& args) {
     // Every report waits for Enter; at the end of input it goes on at once.
     msg::Diagnostics diag(msg::DiagBuild::sylk, stderr, [] { return con::read_char(); });
     const int text_column = (sw.settings & msg::kLineNumbers) ? 2 : 1;
-    const Table table =
-        read_table(opened->input, text_column, diag,
-                   [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); });
+    const bool table_mode = (sw.settings & msg::kTableMode) != 0;
+    const Table table = read_table(
+        opened->input, text_column, diag,
+        [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); }, msg::kMaxBody,
+        [&out, table_mode](std::span<const std::uint32_t> lengths) {
+          out.write_lengths(lengths, table_mode);
+        });
     std::string warning;
     if (table.ended_early) {
       warning = opened->input_name +
@@ -214,8 +227,7 @@ int run(const std::vector<std::string>& args) {
     } else if (table.unclosed) {
       warning = msg::unclosed_warning(opened->input_name, table.unclosed);
     }
-    return msg::finish_compile(out, *opened, table.archive, (sw.settings & msg::kTableMode) != 0,
-                               warning);
+    return msg::finish_compile(out, *opened, table.archive, table_mode, warning);
   });
 }
 

@@ -44,11 +44,13 @@ long item_number(std::span<const std::uint8_t> text);
 // `text_column` (1 or 2). Quoted runs may hold ';' and line feeds. Reading stops, with the
 // archive's `too_large` set, once the body passes `max_body` bytes. Without a `sink`, the whole
 // body is returned in the archive; with one, the body goes to it in pieces and the archive holds
-// the lengths only.
+// the lengths only; with a `length_sink` too, the lengths go to it in pieces and the archive holds
+// none.
 Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
                  std::uint64_t max_body = msg::kMaxBody);
 Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
-                 const msg::BodySink& sink, std::uint64_t max_body = msg::kMaxBody);
+                 const msg::BodySink& sink, std::uint64_t max_body = msg::kMaxBody,
+                 const msg::LengthSink& length_sink = {});
 
 // The whole program; returns the exit status.
 int run(const std::vector<std::string>& args);

@@ -18,7 +18,7 @@ std::size_t first_message_offset(std::span<const std::uint8_t> dump) {
 
 msg::Archive compile_dump(std::span<const std::uint8_t> dump, std::size_t start, bool line_numbers,
                           msg::Diagnostics& diag, const BodySink& sink, msg::Unclosed* unclosed,
-                          std::uint64_t max_body) {
+                          std::uint64_t max_body, const msg::LengthSink& length_sink) {
   msg::Archive archive;
   // With a sink the body is held a piece at a time; a small dump needs no more than its size.
   archive.body.reserve(sink ? std::min(msg::kBodyPiece, dump.size()) + 4096 : dump.size());
@@ -39,12 +39,20 @@ msg::Archive compile_dump(std::span<const std::uint8_t> dump, std::size_t start,
       passed_on += archive.body.size();
       archive.body.clear();
     }
+    if (length_sink && archive.lengths.size() >= msg::kLengthPiece) {
+      length_sink(archive.lengths);
+      archive.lengths.clear();
+    }
     if (m.last) break;
     pos = m.next;
   }
   if (sink) {
     sink(archive.body);
     archive.body.clear();
+  }
+  if (length_sink) {
+    length_sink(archive.lengths);
+    archive.lengths.clear();
   }
   return archive;
 }
@@ -95,11 +103,16 @@ int run(const std::vector<std::string>& args) {
     if (!out.open(*opened)) return 1;
     msg::Diagnostics diag(msg::DiagBuild::text_dump, stderr, [] { return con::read_char(); });
     msg::Unclosed unclosed;
+    const bool table_mode = (sw.settings & msg::kTableMode) != 0;
     const msg::Archive archive = compile_dump(
         opened->input, start, (sw.settings & msg::kLineNumbers) != 0, diag,
-        [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); }, &unclosed);
+        [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); }, &unclosed,
+        msg::kMaxBody,
+        [&out, table_mode](std::span<const std::uint32_t> lengths) {
+          out.write_lengths(lengths, table_mode);
+        });
     return msg::finish_compile(
-        out, *opened, archive, (sw.settings & msg::kTableMode) != 0,
+        out, *opened, archive, table_mode,
         unclosed ? msg::unclosed_warning(opened->input_name, unclosed) : std::string());
   });
 }
