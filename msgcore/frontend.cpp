@@ -54,6 +54,7 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
     status = *failed;
     return std::nullopt;
   }
+  status = con::kExitEndOfInput;  // from here on, only a prompt ends the dialogue early
 
   const bool table = (settings & kTableMode) != 0;
   f.index_name = files::derive_output_name(f.input_name, table ? ".tbl" : ".off");
