@@ -113,6 +113,7 @@ tidy:
 	@bash tools/need.sh test tidy
 	$(call configure,$(TIDY_BUILD)) -DCMAKE_CXX_COMPILER=$(CLANGXX) -DTOOLKIT_WERROR=ON \
 	  -DTOOLKIT_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build $(TIDY_BUILD) --target toolkit_testsupport  # the tests' precompiled header
 	bash tools/tidy.sh $(JOBS) $(TIDY_BUILD)
 
 # clang-format with .clang-format, in place.

@@ -24,6 +24,7 @@ for h in "${harnesses[@]}"; do
   options=(-timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024)
   case "$h" in
     tag | txt2msg | sylk) options+=(-dict="$here/dict/messages.dict") ;;
+    msg2txt | msg2slk) options+=(-dict="$here/dict/archives.dict") ;;
   esac
   mkdir -p "$build/corpus/$h" "$build/artifacts/$h" "$build/logs" "$here/regressions/$h"
   log="$build/logs/$h.log"

@@ -6,10 +6,7 @@
 namespace msg {
 namespace {
 
-struct Entry {
-  std::uint16_t key;  // second byte * 256 + third byte
-  std::uint8_t code;
-};
+using Entry = CharmapEntry;
 
 // Sorted by key. Hiragana and katakana (E3 81 xx .. E3 83 xx), the ideographic comma, full stop
 // and corner brackets (E3 80 xx), the eighth note (E2 99 AA) and the fullwidth tilde (EF BD 9E).
@@ -49,6 +46,16 @@ static_assert(std::is_sorted(kMap.begin(), kMap.end(),
                              [](const Entry& a, const Entry& b) { return a.key < b.key; }));
 
 }  // namespace
+
+std::span<const CharmapEntry> charmap_entries() { return kMap; }
+
+std::uint8_t charmap_lead(std::uint16_t key) {
+  switch (key >> 8) {
+    case 0x99: return 0xE2;  // U+266A
+    case 0xBD: return 0xEF;  // U+FF5E
+    default: return 0xE3;    // U+3001 to U+30FC
+  }
+}
 
 std::uint8_t charmap_lookup(std::uint8_t b2, std::uint8_t b3) {
   const auto key = static_cast<std::uint16_t>((b2 << 8) | b3);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "msgcore/diagnostics.hpp"
 
@@ -11,6 +12,18 @@ namespace msg {
 
 inline constexpr std::uint8_t kNoMatch = 0x80;
 inline constexpr int kCharmapEntries = 169;
+
+struct CharmapEntry {
+  std::uint16_t key;  // second byte * 256 + third byte
+  std::uint8_t code;
+};
+
+// Every entry, sorted by key.
+std::span<const CharmapEntry> charmap_entries();
+
+// The lead byte of the character that the map names by `key`: E3 for the kana and the Japanese
+// punctuation, E2 for the eighth note, EF for the fullwidth tilde (the map itself takes any lead).
+std::uint8_t charmap_lead(std::uint16_t key);
 
 // The code for the key b2 b3, or kNoMatch.
 std::uint8_t charmap_lookup(std::uint8_t b2, std::uint8_t b3);

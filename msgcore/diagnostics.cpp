@@ -26,11 +26,13 @@ const char* Diagnostics::message(int status, DiagBuild build) {
 
 int Diagnostics::report(int status, int severity) {
   ++reports_;
-  if (const char* text = message(status, build_)) std::fputs(text, err_);
-  if (severity > 1) {
-    std::fprintf(err_, "\nPress -enter- to %s", status == 2 ? "continue" : "quit");
+  if (err_ != nullptr) {
+    if (const char* text = message(status, build_)) std::fputs(text, err_);
+    if (severity > 1) {
+      std::fprintf(err_, "\nPress -enter- to %s", status == 2 ? "continue" : "quit");
+    }
+    std::fflush(err_);
   }
-  std::fflush(err_);
   // The SYLK build waits for a character after every report, whatever its severity.
   if ((severity > 1 || build_ == DiagBuild::sylk) && read_char_) read_char_();
   if (severity == 2) std::exit(status);

@@ -16,7 +16,8 @@ class Diagnostics {
   using ReadChar = std::function<int()>;
 
   // `err` receives the messages; `read_char` supplies a character when one is waited for (it
-  // returns EOF at the end of input, and the routine then goes on at once).
+  // returns EOF at the end of input, and the routine then goes on at once). With a null `err` and
+  // an empty `read_char` the reports are only counted.
   Diagnostics(DiagBuild build, std::FILE* err, ReadChar read_char);
 
   // Severity 0 or 1: the message only. 2: the message, the prompt, one character, then the
@@ -26,6 +27,9 @@ class Diagnostics {
 
   // The fixed message of `status` in `build`, or nullptr when it has none.
   static const char* message(int status, DiagBuild build);
+
+  // Counts reports and prints nothing, waits for nothing.
+  static Diagnostics quiet() { return Diagnostics(DiagBuild::text_dump, nullptr, {}); }
 
   DiagBuild build() const { return build_; }
   // Number of reports so far (whether or not they printed anything).

@@ -240,4 +240,6 @@ static_assert(names_are_unique(), "a tag name is listed twice");
 
 const TagEntry* find_tag(std::string_view name) { return lookup(name); }
 
+std::span<const TagEntry> vocabulary() { return kVocabulary; }
+
 }  // namespace msg

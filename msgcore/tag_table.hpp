@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace msg {
@@ -30,5 +31,8 @@ struct TagEntry {
 
 // The entry whose name equals `name` byte for byte, or nullptr.
 const TagEntry* find_tag(std::string_view name);
+
+// The whole vocabulary, in its order (the decompiler picks the first name that gives a sequence).
+std::span<const TagEntry> vocabulary();
 
 }  // namespace msg

@@ -14,7 +14,8 @@ struct Program {
 };
 
 const Program kPrograms[] = {
-    {"txt2msg", false}, {"slk2msg", false}, {"unyaz", true}, {"greyconv", true}, {"romext", true},
+    {"txt2msg", false}, {"slk2msg", false}, {"msg2txt", true}, {"msg2slk", true},
+    {"unyaz", true},    {"greyconv", true}, {"romext", true},
 };
 
 }  // namespace
