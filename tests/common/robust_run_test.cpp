@@ -207,6 +207,23 @@ TEST(InputsRun, AnInputCutShortWhileItIsReadIsRefused) {
   }
 }
 
+TEST(InputsRun, AnArchiveCutShortWhileItIsDecompiledIsRefused) {
+  SKIP_UNLESS_POSIX();
+  TempDir dir;
+  write_text(dir / "d.bin", std::string(2u << 20, 'A'));
+  write_bytes(dir / "d.tbl", hex("00 20 00 00 00 00 00 00"));
+  write_text(dir / "d.txt", "old text");
+  Spawned p(program("msg2txt"), {"d.bin"}, dir.path());
+  ASSERT_TRUE(p.wait_for_output("replace it?"));
+  ASSERT_EQ(truncate((dir / "d.bin").c_str(), 1000), 0);
+  p.send("y\n");
+  p.close_input();
+  EXPECT_EQ(p.wait(), 1);
+  EXPECT_NE(p.err().find("d.bin: the file was cut short"), std::string::npos) << p.err();
+  EXPECT_EQ(string_of(read_bytes(dir / "d.txt")), "old text");
+  EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"d.bin", "d.tbl", "d.txt"}));
+}
+
 TEST(SignalsRun, InterruptionsLeaveNoTemporaryFiles) {
   SKIP_UNLESS_POSIX();
   // Each program waits at a question while its output is being written.
