@@ -329,37 +329,62 @@ int create_new(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+enum class Probe { created, exists, failed };
+
+// Creates `path` as a new file and removes it again. Nothing can come in between: no other
+// program's file of that name is ever removed, and no interruption leaves the probe behind.
+Probe probe_new(const std::string& path) {
+  const signals::Hold hold;
+#ifdef _WIN32
+  HANDLE probe = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Probe::exists
+                                                                       : Probe::failed;
+  }
+  CloseHandle(probe);  // the probe goes away as it is closed
+  return Probe::created;
+#else
+  const int fd = create_new(path);
+  if (fd < 0) return errno == EEXIST ? Probe::exists : Probe::failed;
+  ::close(fd);
+  ::unlink(path.c_str());
+  return Probe::created;
+#endif
+}
+
+}  // namespace
+
 bool can_create(const std::string& name) {
   if (name.empty()) return false;
   const std::string real = resolve_links(name);
-  std::error_code ec;
   const fs::path path(real);
-  if (fs::exists(path, ec)) {
-    if (!fs::is_regular_file(path, ec)) return false;
-    std::FILE* f = std::fopen(real.c_str(), "r+b");
-    if (f == nullptr) return false;
-    std::fclose(f);
-    return true;
+  // Another run may make or remove a file of this name meanwhile (its own probe, or its output
+  // put in place): look again when what was seen is gone or has come.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (fs::exists(st)) {
+      if (!fs::is_regular_file(st)) return false;
+      if (std::FILE* f = std::fopen(real.c_str(), "r+b")) {
+        std::fclose(f);
+        return true;
+      }
+      if (fs::exists(path, ec)) return false;  // there, but not to be written
+      continue;
+    }
+    if (ec && ec != std::errc::no_such_file_or_directory) return false;
+    switch (probe_new(real)) {
+      case Probe::created: return true;
+      case Probe::failed: return false;
+      case Probe::exists: continue;
+    }
   }
-  if (ec && ec != std::errc::no_such_file_or_directory) return false;
-#ifdef _WIN32
-  // The probe goes away by itself when it is closed.
-  HANDLE probe = CreateFileA(real.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (probe == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(probe);
+  // Files of this name keep coming and going: the name can be made.
   return true;
-#else
-  // Watched, so that an interruption right now does not leave the probe behind.
-  const int watch = signals::watch_temporary(real);
-  const int fd = create_new(real);
-  if (fd >= 0) {
-    ::close(fd);
-    ::unlink(real.c_str());
-  }
-  signals::forget_temporary(watch);
-  return fd >= 0;
-#endif
 }
 
 AtomicFile::~AtomicFile() { discard(); }
