@@ -11,6 +11,10 @@
 #endif
 
 #include <cstdlib>
+#include <new>
+#include <stdexcept>
+
+#include "common/signals.hpp"
 
 namespace con {
 namespace {
@@ -32,6 +36,7 @@ void set_program_name(const char* name) { g_program = name; }
 const char* program_name() { return g_program; }
 
 void init() {
+  signals::install();
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
@@ -90,16 +95,19 @@ int read_key() {
 #ifdef _WIN32
   return _getch();
 #else
-  termios saved{};
+  // Kept outside the call so that an interruption while the key is awaited can put it back.
+  static termios saved{};
   if (tcgetattr(STDIN_FILENO, &saved) != 0) return next_stdin_byte();
   termios raw = saved;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
+  signals::restore_terminal_on_interrupt(&saved);
   tcsetattr(STDIN_FILENO, TCSANOW, &raw);
   unsigned char byte = 0;
   const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
   tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  signals::restore_terminal_on_interrupt(nullptr);
   return got == 1 ? byte : EOF;
 #endif
 }
@@ -158,6 +166,17 @@ void error_line(const std::string& text) {
   std::fflush(stdout);
   std::fprintf(stderr, "\n%s: %s\n", g_program, text.c_str());
   std::fflush(stderr);
+}
+
+int run_guarded(const std::string& file, const std::function<int()>& body, int failure) {
+  const char* problem = "not enough memory to go on; nothing written";
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  error_line(file.empty() ? std::string(problem) : file + ": " + problem);
+  return failure;
 }
 
 }  // namespace con

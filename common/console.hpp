@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -17,7 +18,8 @@ inline constexpr int kExitEndOfInput = 2;
 void set_program_name(const char* name);
 const char* program_name();
 
-// Puts the standard streams into binary mode (no newline translation) where that matters.
+// Puts the standard streams into binary mode (no newline translation) where that matters, and
+// installs the handling of interruptions (common/signals.hpp). Every program calls it first.
 void init();
 
 bool stdin_is_terminal();
@@ -51,5 +53,10 @@ std::optional<std::string> ask_line(std::FILE* out, const char* prompt, const ch
 
 // Prints one error line "<program>: <text>" on stderr.
 void error_line(const std::string& text);
+
+// Runs a program's body. Should memory run out in it, the files it was writing are dropped as the
+// body unwinds, one line names `file` (the input, as far as it is known when that happens; it may
+// change while the body runs) and the problem, and the status is `failure`.
+int run_guarded(const std::string& file, const std::function<int()>& body, int failure = 1);
 
 }  // namespace con

@@ -72,7 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case greyconv::Verdict::accepted: FUZZ_CHECK(check.size > 0 && check.size == counted); break;
     case greyconv::Verdict::empty: FUZZ_CHECK(check.size == 0 && counted == 0); return 0;
     case greyconv::Verdict::too_short:
-      FUZZ_CHECK(check.size < 0 && check.size == counted);
+      // Shorter than the header: no report and no size at all.
+      FUZZ_CHECK(size < 18 ? check.size == 0 : check.size < 0 && check.size == counted);
+      return 0;
+    case greyconv::Verdict::too_large:
+      FUZZ_CHECK(check.size > greyconv::kMaxDataSize && check.size == counted);
       return 0;
     case greyconv::Verdict::refused: return 0;
   }

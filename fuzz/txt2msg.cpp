@@ -50,6 +50,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(m.last || m.next > 0);
   FUZZ_CHECK(m.length <= kMaxGrowth * size + 2);
 
+  // With one index shared by messages that start anywhere, in any order, every message is
+  // encoded as without it.
+  msg::SourceIndex index(src);
+  for (std::size_t at = size; at-- > 0;) {
+    if (at % (size / 16 + 1) != 0) continue;
+    msg::Body plain;
+    msg::Body indexed;
+    const msg::Message a = msg::encode_text_message(src, at, plain, diag);
+    const msg::Message b = msg::encode_text_message(src, at, indexed, diag, index);
+    FUZZ_CHECK(plain == indexed && a.length == b.length && a.next == b.next && a.last == b.last);
+    FUZZ_CHECK(a.unclosed.at == b.unclosed.at && a.unclosed.opener == b.unclosed.opener);
+  }
+
   const std::size_t start = txt2msg::first_message_offset(src);
   FUZZ_CHECK(start <= size && start <= 3);
   for (const bool line_numbers : {false, true}) {

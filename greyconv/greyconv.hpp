@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -21,11 +22,16 @@ using ByteSpan = std::span<const std::uint8_t>;
 inline constexpr std::int64_t kHeaderSize = 18;
 inline constexpr std::int64_t kFooterSize = 26;
 
+// The most image data a conversion takes: the data size is a signed 32-bit count.
+inline constexpr std::int64_t kMaxDataSize = 0x7FFFFFFF;
+
 enum class Verdict {
   accepted,   // greyscale (or an untyped image) with at least one data byte
   refused,    // indexed, no image, RLE, colour-mapped or true colour: the report says why
   empty,      // the header is fine but no image data follows it
-  too_short,  // the file ends before its header, ID field (and footer) are complete
+  too_short,  // the file ends before its header, ID field (and footer) are complete; a file
+              // shorter than the 18-byte header gets no report at all
+  too_large,  // more than kMaxDataSize bytes of image data
 };
 
 struct TgaCheck {
@@ -57,6 +63,11 @@ Bytes diminish(ByteSpan file, std::int64_t size);
 
 // Runs the conversion of a menu key ('1' to '5'). Empty for any other key.
 Bytes convert(ByteSpan file, std::int64_t size, int key);
+
+// The same, handing the output to `sink` a piece at a time, so that a large image's output is
+// never held whole.
+using Sink = std::function<void(ByteSpan)>;
+void convert(ByteSpan file, std::int64_t size, int key, const Sink& sink);
 
 // The whole program: command line, dialogue on the console, output file. Returns the exit status.
 int run(int argc, char** argv);

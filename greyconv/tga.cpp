@@ -22,6 +22,11 @@ bool has_footer(ByteSpan file) {
 
 TgaCheck checkTGA(std::FILE* report, ByteSpan file) {
   TgaCheck check;
+  if (file.size() < static_cast<std::size_t>(kHeaderSize)) {
+    // Nothing to report: the fields would be bytes past the end of the file.
+    check.verdict = Verdict::too_short;
+    return check;
+  }
   const unsigned id_length = byte_at(file, 0);
   const unsigned colour_map_type = byte_at(file, 1);
   if (colour_map_type != 0) {
@@ -60,9 +65,10 @@ TgaCheck checkTGA(std::FILE* report, ByteSpan file) {
   check.footer = has_footer(file);
   check.size = static_cast<std::int64_t>(file.size()) - id_length - kHeaderSize -
                (check.footer ? kFooterSize : 0);
-  check.verdict = check.size > 0    ? Verdict::accepted
-                  : check.size == 0 ? Verdict::empty
-                                    : Verdict::too_short;
+  check.verdict = check.size > kMaxDataSize ? Verdict::too_large
+                  : check.size > 0          ? Verdict::accepted
+                  : check.size == 0         ? Verdict::empty
+                                            : Verdict::too_short;
   return check;
 }
 

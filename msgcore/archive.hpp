@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -25,6 +26,19 @@ struct Archive {
   // reaches it, so a small source can make a very large body.)
   bool too_large = false;
 };
+
+// Receives a body in pieces, so that a large body need not be held whole.
+using BodySink = std::function<void(std::span<const std::uint8_t>)>;
+
+// Bytes of body held before they go to a BodySink.
+inline constexpr std::size_t kBodyPiece = std::size_t{1} << 20;
+
+// Receives the message lengths in pieces, so that a source of very many messages need not hold
+// them all.
+using LengthSink = std::function<void(std::span<const std::uint32_t>)>;
+
+// Lengths held before they go to a LengthSink.
+inline constexpr std::size_t kLengthPiece = std::size_t{1} << 18;
 
 void put_be32(std::vector<std::uint8_t>& out, std::uint32_t value);
 std::uint32_t get_be32(const std::uint8_t* p);

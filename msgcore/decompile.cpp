@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "common/cli.hpp"
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
-#include "common/input.hpp"
 #include "msgcore/archive.hpp"
 #include "msgcore/frontend.hpp"
 
@@ -187,9 +188,20 @@ std::optional<ArchiveNames> archive_names(const std::string& name, bool table_mo
                       files::derive_output_name(name, index_ending)};
 }
 
-}  // namespace
+bool open_input(files::InputFile& file, const std::string& name) {
+  if (file.open(name)) return true;
+  if (file.error() != files::InputError::cannot_open) {
+    con::error_line(name + ": " + files::describe(file.error()));
+    return false;
+  }
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(std::filesystem::path(name), ec);
+  con::error_line(name + (exists ? ": cannot read the file" : ": no such file"));
+  return false;
+}
 
-int run_decompiler(const Decompiler& program, const std::vector<std::string>& args) {
+// The whole run; `name` is the archive's name once it is known.
+int run(const Decompiler& program, const std::vector<std::string>& args, std::string& name) {
   if (const auto status =
           cli::standard_options(cli::Program{program.name, program.usage, true}, args)) {
     return *status;
@@ -200,7 +212,6 @@ int run_decompiler(const Decompiler& program, const std::vector<std::string>& ar
     std::fflush(stdout);
     return 0;
   }
-  std::string name;
   if (sw.input) {
     name = *sw.input;
   } else {
@@ -214,9 +225,13 @@ int run_decompiler(const Decompiler& program, const std::vector<std::string>& ar
 
   files::InputFile body;
   files::InputFile index;
-  if (!files::open_input_or_say_why(body, names->body) ||
-      !files::open_input_or_say_why(index, names->index))
-    return 1;
+  {
+    // A compiler putting a new archive in place waits until both files are open, so the two are
+    // of one archive.
+    files::FolderLock lock;
+    lock.lock(names->index, /*exclusive=*/false);
+    if (!open_input(body, names->body) || !open_input(index, names->index)) return 1;
+  }
   const MessageEnds ends = read_index(index, table_mode, body.bytes().size());
   if (ends.problem) {
     con::error_line((ends.problem->in_body ? names->body : names->index) + ": " +
@@ -237,6 +252,11 @@ int run_decompiler(const Decompiler& program, const std::vector<std::string>& ar
   const auto refused = decompile(body, ends.ends, layout, [&out](std::string_view piece) {
     out.write(piece.data(), piece.size());
   });
+  if (body.cut_short() || index.cut_short()) {
+    out.discard();
+    con::error_line((body.cut_short() ? names->body : names->index) + ": " + files::kCutShort);
+    return 1;
+  }
   if (refused) {
     out.discard();
     con::error_line(names->body + ": message " + std::to_string(*refused) +
@@ -252,6 +272,13 @@ int run_decompiler(const Decompiler& program, const std::vector<std::string>& ar
                     " holds none either, and compiling it gives one empty message");
   }
   return 0;
+}
+
+}  // namespace
+
+int run_decompiler(const Decompiler& program, const std::vector<std::string>& args) {
+  std::string name;
+  return con::run_guarded(name, [&]() { return run(program, args, name); });
 }
 
 }  // namespace msg

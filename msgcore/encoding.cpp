@@ -1,13 +1,19 @@
 #include "msgcore/encoding.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 
 #include "msgcore/charmap.hpp"
 #include "msgcore/tags.hpp"
 
 namespace msg {
 namespace {
+
+// Bytes per block of a SourceIndex, and the mark of a block not yet scanned.
+constexpr std::size_t kIndexBlock = 256;
+constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
 // Bytes that a text-dump message copies unchanged: 0x20 to 0xE0 except the hex-run and tag
 // openers, the escape leads and the shorthands.
@@ -27,33 +33,47 @@ int hex_value(int c) {
   return -1;
 }
 
-}  // namespace
+constexpr std::array<bool, 256> make_hex_stops() {
+  std::array<bool, 256> t{};
+  for (const char c : std::string_view("#0123456789abcdefABCDEF"))
+    t[static_cast<unsigned char>(c)] = true;
+  return t;
+}
+constexpr std::array<bool, 256> kHexStop = make_hex_stops();
 
-Scan hex_run(Source src, std::size_t hash, Body& body) {
-  std::size_t q = hash + 1;
-  while (q < src.size()) {
-    const std::uint8_t b = src[q];
-    if (b == '#') return {q + 1, false};
-    const int high = hex_value(b);
-    if (high >= 0) {
-      // Two characters read as one base-16 number: conversion stops at the first non-digit.
-      const int low = hex_value(byte_at(src, q + 1));
-      body.push_back(static_cast<std::uint8_t>(low >= 0 ? high * 16 + low : high));
-      q += 2;
-    } else {
-      ++q;
-    }
-  }
-  return {src.size(), true};
+std::size_t find_byte(Source src, std::size_t from, std::size_t to, std::uint8_t byte) {
+  if (from >= to) return to;
+  const void* hit = std::memchr(src.data() + from, byte, to - from);
+  return hit != nullptr
+             ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - src.data())
+             : to;
 }
 
-Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag) {
-  const std::size_t start = open + 1;
-  std::size_t close = src.size();
-  if (start < src.size()) {
-    const void* found = std::memchr(src.data() + start, ']', src.size() - start);
-    if (found != nullptr) close = static_cast<const std::uint8_t*>(found) - src.data();
+std::size_t find_hex_stop(Source src, std::size_t from, std::size_t to) {
+  const std::uint8_t* data = src.data();
+  while (from < to && !kHexStop[data[from]]) ++from;
+  return from;
+}
+
+// A hex run from the '#' at `hash`; `next_stop(q)` gives the first '#' or hex digit at or after q.
+template <class NextStop>
+Scan walk_hex_run(Source src, std::size_t hash, Body& body, NextStop next_stop) {
+  std::size_t q = hash + 1;
+  for (;;) {
+    q = next_stop(q);
+    if (q >= src.size()) return {src.size(), true};
+    if (src[q] == '#') return {q + 1, false};
+    // Two characters read as one base-16 number: conversion stops at the first non-digit.
+    const int high = hex_value(src[q]);
+    const int low = hex_value(byte_at(src, q + 1));
+    body.push_back(static_cast<std::uint8_t>(low >= 0 ? high * 16 + low : high));
+    q += 2;
   }
+}
+
+// A tag from the '[' at `open` whose ']' is at `close` (the size of the source when it has none).
+Scan encode_tag_at(Source src, std::size_t open, std::size_t close, Body& body, Diagnostics& diag) {
+  const std::size_t start = open + 1;
   const std::size_t before = body.size();
   const Source text = start < close ? src.subspan(start, close - start) : Source{};
   const std::uint32_t count = encode_tag(text, body, diag);
@@ -61,6 +81,77 @@ Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag) {
   body.resize(before + count, 0);
   if (close >= src.size()) return {src.size(), true};
   return {close + 1, false};
+}
+
+}  // namespace
+
+template <class Match>
+std::size_t SourceIndex::Finder<Match>::find(std::size_t from) {
+  const std::size_t size = src_.size();
+  if (from >= size) return size;
+  const std::size_t block = from / kIndexBlock;
+  const std::size_t block_end = std::min(size, (block + 1) * kIndexBlock);
+  const std::size_t hit = Match::scan(src_, from, block_end);
+  return hit < block_end ? hit : first_from_block(block + 1);
+}
+
+template <class Match>
+std::size_t SourceIndex::Finder<Match>::first_from_block(std::size_t block) {
+  const std::size_t size = src_.size();
+  const std::size_t blocks = (size + kIndexBlock - 1) / kIndexBlock;
+  if (block >= blocks) return size;
+  if (first_.empty()) first_.assign(blocks, kUnknown);
+  // Scan forward block by block up to the first answer known or found, then note that answer
+  // for every block passed: no block is scanned twice.
+  std::size_t b = block;
+  std::size_t result = size;
+  for (; b < blocks; ++b) {
+    if (first_[b] != kUnknown) {
+      result = first_[b];
+      break;
+    }
+    const std::size_t start = b * kIndexBlock;
+    const std::size_t end = std::min(size, start + kIndexBlock);
+    const std::size_t hit = Match::scan(src_, start, end);
+    if (hit < end) {
+      result = first_[b] = hit;
+      break;
+    }
+  }
+  for (std::size_t i = block; i < b && i < blocks; ++i) first_[i] = result;
+  return result;
+}
+
+std::size_t SourceIndex::CloseBracket::scan(Source src, std::size_t from, std::size_t to) {
+  return find_byte(src, from, to, ']');
+}
+std::size_t SourceIndex::Quote::scan(Source src, std::size_t from, std::size_t to) {
+  return find_byte(src, from, to, '"');
+}
+std::size_t SourceIndex::HexStop::scan(Source src, std::size_t from, std::size_t to) {
+  return find_hex_stop(src, from, to);
+}
+
+SourceIndex::SourceIndex(Source src) : brackets_(src), quotes_(src), hex_stops_(src) {}
+std::size_t SourceIndex::next_close_bracket(std::size_t from) { return brackets_.find(from); }
+std::size_t SourceIndex::next_quote(std::size_t from) { return quotes_.find(from); }
+std::size_t SourceIndex::next_hex_stop(std::size_t from) { return hex_stops_.find(from); }
+
+Scan hex_run(Source src, std::size_t hash, Body& body) {
+  return walk_hex_run(src, hash, body,
+                      [src](std::size_t q) { return find_hex_stop(src, q, src.size()); });
+}
+
+Scan hex_run(Source src, std::size_t hash, Body& body, SourceIndex& index) {
+  return walk_hex_run(src, hash, body, [&index](std::size_t q) { return index.next_hex_stop(q); });
+}
+
+Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag) {
+  return encode_tag_at(src, open, find_byte(src, open + 1, src.size(), ']'), body, diag);
+}
+
+Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag, SourceIndex& index) {
+  return encode_tag_at(src, open, index.next_close_bracket(open + 1), body, diag);
 }
 
 std::string unclosed_warning(const std::string& file, const Unclosed& u) {
@@ -91,7 +182,10 @@ Scan pass_terminator(Source src, std::size_t from) {
   return {size, true};
 }
 
-Message encode_text_message(Source src, std::size_t start, Body& body, Diagnostics& diag) {
+namespace {
+
+Message encode_text(Source src, std::size_t start, Body& body, Diagnostics& diag,
+                    SourceIndex* index) {
   const Scan end = pass_terminator(src, start);
   const std::size_t e = end.next;
   const bool last = end.hit_end;
@@ -108,11 +202,11 @@ Message encode_text_message(Source src, std::size_t start, Body& body, Diagnosti
       body.insert(body.end(), data + p, data + q);
       p = q;
     } else if (c == '#') {
-      const Scan s = hex_run(src, p, body);
+      const Scan s = index != nullptr ? hex_run(src, p, body, *index) : hex_run(src, p, body);
       if (s.hit_end) unclosed.note(p, '#');
       p = s.next;
     } else if (c == '[') {
-      const Scan s = tag(src, p, body, diag);
+      const Scan s = index != nullptr ? tag(src, p, body, diag, *index) : tag(src, p, body, diag);
       if (s.hit_end) unclosed.note(p, '[');
       p = s.next;
     } else if (c >= 0xE1) {
@@ -133,6 +227,17 @@ Message encode_text_message(Source src, std::size_t start, Body& body, Diagnosti
     }
   }
   return {static_cast<std::uint32_t>(body.size() - base), e, last, unclosed};
+}
+
+}  // namespace
+
+Message encode_text_message(Source src, std::size_t start, Body& body, Diagnostics& diag) {
+  return encode_text(src, start, body, diag, nullptr);
+}
+
+Message encode_text_message(Source src, std::size_t start, Body& body, Diagnostics& diag,
+                            SourceIndex& index) {
+  return encode_text(src, start, body, diag, &index);
 }
 
 }  // namespace msg

@@ -64,6 +64,47 @@ inline PlainCode plain_code(std::uint8_t c, int follower) {
   }
 }
 
+// Finds the next ']', quotation mark or hex-run stop ('#' or a hex digit) at or after a position.
+// Compiling a whole file asks this again and again, from positions that may lie far before the
+// answer: every message after an unclosed '[' looks for the same ']', every number cell of a SYLK
+// table for the same quotation mark. The index answers each question in amortised constant time
+// however far away the answer is, so compiling stays linear in the input and output. It is built
+// lazily, a block at a time, and costs nothing for a source of a few hundred bytes; without one,
+// the searches scan the source (which is what a single message needs).
+class SourceIndex {
+ public:
+  explicit SourceIndex(Source src);
+  std::size_t next_close_bracket(std::size_t from);
+  std::size_t next_quote(std::size_t from);
+  std::size_t next_hex_stop(std::size_t from);  // '#' or 0-9, A-F, a-f
+
+ private:
+  // The first position at or after `from` whose byte `Match` accepts, or the size of the source.
+  template <class Match>
+  class Finder {
+   public:
+    explicit Finder(Source src) : src_(src) {}
+    std::size_t find(std::size_t from);
+
+   private:
+    std::size_t first_from_block(std::size_t block);
+    Source src_;
+    std::vector<std::size_t> first_;  // per block: the first match at or after its start
+  };
+  struct CloseBracket {
+    static std::size_t scan(Source src, std::size_t from, std::size_t to);
+  };
+  struct Quote {
+    static std::size_t scan(Source src, std::size_t from, std::size_t to);
+  };
+  struct HexStop {
+    static std::size_t scan(Source src, std::size_t from, std::size_t to);
+  };
+  Finder<CloseBracket> brackets_;
+  Finder<Quote> quotes_;
+  Finder<HexStop> hex_stops_;
+};
+
 // What a scan that may cross line ends found.
 struct Scan {
   std::size_t next;  // where encoding goes on
@@ -75,11 +116,13 @@ struct Scan {
 // character is consumed either way); other bytes are skipped; the run ends after the next '#', or
 // at the end of the source.
 Scan hex_run(Source src, std::size_t hash, Body& body);
+Scan hex_run(Source src, std::size_t hash, Body& body, SourceIndex& index);
 
 // A tag starting on the '[' at `open`: the text up to the next ']' (or the end of the source) is
 // compiled by the tag encoder; the body grows by the returned count, an unwritten gap being filled
 // with zero bytes. Returns the position after the ']'. Adds the count to `length`.
 Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag);
+Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag, SourceIndex& index);
 
 // Passing a message terminator: from `from`, the first tab or line feed, and after a line feed
 // every carriage return that directly follows it. `hit_end` when no terminator was found before
@@ -115,7 +158,10 @@ struct Message {
 
 // Encodes the message at `start`, appending its bytes to `body`. Plain bytes, shorthands and
 // escape pairs are encoded here, three-byte UTF-8 sequences go to the character map, hex runs and
-// tags as above; control bytes are dropped.
+// tags as above; control bytes are dropped. `index` (over the same source) makes a whole file's
+// messages cost linear time.
 Message encode_text_message(Source src, std::size_t start, Body& body, Diagnostics& diag);
+Message encode_text_message(Source src, std::size_t start, Body& body, Diagnostics& diag,
+                            SourceIndex& index);
 
 }  // namespace msg

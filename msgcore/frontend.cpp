@@ -4,6 +4,8 @@
 
 #include "common/console.hpp"
 #include "common/files.hpp"
+#include "common/input_dialog.hpp"
+#include "common/signals.hpp"
 
 namespace msg {
 
@@ -39,16 +41,20 @@ Switches parse_switches(std::span<const std::string> args, std::uint8_t initial,
 
 std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
                                       const std::optional<std::string>& input_name) {
+  int status = 0;
+  return open_files(fe, settings, input_name, status);
+}
+
+std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
+                                      const std::optional<std::string>& input_name, int& status) {
   OpenedFiles f;
   f.input_name = input_name.value_or("");
-  for (bool asked = !input_name.has_value();; asked = true) {
-    if (asked) {
-      auto line = con::ask_line(stdout, fe.input_prompt, fe.input_what);
-      if (!line) return std::nullopt;
-      f.input_name = *line;
-    }
-    if (f.input.open(f.input_name)) break;
+  const dialog::InputDialog ask{stdout, fe.input_prompt, fe.input_what};
+  if (auto failed = dialog::open_input(f.input, f.input_name, ask, !input_name.has_value())) {
+    status = *failed;
+    return std::nullopt;
   }
+  status = con::kExitEndOfInput;  // from here on, only a prompt ends the dialogue early
 
   const bool table = (settings & kTableMode) != 0;
   f.index_name = files::derive_output_name(f.input_name, table ? ".tbl" : ".off");
@@ -87,10 +93,19 @@ void ArchiveOutput::write_body(std::span<const std::uint8_t> bytes) {
   body_.write(bytes.data(), bytes.size());
 }
 
+void ArchiveOutput::write_lengths(std::span<const std::uint32_t> lengths, bool table_mode) {
+  std::vector<std::uint8_t> words;
+  words.reserve(lengths.size() * 4);
+  for (const std::uint32_t length : lengths) {
+    total_ += length;
+    put_be32(words, table_mode ? total_ : length);
+  }
+  index_.write(words);
+}
+
 int ArchiveOutput::finish(std::span<const std::uint32_t> lengths, bool table_mode) {
-  std::vector<std::uint8_t> index = offset_index(lengths);
-  if (table_mode) table_convert(index);
-  index_.write(index);
+  write_lengths(lengths, table_mode);
+  if (table_mode) index_.write(std::vector<std::uint8_t>(4, 0));
   const std::string index_name = index_.target();
   const std::string body_name = body_.target();
   // Both files are complete before either replaces what the user had, so a failure never leaves
@@ -98,11 +113,15 @@ int ArchiveOutput::finish(std::span<const std::uint32_t> lengths, bool table_mod
   const bool index_done = index_.finish();
   const bool body_done = body_.finish();
   if (!index_done || !body_done) {
-    index_.discard();
-    body_.discard();
+    discard();
     con::error_line((index_done ? body_name : index_name) + ": cannot write the file");
     return 1;
   }
+  // Another run putting the same pair in place waits for this one (and this one for it), and an
+  // interruption waits until both files are in place.
+  files::FolderLock lock;
+  lock.lock(index_name);
+  const signals::Hold hold;
   if (!body_.publish()) {
     index_.discard();
     con::error_line(body_name + ": cannot write the file");
@@ -115,10 +134,26 @@ int ArchiveOutput::finish(std::span<const std::uint32_t> lengths, bool table_mod
   return 0;
 }
 
+void ArchiveOutput::discard() {
+  index_.discard();
+  body_.discard();
+}
+
 int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& names) {
   ArchiveOutput out;
   if (!out.open(names)) return 1;
   out.write_body(archive.body);
+  return out.finish(archive.lengths, table_mode);
+}
+
+int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const Archive& archive,
+                   bool table_mode, const std::string& warning) {
+  if (archive.too_large || files.input.cut_short()) {
+    out.discard();
+    con::error_line(files.input_name + ": " + (archive.too_large ? kTooLarge : files::kCutShort));
+    return 1;
+  }
+  if (!warning.empty()) con::error_line(warning);
   return out.finish(archive.lengths, table_mode);
 }
 

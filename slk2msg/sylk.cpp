@@ -21,29 +21,36 @@ std::size_t find_byte(msg::Source src, std::size_t from, std::uint8_t byte) {
 
 }  // namespace
 
-SylkMessage encode_sylk_message(msg::Source src, std::size_t start, msg::Body& body,
-                                msg::Diagnostics& diag) {
+namespace {
+
+SylkMessage encode_sylk(msg::Source src, std::size_t start, msg::Body& body, msg::Diagnostics& diag,
+                        msg::SourceIndex* index) {
   const std::size_t size = src.size();
+  auto next_quote = [&](std::size_t from) {
+    return index != nullptr ? index->next_quote(from) : find_byte(src, from, '"');
+  };
   msg::Unclosed unclosed;
-  const std::size_t open = find_byte(src, start, '"');
+  const std::size_t open = next_quote(start);
   if (open >= size) {  // no quoted text anywhere further on
     unclosed.note(start, 0);
     return {0, unclosed};
   }
   const std::size_t t = open + 1;
   // The byte at t is never the end: the shortest text is one character.
-  const std::size_t e = find_byte(src, t + 1, '"');
+  const std::size_t e = next_quote(t + 1);
   if (e >= size) unclosed.note(open, '"');
   const std::size_t base = body.size();
   std::size_t p = t;
   while (p < e) {
     const std::uint8_t b = src[p];
     if (b == '#') {
-      const msg::Scan s = msg::hex_run(src, p, body);
+      const msg::Scan s =
+          index != nullptr ? msg::hex_run(src, p, body, *index) : msg::hex_run(src, p, body);
       if (s.hit_end) unclosed.note(p, '#');
       p = s.next;
     } else if (b == '[') {
-      const msg::Scan s = msg::tag(src, p, body, diag);
+      const msg::Scan s =
+          index != nullptr ? msg::tag(src, p, body, diag, *index) : msg::tag(src, p, body, diag);
       if (s.hit_end) unclosed.note(p, '[');
       p = s.next;
     } else {
@@ -53,6 +60,18 @@ SylkMessage encode_sylk_message(msg::Source src, std::size_t start, msg::Body& b
     }
   }
   return {static_cast<std::uint32_t>(body.size() - base), unclosed};
+}
+
+}  // namespace
+
+SylkMessage encode_sylk_message(msg::Source src, std::size_t start, msg::Body& body,
+                                msg::Diagnostics& diag) {
+  return encode_sylk(src, start, body, diag, nullptr);
+}
+
+SylkMessage encode_sylk_message(msg::Source src, std::size_t start, msg::Body& body,
+                                msg::Diagnostics& diag, msg::SourceIndex& index) {
+  return encode_sylk(src, start, body, diag, &index);
 }
 
 long item_number(std::span<const std::uint8_t> text) {
@@ -73,10 +92,18 @@ long item_number(std::span<const std::uint8_t> text) {
 }
 
 Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag, std::uint64_t max_body) {
+  return read_table(src, text_column, diag, msg::BodySink(), max_body);
+}
+
+Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
+                 const msg::BodySink& sink, std::uint64_t max_body,
+                 const msg::LengthSink& length_sink) {
   Table table;
   const std::size_t size = src.size();
   bool in_text_column = false;
   std::size_t pos = 0;
+  std::uint64_t passed_on = 0;  // body bytes already given to the sink
+  msg::SourceIndex index(src);
   for (;;) {
     if (pos >= size) {
       // An item would start at the end of the table: it did not end after a line end.
@@ -114,12 +141,22 @@ Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag, std::
     const std::uint8_t upper = (letter >= 'a' && letter <= 'z') ? letter - 32 : letter;
     if (upper == 'K') {
       if (in_text_column) {
-        const SylkMessage m = encode_sylk_message(src, pos + 1, table.archive.body, diag);
+        msg::Body& body = table.archive.body;
+        const SylkMessage m = encode_sylk_message(src, pos + 1, body, diag, index);
         table.archive.lengths.push_back(m.length);
         if (m.unclosed) table.unclosed.note(m.unclosed.at, m.unclosed.opener);
-        if (table.archive.body.size() > max_body) {
+        if (passed_on + body.size() > max_body) {
           table.archive.too_large = true;
           break;
+        }
+        if (sink && body.size() >= msg::kBodyPiece) {
+          sink(body);
+          passed_on += body.size();
+          body.clear();
+        }
+        if (length_sink && table.archive.lengths.size() >= msg::kLengthPiece) {
+          length_sink(table.archive.lengths);
+          table.archive.lengths.clear();
         }
       }
     } else if (upper == 'X' || upper == 'Y') {
@@ -129,6 +166,14 @@ Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag, std::
     }
     if (finished) break;
     pos = next;
+  }
+  if (sink) {
+    sink(table.archive.body);
+    table.archive.body.clear();
+  }
+  if (length_sink) {
+    length_sink(table.archive.lengths);
+    table.archive.lengths.clear();
   }
   return table;
 }
@@ -152,26 +197,38 @@ int run(const std::vector<std::string>& args) {
     msg::show_help(kHelp);
     return 0;
   }
-  const msg::FrontEnd fe{"\nSYLK file (latin scripts only)? ", "SYLK file name"};
-  auto opened = msg::open_files(fe, sw.settings, sw.input);
-  if (!opened) return con::kExitEndOfInput;
+  std::string input_name;
+  return con::run_guarded(input_name, [&]() {
+    const msg::FrontEnd fe{"\nSYLK file (latin scripts only)? ", "SYLK file name"};
+    int status = 0;
+    auto opened = msg::open_files(fe, sw.settings, sw.input, status);
+    if (!opened) return status;
+    input_name = opened->input_name;
 
-  // Every report waits for Enter; at the end of input it goes on at once.
-  msg::Diagnostics diag(msg::DiagBuild::sylk, stderr, [] { return con::read_char(); });
-  const int text_column = (sw.settings & msg::kLineNumbers) ? 2 : 1;
-  const Table table = read_table(opened->input, text_column, diag);
-  if (table.archive.too_large) {
-    con::error_line(opened->input_name + ": " + msg::kTooLarge);
-    return 1;
-  }
-  if (table.ended_early) {
-    con::error_line(opened->input_name +
-                    ": the table ends early (no line end after its last record); "
-                    "read as if it ended there");
-  } else if (table.unclosed) {
-    con::error_line(msg::unclosed_warning(opened->input_name, table.unclosed));
-  }
-  return msg::write_archive(table.archive, (sw.settings & msg::kTableMode) != 0, *opened);
+    // The body goes to its file as it is made, so a table whose messages make a large body never
+    // holds it in memory.
+    msg::ArchiveOutput out;
+    if (!out.open(*opened)) return 1;
+    // Every report waits for Enter; at the end of input it goes on at once.
+    msg::Diagnostics diag(msg::DiagBuild::sylk, stderr, [] { return con::read_char(); });
+    const int text_column = (sw.settings & msg::kLineNumbers) ? 2 : 1;
+    const bool table_mode = (sw.settings & msg::kTableMode) != 0;
+    const Table table = read_table(
+        opened->input, text_column, diag,
+        [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); }, msg::kMaxBody,
+        [&out, table_mode](std::span<const std::uint32_t> lengths) {
+          out.write_lengths(lengths, table_mode);
+        });
+    std::string warning;
+    if (table.ended_early) {
+      warning = opened->input_name +
+                ": the table ends early (no line end after its last record); read as if it "
+                "ended there";
+    } else if (table.unclosed) {
+      warning = msg::unclosed_warning(opened->input_name, table.unclosed);
+    }
+    return msg::finish_compile(out, *opened, table.archive, table_mode, warning);
+  });
 }
 
 }  // namespace slk2msg

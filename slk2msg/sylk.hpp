@@ -24,6 +24,9 @@ struct SylkMessage {
 // copied. The end of the table ends the text.
 SylkMessage encode_sylk_message(msg::Source src, std::size_t start, msg::Body& body,
                                 msg::Diagnostics& diag);
+// The same with an index over the whole table, which keeps a table's messages linear in time.
+SylkMessage encode_sylk_message(msg::Source src, std::size_t start, msg::Body& body,
+                                msg::Diagnostics& diag, msg::SourceIndex& index);
 
 struct Table {
   msg::Archive archive;
@@ -39,9 +42,15 @@ long item_number(std::span<const std::uint8_t> text);
 // item's first letter, in either case, says what it is: X a column number, Y a row number (read
 // and dropped), K a value. The value of a K item is a message when the last X item named
 // `text_column` (1 or 2). Quoted runs may hold ';' and line feeds. Reading stops, with the
-// archive's `too_large` set, once the body passes `max_body` bytes.
+// archive's `too_large` set, once the body passes `max_body` bytes. Without a `sink`, the whole
+// body is returned in the archive; with one, the body goes to it in pieces and the archive holds
+// the lengths only; with a `length_sink` too, the lengths go to it in pieces and the archive holds
+// none.
 Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
                  std::uint64_t max_body = msg::kMaxBody);
+Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
+                 const msg::BodySink& sink, std::uint64_t max_body = msg::kMaxBody,
+                 const msg::LengthSink& length_sink = {});
 
 // The whole program; returns the exit status.
 int run(const std::vector<std::string>& args);

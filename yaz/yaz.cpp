@@ -1,13 +1,12 @@
 #include "yaz/yaz.hpp"
 
 #include <cstdio>
-#include <new>
 
 #include "common/cli.hpp"
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
-#include "common/input.hpp"
+#include "common/input_dialog.hpp"
 
 namespace yaz {
 namespace {
@@ -24,8 +23,9 @@ constexpr const char* kUsage =
     "\n"
     "Switches may be written with '/' or '-', in either case. An existing output is replaced\n"
     "only when you say so, and only once the new file is complete; never the input.\n"
-    "Exit status: 0 done; 1 the input cannot be read or is too large (4 GiB), or the output not\n"
-    "written; 2 a wrong switch or name, input ended at a prompt, or an unknown --option.\n";
+    "Exit status: 0 done; 1 the input cannot be used or is too large (4 GiB), memory ran out, or\n"
+    "the output was not written; 2 a wrong switch or a third name, input ended at a prompt, or an\n"
+    "unknown --option.\n";
 
 bool is_switch(const std::string& arg) {
   if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return false;
@@ -104,7 +104,10 @@ Options parse_arguments(const std::vector<std::string>& args) {
   return o;
 }
 
-int run(const std::vector<std::string>& args) {
+namespace {
+
+// The whole run; `in_name` is the input's name once it is known.
+int run(const std::vector<std::string>& args, std::string& in_name) {
   if (const auto status = cli::standard_options(cli::Program{"yaz", kUsage, true}, args)) {
     return *status;
   }
@@ -119,16 +122,12 @@ int run(const std::vector<std::string>& args) {
     return cli::kExitUsage;
   }
 
-  std::string in_name;
-  if (o.input) {
-    in_name = *o.input;
-  } else {
-    auto line = con::ask_line(stdout, "\nfile to compress? ", "name for the input file");
-    if (!line) return con::kExitEndOfInput;
-    in_name = *line;
-  }
+  in_name = o.input.value_or("");
   files::InputFile input;
-  if (!files::open_input_or_say_why(input, in_name)) return 1;
+  if (const auto status = dialog::open_input(
+          input, in_name, {stdout, "\nfile to compress? ", "name for the input file"}, !o.input)) {
+    return *status;
+  }
   const yazcore::ByteSpan data = input.bytes();
   if (data.size() > yazcore::kMaxInput) {
     con::error_line(in_name + ": too large: a Yaz0 or Yay0 file holds less than 4 GiB");
@@ -141,14 +140,16 @@ int run(const std::vector<std::string>& args) {
   const auto out_name = dialog::choose_output(o.output.value_or(derived), inputs,
                                               {stdout, "\noutput file? ", "name for the output"});
   if (!out_name) return con::kExitEndOfInput;
+
   // The output file is made only once the data is compressed: an interrupted run leaves nothing.
   yazcore::Bytes packed;
-  try {
+  {
     ProgressLine progress(in_name, data.size());
     packed = yazcore::encode(data, o.format, o.mode,
                              [&progress](std::uint64_t done) { progress.show(done); });
-  } catch (const std::bad_alloc&) {
-    con::error_line(in_name + ": not enough memory to compress it");
+  }
+  if (input.cut_short()) {
+    con::error_line(in_name + ": " + files::kCutShort);
     return 1;
   }
   files::AtomicFile out;
@@ -164,6 +165,13 @@ int run(const std::vector<std::string>& args) {
   const std::string line = summary(*out_name, data.size(), packed.size());
   std::fputs(line.c_str(), stdout);
   return 0;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args) {
+  std::string in_name;
+  return con::run_guarded(in_name, [&]() { return run(args, in_name); });
 }
 
 }  // namespace yaz

@@ -12,3 +12,9 @@ fi
 "$build/bench/slk2msg/slk2msg_make_table" "$work/table.slk" 100000
 bytes=$(stat -c %s "$work/table.slk")
 report_mbps "slk2msg end to end" "$bytes" "$build/bin/slk2msg" "$work/table.slk"
+
+# Values that each look for the same far-away quotation mark or ']'.
+number_cells() { repeat_lines 'C;X2;K1' "$@"; }
+open_tags() { repeat_lines 'C;X2;K"[x"' "$@"; }
+report_growth "slk2msg, number cells without a quoted text" number_cells "$build/bin/slk2msg"
+report_growth "slk2msg, text cells with an unclosed '['" open_tags "$build/bin/slk2msg"

@@ -7,7 +7,12 @@
 
 using namespace testsupport;
 
-TEST(OutputName, CutsAtFirstDotAfterANonDot) {
+TEST(OutputName, CutsTheFileNameAtItsFirstDotAfterANonDot) {
+#ifdef _WIN32
+  const char* old_files = "old.files\\dump.tbl";
+#else
+  const char* old_files = "old.tbl";  // a backslash is part of a POSIX file name
+#endif
   struct Case {
     const char* name;
     const char* ending;
@@ -16,12 +21,16 @@ TEST(OutputName, CutsAtFirstDotAfterANonDot) {
   const Case cases[] = {
       {"dump.txt", ".tbl", "dump.tbl"},
       {"..\\dump.txt", ".tbl", "..\\dump.tbl"},
-      {"old.files\\dump.txt", ".tbl", "old.tbl"},
+      {"old.files\\dump.txt", ".tbl", old_files},
       {"msgs.en.slk", ".bin", "msgs.bin"},
       {"wood.tga", ".bin", "wood.bin"},
       {"a.b.tga", ".bin", "a.bin"},
       {"../tex/wood.tga", ".bin", "../tex/wood.bin"},
-      {"dir.v2/img.tga", ".bin", "dir.bin"},
+      {"dir.v2/img.tga", ".bin", "dir.v2/img.bin"},
+      {"proj.v2/dump.txt", ".tbl", "proj.v2/dump.tbl"},
+      {"/x/.hidden/mine.txt", ".bin", "/x/.hidden/mine.bin"},
+      {"../d/x.szs", " new.bin", "../d/x new.bin"},
+      {"a.b/.c", ".bin", "a.b/.c.bin"},
       {"noext", ".bin", "noext.bin"},
       {".hidden", ".bin", ".hidden.bin"},
       {"...", ".bin", "....bin"},

@@ -87,7 +87,8 @@ TEST(Msg2slkCell, RandomArchivesCompileBackSilently) {
     // The all-hex form of each message, written when a tag fails its check, passes the check.
     std::size_t at = 0;
     for (const std::uint32_t length : a.lengths) {
-      const Bytes m(a.body.begin() + at, a.body.begin() + at + length);
+      const auto from = a.body.begin() + static_cast<std::ptrdiff_t>(at);
+      const Bytes m(from, from + length);
       at += length;
       msg::TextBuffer cell;
       cell.append("\"");

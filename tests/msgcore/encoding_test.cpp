@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "diag_capture.hpp"
 #include "msgcore/encoding.hpp"
 #include "support/testsupport.hpp"
@@ -109,4 +111,37 @@ TEST(TextLoop, AppendsAtTheCurrentBodyOffset) {
   const msg::Message m = msg::encode_text_message(src, 0, body, cap.diag);
   EXPECT_EQ(m.length, 3u);
   EXPECT_EQ(body, hex("01 02 00 00 41"));
+}
+
+TEST(TextLoop, AnIndexSharedByAllMessagesChangesNoByte) {
+  // Sources of a few blocks of the index, where tags and hex runs open often and the bytes that
+  // close them are dense in some sources and hundreds of bytes apart in others; one index serves
+  // messages started everywhere, from the end backwards and then forwards.
+  std::mt19937 random(7);
+  DiagCapture cap;
+  for (int round = 0; round < 60; ++round) {
+    const unsigned spread = round % 3 == 0 ? 3 : round % 3 == 1 ? 80 : 900;
+    const std::string filler = round % 2 ? "z $\\" : "z A1f";
+    std::string text(300 + random() % 1500, ' ');
+    for (char& c : text) {
+      const unsigned r = random();
+      c = r % 8 == 0        ? "[#"[r / 8 % 2]
+          : r % spread == 1 ? "]\"\t\n#"[r / 8 % 5]
+                            : filler[r / 8 % filler.size()];
+    }
+    const auto src = bytes_of(text);
+    msg::SourceIndex index(src);
+    for (const bool backwards : {true, false}) {
+      for (std::size_t i = 0; i < src.size(); i += 3) {
+        const std::size_t at = backwards ? src.size() - 1 - i : i;
+        std::vector<std::uint8_t> plain;
+        std::vector<std::uint8_t> indexed;
+        const msg::Message a = msg::encode_text_message(src, at, plain, cap.diag);
+        const msg::Message b = msg::encode_text_message(src, at, indexed, cap.diag, index);
+        ASSERT_EQ(plain, indexed) << text << " at " << at;
+        ASSERT_EQ(a.length, b.length);
+        ASSERT_EQ(a.unclosed.at, b.unclosed.at);
+      }
+    }
+  }
 }

@@ -212,4 +212,112 @@ RunResult run_with_idle_stdin(const fs::path& exe, const std::vector<std::string
 
 #endif
 
+bool posix_programs() {
+#ifdef _WIN32
+  return false;
+#else
+  const char* runner = std::getenv("TOOLKIT_RUNNER");
+  return runner == nullptr || *runner == '\0';
+#endif
+}
+
+RunResult shell(const std::string& command, const fs::path& cwd, int timeout_seconds) {
+  return run("/bin/sh", {"-c", command}, "", cwd, timeout_seconds);
+}
+
+#ifndef _WIN32
+Spawned::Spawned(const fs::path& exe, const std::vector<std::string>& args, const fs::path& cwd,
+                 const std::vector<std::string>& env, bool broken_stdout) {
+  int in[2];
+  int out[2] = {-1, -1};
+  if (pipe(in) != 0 || (broken_stdout && pipe(out) != 0)) {
+    ADD_FAILURE() << "no pipe";
+    return;
+  }
+  pid_ = fork();
+  if (pid_ == 0) {
+    const int out_fd =
+        broken_stdout ? out[1] : open((io_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err_fd = open((io_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out_fd < 0 || err_fd < 0 || chdir(cwd.c_str()) != 0) _exit(127);
+    dup2(in[0], 0);
+    dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    close(in[1]);
+    if (broken_stdout) close(out[0]);
+    for (const auto& setting : env) putenv(const_cast<char*>(setting.c_str()));
+    // Signals take their default action in the program, as from a terminal.
+    for (int sig : {SIGINT, SIGQUIT, SIGPIPE, SIGHUP, SIGTERM}) ::signal(sig, SIG_DFL);
+    std::vector<std::string> storage{exe.string()};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    argv.reserve(storage.size() + 1);
+    for (auto& s : storage) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  input_ = in[1];
+  if (broken_stdout) {
+    close(out[0]);
+    close(out[1]);
+  }
+}
+
+Spawned::~Spawned() {
+  close_input();
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+void Spawned::send(const std::string& text) const {
+  if (input_ >= 0 && write(input_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+    ADD_FAILURE() << "cannot write to the program";
+  }
+}
+
+void Spawned::close_input() {
+  if (input_ >= 0) close(input_);
+  input_ = -1;
+}
+
+bool Spawned::wait_for_output(const std::string& text, int timeout_seconds) const {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (out().find(text) != std::string::npos || err().find(text) != std::string::npos) return true;
+    usleep(2000);
+  }
+  ADD_FAILURE() << "\"" << text << "\" did not show; output: " << out() << err();
+  return false;
+}
+
+void Spawned::signal(int sig) const {
+  if (pid_ > 0) kill(pid_, sig);
+}
+
+int Spawned::wait(int timeout_seconds) {
+  if (pid_ <= 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  int status = 0;
+  while (waitpid(pid_, &status, WNOHANG) != pid_) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      pid_ = -1;
+      ADD_FAILURE() << "the program did not end in time";
+      return -1;
+    }
+    usleep(2000);
+  }
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string Spawned::out() const { return slurp(io_ / "stdout"); }
+std::string Spawned::err() const { return slurp(io_ / "stderr"); }
+#endif
+
 }  // namespace testsupport

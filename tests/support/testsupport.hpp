@@ -62,4 +62,45 @@ RunResult run_with_idle_stdin(const std::filesystem::path& exe,
                               const std::vector<std::string>& args,
                               const std::filesystem::path& cwd, int timeout_seconds = 20);
 
+// True where the programs run as on POSIX, so that signals, FIFOs and limits can be tried: not on
+// Windows, and not through a TOOLKIT_RUNNER (Wine, valgrind).
+bool posix_programs();
+
+// Runs `command` with /bin/sh in `cwd` (POSIX only; for limits set with ulimit, pipes and the
+// like).
+RunResult shell(const std::string& command, const std::filesystem::path& cwd,
+                int timeout_seconds = 60);
+
+#ifndef _WIN32
+// A program left running while the test talks to it: its standard input is a pipe the test
+// writes to, its standard output and error go to files the test can watch.
+class Spawned {
+ public:
+  // `env` holds "NAME=value" settings added to the environment. With `broken_stdout`, standard
+  // output is a pipe whose reading end is already closed.
+  Spawned(const std::filesystem::path& exe, const std::vector<std::string>& args,
+          const std::filesystem::path& cwd, const std::vector<std::string>& env = {},
+          bool broken_stdout = false);
+  ~Spawned();
+  Spawned(const Spawned&) = delete;
+  Spawned& operator=(const Spawned&) = delete;
+
+  void send(const std::string& text) const;
+  void close_input();
+  // Waits until `text` shows on standard output or error; false after `timeout_seconds`.
+  bool wait_for_output(const std::string& text, int timeout_seconds = 20) const;
+  void signal(int sig) const;
+  // Waits for the end: the exit status, or 128 + the signal that ended the program (-1 when it
+  // did not end in time and was killed).
+  int wait(int timeout_seconds = 30);
+  std::string out() const;
+  std::string err() const;
+
+ private:
+  TempDir io_;
+  int pid_ = -1;
+  int input_ = -1;
+};
+#endif
+
 }  // namespace testsupport

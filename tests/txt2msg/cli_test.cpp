@@ -130,10 +130,16 @@ TEST(Txt2msgCli, AsksForTheInputUntilItOpens) {
 
 TEST(Txt2msgCli, EndOfInputAtAPromptEndsTheRun) {
   TempDir dir;
-  const RunResult r = txt2msg(dir, {}, "missing.txt\n");
+  RunResult r = txt2msg(dir, {}, "missing.txt\n");
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, "\nUTF-8 text file? \nUTF-8 text file? ");
   EXPECT_EQ(r.err, "\ntxt2msg: input ended before a text file name was given\n");
+  // The same at the index prompt (the derived index name is the input itself).
+  write_text(dir / "d.tbl", "1\tA\n");
+  r = txt2msg(dir, {"/Q", "d.tbl"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.out, "\noutput table file? ");
+  EXPECT_EQ(r.err, "\ntxt2msg: input ended before a name for the index file was given\n");
 }
 
 TEST(Txt2msgCli, OutputNamingTheInputIsAskedAgain) {

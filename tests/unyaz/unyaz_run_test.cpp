@@ -120,27 +120,41 @@ TEST(UnyazRun, OtherSignaturesAskForTheSpaceBar) {
   }
 }
 
-TEST(UnyazRun, ShortReadsKeepThePartialOutput) {
+TEST(UnyazRun, ShortReadsKeepAPartialOutputOnlyWhereNoFileStood) {
   struct Case {
     const char* what;
     Bytes file;
-    const char* kept;
+    const char* partial;  // what a new output holds; nullptr: none is made
   };
   const Case cases[] = {
-      {"ends in the signature", hex("59 61"), ""},
-      {"ends in the size", hex("59 61 7A 30 00 00"), ""},
-      {"ends before the first flag byte", hex("59 61 7A 30 00 00 00 04 00 00 00 00"), ""},
+      {"is empty", {}, nullptr},
+      {"ends in the signature", hex("59 61"), nullptr},
+      {"ends in the size", hex("59 61 7A 30 00 00"), nullptr},
+      {"ends before the first flag byte", hex("59 61 7A 30 00 00 00 04 00 00 00 00"), nullptr},
       {"ends inside a copy", hex("59 61 7A 30 00 00 00 09 00 00 00 00 00 00 00 00 C0 41 42 10"),
        "AB"},
   };
   for (const auto& c : cases) {
-    TempDir dir;
-    write_bytes(dir / "cut.szs", c.file);
-    write_text(dir / "cut new.bin", "old contents");
-    const auto r = unyaz({"cut.szs"}, "", dir);
-    EXPECT_EQ(r.exit_code, 255) << c.what;
-    EXPECT_EQ(r.err, kReadError) << c.what;
-    EXPECT_EQ(string_of(read_bytes(dir / "cut new.bin")), c.kept) << c.what;
+    for (const bool existing : {false, true}) {
+      TempDir dir;
+      write_bytes(dir / "cut.szs", c.file);
+      if (existing) write_text(dir / "good.bin", "good contents");
+      const auto r = unyaz({"cut.szs", "good.bin"}, "", dir);
+      EXPECT_EQ(r.exit_code, 255) << c.what;
+      std::string outcome = "left as it was";
+      if (!existing) {
+        outcome = c.partial ? "holds the 2 bytes decoded before the fault"
+                            : "not made, as nothing was decoded";
+      }
+      EXPECT_EQ(r.err, std::string(kReadError) + "\nunyaz: good.bin: " + outcome + "\n") << c.what;
+      if (existing) {
+        EXPECT_EQ(string_of(read_bytes(dir / "good.bin")), "good contents") << c.what;
+      } else if (c.partial) {
+        EXPECT_EQ(string_of(read_bytes(dir / "good.bin")), c.partial) << c.what;
+      } else {
+        EXPECT_FALSE(fs::exists(dir / "good.bin")) << c.what;
+      }
+    }
   }
 }
 
@@ -150,12 +164,14 @@ TEST(UnyazRun, FaultyStreamsGiveOneLineAndKeepThePartialOutput) {
   auto r = unyaz({"bad.szs"}, "", dir);
   EXPECT_EQ(r.exit_code, 255);
   EXPECT_EQ(r.err,
-            "\nunyaz: bad.szs: the copy at offset 0x12 reaches before the start of the output\n");
+            "\nunyaz: bad.szs: the copy at offset 0x12 reaches before the start of the output; "
+            "bad new.bin: holds the 1 byte decoded before the fault\n");
   EXPECT_EQ(string_of(read_bytes(dir / "bad new.bin")), "A");
 
   write_bytes(dir / "t.yay", hex("59 61 79 30 00 00 00 04 00 00 00 10 00 00 01 00 80 00 00 00"));
   r = unyaz({"t.yay"}, "", dir);
   EXPECT_EQ(r.exit_code, 255);
   EXPECT_EQ(r.err,
-            "\nunyaz: t.yay: the chunk table offset 0x100 (at offset 0xC) lies outside the file\n");
+            "\nunyaz: t.yay: the chunk table offset 0x100 (at offset 0xC) lies outside the file; "
+            "t new.bin: not made, as nothing was decoded\n");
 }
