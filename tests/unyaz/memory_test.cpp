@@ -10,18 +10,6 @@ using namespace testsupport;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
 // A Yaz0 file of 1 + 273 * `copies` zero bytes: a literal, then copies of 273 bytes from 1 back.
 Bytes zeros_file(std::uint32_t copies) {
   const std::uint32_t size = 1 + 273 * copies;
