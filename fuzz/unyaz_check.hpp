@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "fuzz/check.hpp"
-#include "unyaz/decode.hpp"
+#include "yazcore/decode.hpp"
 
 namespace fuzz {
 
 struct Plain {
-  unyaz::Status status = unyaz::Status::done;
+  yazcore::Status status = yazcore::Status::done;
   std::uint64_t at = 0;
   std::vector<std::uint8_t> out;
 };
@@ -28,9 +28,9 @@ inline std::uint32_t be32_at(const std::vector<std::uint8_t>& f, std::size_t at)
 inline bool plain_copy(Plain& p, std::uint32_t size, std::size_t dist, std::size_t len,
                        std::size_t token) {
   if (dist > p.out.size()) {
-    p.status = unyaz::Status::bad_reference;
+    p.status = yazcore::Status::bad_reference;
   } else if (len > size - p.out.size()) {
-    p.status = unyaz::Status::overrun;
+    p.status = yazcore::Status::overrun;
   } else {
     for (std::size_t k = 0; k < len; ++k) p.out.push_back(p.out[p.out.size() - dist]);
     return true;
@@ -43,14 +43,13 @@ inline bool plain_copy(Plain& p, std::uint32_t size, std::size_t dist, std::size
 inline Plain plain_yaz0(const std::vector<std::uint8_t>& f, bool forced) {
   Plain p;
   const std::size_t n = f.size();
-  if (n < 4) return {unyaz::Status::short_read, 0, {}};
+  if (n < 4) return {yazcore::Status::short_read, 0, {}};
   const std::size_t need = forced ? 12 : 8;
-  if (n < need) return {unyaz::Status::short_read, n, {}};
+  if (n < need) return {yazcore::Status::short_read, n, {}};
   const std::uint32_t size = be32_at(f, forced ? 8 : 4);
-  if (size == 0) return {unyaz::Status::zero_size, forced ? 8u : 4u, {}};
   std::size_t ip = std::min<std::size_t>(forced ? 12 : 16, n);  // a fault there is at the end
   const auto short_read = [&](std::size_t at) {
-    p.status = unyaz::Status::short_read;
+    p.status = yazcore::Status::short_read;
     p.at = at;
     return p;
   };
@@ -84,17 +83,16 @@ inline Plain plain_yaz0(const std::vector<std::uint8_t>& f, bool forced) {
 inline Plain plain_yay0(const std::vector<std::uint8_t>& f) {
   Plain p;
   const std::size_t n = f.size();
-  if (n < 4) return {unyaz::Status::short_read, 0, {}};
-  if (n < 16) return {unyaz::Status::short_read, n, {}};
+  if (n < 4) return {yazcore::Status::short_read, 0, {}};
+  if (n < 16) return {yazcore::Status::short_read, n, {}};
   const std::uint32_t size = be32_at(f, 4);
-  if (size == 0) return {unyaz::Status::zero_size, 4, {}};
   std::size_t lp = be32_at(f, 8);
   std::size_t cp = be32_at(f, 12);
-  if (lp > n) return {unyaz::Status::bad_table, 8, {}};
-  if (cp > n) return {unyaz::Status::bad_table, 12, {}};
+  if (lp > n) return {yazcore::Status::bad_table, 8, {}};
+  if (cp > n) return {yazcore::Status::bad_table, 12, {}};
   std::size_t mp = 16;
   const auto short_read = [&](std::size_t at) {
-    p.status = unyaz::Status::short_read;
+    p.status = yazcore::Status::short_read;
     p.at = at;
     return p;
   };
@@ -125,18 +123,18 @@ inline Plain plain_yay0(const std::vector<std::uint8_t>& f) {
   return p;
 }
 
-inline void check_decoded(const std::vector<std::uint8_t>& file, const unyaz::Decoded& d,
+inline void check_decoded(const std::vector<std::uint8_t>& file, const yazcore::Decoded& d,
                           const Plain& plain) {
   FUZZ_CHECK(d.out.size() <= d.size);
-  FUZZ_CHECK(d.out.size() <= file.size() * unyaz::kMaxExpansion);
-  FUZZ_CHECK(d.status != unyaz::Status::need_input && d.status != unyaz::Status::no_memory);
-  if (d.status == unyaz::Status::done) {
+  FUZZ_CHECK(d.out.size() <= file.size() * yazcore::kMaxExpansion);
+  FUZZ_CHECK(d.status != yazcore::Status::need_input && d.status != yazcore::Status::no_memory);
+  if (d.status == yazcore::Status::done) {
     FUZZ_CHECK(d.out.size() == d.size);
   } else {
     FUZZ_CHECK(d.at <= file.size());
   }
   FUZZ_CHECK(d.status == plain.status);
-  if (d.status != unyaz::Status::done) FUZZ_CHECK(d.at == plain.at);
+  if (d.status != yazcore::Status::done) FUZZ_CHECK(d.at == plain.at);
   FUZZ_CHECK(d.out == plain.out);
 }
 

@@ -5,13 +5,13 @@
 
 #include "fuzz/check.hpp"
 #include "fuzz/unyaz_check.hpp"
-#include "unyaz/decode.hpp"
+#include "yazcore/decode.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> file(data, data + size);
   const char signature[] = "Yay0";
   for (std::size_t i = 0; i < 4 && i < size; ++i) file[i] = static_cast<std::uint8_t>(signature[i]);
-  const unyaz::Decoded d = unyaz::decode(file);
+  const yazcore::Decoded d = yazcore::decode(file);
   fuzz::check_decoded(file, d, fuzz::plain_yay0(file));
   return 0;
 }

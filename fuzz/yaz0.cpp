@@ -8,40 +8,40 @@
 
 #include "fuzz/check.hpp"
 #include "fuzz/unyaz_check.hpp"
-#include "unyaz/decode.hpp"
+#include "yazcore/decode.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> file(data, data + size);
   // Yay0 files are the other harness's.
   if (size >= 4 && std::memcmp(data, "Yay0", 4) == 0) file[3] = 'z';
-  const unyaz::ByteSpan span(file);
+  const yazcore::ByteSpan span(file);
 
-  const unyaz::Decoded d = unyaz::decode(span);
-  const bool forced = unyaz::classify(span) != unyaz::Layout::yaz0;
+  const yazcore::Decoded d = yazcore::decode(span);
+  const bool forced = yazcore::classify(span) != yazcore::Layout::yaz0;
   fuzz::check_decoded(file, d, fuzz::plain_yaz0(file, forced));
   if (size < 4) return 0;
 
   // The token stream in pieces of 1 to 64 bytes, decoding on as each arrives.
-  const unyaz::Header h =
-      unyaz::read_header(span, size, forced ? unyaz::Layout::other : unyaz::Layout::yaz0);
-  if (h.status != unyaz::Status::done) return 0;
+  const yazcore::Header h =
+      yazcore::read_header(span, size, forced ? yazcore::Layout::other : yazcore::Layout::yaz0);
+  if (h.status != yazcore::Status::done) return 0;
   const std::size_t start = std::min(h.start, size);
   const std::size_t piece = 1 + size % 64;
-  unyaz::Output out(h.size);
+  yazcore::Output out(h.size);
   std::size_t pos = start;
   std::size_t have = std::min(size, start + piece);
-  unyaz::Step step;
+  yazcore::Step step;
   for (;;) {
-    step = unyaz::yaz0dec(span.subspan(pos, have - pos), have == size, out);
-    if (step.status != unyaz::Status::need_input) break;
+    step = yazcore::yaz0dec(span.subspan(pos, have - pos), have == size, out);
+    if (step.status != yazcore::Status::need_input) break;
     FUZZ_CHECK(have < size);
     pos += step.consumed;
     FUZZ_CHECK(pos <= have);
     have = std::min(size, have + piece);
   }
   FUZZ_CHECK(step.status == d.status);
-  if (d.status != unyaz::Status::done) FUZZ_CHECK(pos + step.at == d.at);
-  const unyaz::ByteSpan produced = out.bytes();
+  if (d.status != yazcore::Status::done) FUZZ_CHECK(pos + step.at == d.at);
+  const yazcore::ByteSpan produced = out.bytes();
   FUZZ_CHECK(std::equal(produced.begin(), produced.end(), d.out.begin(), d.out.end()));
   return 0;
 }

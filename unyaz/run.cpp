@@ -5,10 +5,13 @@
 #include "common/console.hpp"
 #include "common/files.hpp"
 #include "common/input_dialog.hpp"
-#include "unyaz/decode.hpp"
 #include "unyaz/unyaz.hpp"
+#include "yazcore/decode.hpp"
 
 namespace unyaz {
+
+using namespace yazcore;
+
 namespace {
 
 // What became of the output after a fault, for the end of the error line. A partial output is

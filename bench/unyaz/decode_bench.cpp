@@ -5,35 +5,36 @@
 #include <string>
 
 #include "data.hpp"
-#include "encoder.hpp"
-#include "unyaz/decode.hpp"
+#include "yazcore/decode.hpp"
+#include "yazcore/encode.hpp"
 
 namespace {
 
 constexpr std::size_t kSize = std::size_t{64} << 20;
 
 // The compressed file for each kind of data, made once.
-const unyazbench::Bytes& compressed(const std::string& kind, bool yay0) {
-  static std::map<std::string, unyazbench::Bytes> files;
+const benchdata::Bytes& compressed(const std::string& kind, bool yay0) {
+  static std::map<std::string, benchdata::Bytes> files;
   const std::string key = kind + (yay0 ? "/yay0" : "/yaz0");
   auto it = files.find(key);
   if (it == files.end()) {
-    const auto data = unyazbench::make_data(kind, kSize);
-    it = files.emplace(key, yay0 ? yazenc::yay0(data) : yazenc::yaz0(data)).first;
+    const auto data = benchdata::make_data(kind, kSize);
+    const auto format = yay0 ? yazcore::Format::yay0 : yazcore::Format::yaz0;
+    it = files.emplace(key, yazcore::encode(data, format, yazcore::Mode::classic)).first;
   }
   return it->second;
 }
 
 void decode(benchmark::State& state, const std::string& kind, bool yay0) {
   const auto& file = compressed(kind, yay0);
-  const unyaz::ByteSpan span(file);
-  const auto header = unyaz::read_header(span, file.size(), unyaz::classify(span));
+  const yazcore::ByteSpan span(file);
+  const auto header = yazcore::read_header(span, file.size(), yazcore::classify(span));
   for (auto _ : state) {
-    unyaz::Output out(header.size);
+    yazcore::Output out(header.size);
     out.reserve(header.size);
-    const auto step = yay0 ? unyaz::yay0dec(span, header.link, header.chunk, out)
-                           : unyaz::yaz0dec(span.subspan(16), true, out);
-    if (step.status != unyaz::Status::done) state.SkipWithError("decoding failed");
+    const auto step = yay0 ? yazcore::yay0dec(span, header.link, header.chunk, out)
+                           : yazcore::yaz0dec(span.subspan(16), true, out);
+    if (step.status != yazcore::Status::done) state.SkipWithError("decoding failed");
     benchmark::DoNotOptimize(out.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSize));

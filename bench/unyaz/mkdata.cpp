@@ -4,15 +4,17 @@
 #include <string>
 
 #include "data.hpp"
-#include "encoder.hpp"
+#include "yazcore/encode.hpp"
 
 int main(int argc, char** argv) {
   if (argc != 5) {
     std::fputs("usage: unyaz_mkdata <mixed|zeros|random> <MiB> <yaz0|yay0> <file>\n", stderr);
     return 1;
   }
-  const auto data = unyazbench::make_data(argv[1], std::strtoul(argv[2], nullptr, 10) << 20);
-  const auto file = std::string(argv[3]) == "yay0" ? yazenc::yay0(data) : yazenc::yaz0(data);
+  const auto data = benchdata::make_data(argv[1], std::strtoul(argv[2], nullptr, 10) << 20);
+  const auto format =
+      std::string(argv[3]) == "yay0" ? yazcore::Format::yay0 : yazcore::Format::yaz0;
+  const auto file = yazcore::encode(data, format, yazcore::Mode::classic);
   std::FILE* f = std::fopen(argv[4], "wb");
   if (f == nullptr || std::fwrite(file.data(), 1, file.size(), f) != file.size() ||
       std::fclose(f) != 0) {

@@ -15,7 +15,7 @@ struct Program {
 
 const Program kPrograms[] = {
     {"txt2msg", false}, {"slk2msg", false}, {"msg2txt", true}, {"msg2slk", true},
-    {"unyaz", true},    {"greyconv", true}, {"romext", true},
+    {"unyaz", true},    {"yaz", true},      {"greyconv", true}, {"romext", true},
 };
 
 }  // namespace

@@ -54,6 +54,7 @@ std::vector<Job> jobs() {
        {" new.bin"}},
       {"greyconv", ".tga", tga(4), "1", {".bin"}},
       {"romext", ".rom", hex("80 37 12 40 00 01 02 03"), "\n\n", {"-ext.n64"}},
+      {"yaz", ".bin", bytes_of("a lantern, a lantern"), "", {".yaz0"}},
   };
 }
 
@@ -73,18 +74,6 @@ std::vector<std::string> names_in(const fs::path& dir) {
 
 #define SKIP_UNLESS_POSIX() \
   if (!posix_programs()) GTEST_SKIP() << "POSIX signals, pipes and limits"
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 }  // namespace
 

@@ -9,6 +9,20 @@
 
 namespace testsupport {
 
+// True in a build with AddressSanitizer, which needs more address space than a tight limit
+// (ulimit -v) leaves.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes bytes_of(const std::string& s);

@@ -1,37 +1,21 @@
-#include "unyaz/decode.hpp"
+#include "yazcore/decode.hpp"
 
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "common/memory.hpp"
 
-namespace unyaz {
+namespace yazcore {
 namespace {
 
-// A Yaz0 group: a flag byte and eight three-byte copies at most; eight copies of 273 bytes.
-constexpr std::size_t kGroupInput = 1 + std::size_t{8} * 3;
-constexpr std::size_t kGroupOutput = std::size_t{8} * 273;
+// A Yaz0 group: a flag byte and eight three-byte copies at most; eight longest copies.
+constexpr std::size_t kGroupInput = 1 + std::size_t{kGroupTokens} * 3;
+constexpr std::size_t kGroupOutput = std::size_t{kGroupTokens} * kMaxCopy;
 // A Yay0 mask word governs 32 tokens.
-constexpr std::size_t kMaskOutput = std::size_t{32} * 273;
-
-// Large output blocks are filled page by page; on Linux, asking for huge pages cuts the cost of
-// first touching them several times over. Only a hint: nothing depends on it being followed.
-void advise_large_pages([[maybe_unused]] std::uint8_t* block, [[maybe_unused]] std::size_t size) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-  // The whole huge pages inside the block: from its first huge-page boundary on.
-  const auto address = reinterpret_cast<std::uintptr_t>(block);
-  const std::size_t skip = ((address + kHuge - 1) & ~(kHuge - 1)) - address;
-  if (size <= skip) return;
-  const std::size_t length = (size - skip) & ~(kHuge - 1);
-  if (length > 0) madvise(block + skip, length, MADV_HUGEPAGE);
-#endif
-}
+constexpr std::size_t kMaskOutput = std::size_t{kMaskTokens} * kMaxCopy;
 
 inline void copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 8); }
 inline void copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 16); }
@@ -69,36 +53,40 @@ std::uint32_t be32(const std::uint8_t* p) {
 }
 
 Layout classify(ByteSpan file) {
-  if (file.size() >= 4 && std::memcmp(file.data(), "Yaz0", 4) == 0) return Layout::yaz0;
-  if (file.size() >= 4 && std::memcmp(file.data(), "Yay0", 4) == 0) return Layout::yay0;
+  if (file.size() >= 4 && std::memcmp(file.data(), kYaz0Signature, 4) == 0) return Layout::yaz0;
+  if (file.size() >= 4 && std::memcmp(file.data(), kYay0Signature, 4) == 0) return Layout::yay0;
   return Layout::other;
 }
+
+void Output::Free::operator()(std::uint8_t* block) const { std::free(block); }
 
 bool Output::reserve(std::size_t capacity) {
   capacity = std::min<std::size_t>(capacity, limit_);
   if (block_ && capacity <= capacity_) return true;
-  try {
-    std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[capacity + kSpare]);
-    advise_large_pages(bigger.get(), capacity + kSpare);
-    if (size_ != 0) std::memcpy(bigger.get(), block_.get(), size_);
-    block_ = std::move(bigger);
-    capacity_ = capacity;
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
+  // realloc keeps the bytes and, for large blocks, usually moves pages instead of copying them,
+  // so growing needs little more memory than the grown block.
+  void* bigger = std::realloc(block_.get(), capacity + kSpare);
+  if (bigger == nullptr) return false;
+  (void)block_.release();
+  block_.reset(static_cast<std::uint8_t*>(bigger));
+  memory::advise_large_block(block_.get(), capacity + kSpare);
+  capacity_ = capacity;
+  return true;
+}
+
+bool Output::make_room(std::size_t size, std::size_t room) {
+  const std::size_t need = size + std::min<std::size_t>(room, limit_ - size);
+  if (need <= capacity_ && block_) return true;
+  size_ = size;  // the bytes to keep
+  for (int shift = 0; shift <= 3; ++shift) {
+    const std::size_t step = std::max(need, capacity_ + (capacity_ >> shift));
+    if (reserve(step)) return true;
+    if (step == need) break;
   }
+  return false;
 }
 
 namespace {
-
-// Makes sure `out` has room for `room` more bytes after the `size` bytes produced so far (never
-// past the limit), growing by doubling. False when memory runs out.
-bool make_room(Output& out, std::size_t size, std::size_t room) {
-  const std::size_t need = size + std::min<std::size_t>(room, out.limit() - size);
-  if (need <= out.capacity() && out.data() != nullptr) return true;
-  out.set_size(size);  // the bytes to keep
-  return out.reserve(std::max(need, out.capacity() * 2)) || out.reserve(need);
-}
 
 // Checks a copy against the output produced so far and the output size, then makes it.
 inline Status put_copy(std::uint8_t* o, std::size_t& op, std::size_t limit, std::size_t dist,
@@ -135,14 +123,15 @@ inline Status yaz0_group(const std::uint8_t*& ip, const std::uint8_t* end, std::
     } else {
       if (checked && end - ip < 2) return Status::short_read;
       const unsigned b0 = ip[0];
-      const std::size_t dist = (((b0 & 0x0F) << 8) | ip[1]) + 1;
-      std::size_t len = b0 >> 4;
+      const unsigned link = b0 << 8 | ip[1];
+      const std::size_t dist = (link & kDistanceMask) + 1;
+      std::size_t len = link >> kLengthShift;
       if (len == 0) {
         if (checked && end - ip < 3) return Status::short_read;
-        len = std::size_t{ip[2]} + 0x12;
+        len = std::size_t{ip[2]} + kLongBias;
         ip += 3;
       } else {
-        len += 2;
+        len += kShortBias;
         ip += 2;
       }
       if (const Status s = put_copy(o, op, limit, dist, len); s != Status::done) return s;
@@ -169,7 +158,7 @@ Step yaz0dec(ByteSpan in, bool final, Output& out) {
   if (op >= limit) return stop(Status::done, ip);
 
   for (;;) {
-    if (!make_room(out, op, kGroupOutput)) return stop(Status::no_memory, ip);
+    if (!out.make_room(op, kGroupOutput)) return stop(Status::no_memory, ip);
     o = out.data();
 
     const std::size_t whole_groups = static_cast<std::size_t>(end - ip) / kGroupInput;
@@ -213,7 +202,7 @@ Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out
     if (n - mp < 4) return stop(Status::short_read, mp);
     std::uint32_t mask = be32(f + mp);
     mp += 4;
-    if (!make_room(out, op, kMaskOutput)) return stop(Status::no_memory, mp - 4);
+    if (!out.make_room(op, kMaskOutput)) return stop(Status::no_memory, mp - 4);
     o = out.data();
     for (int i = 0; i < 32; ++i, mask <<= 1) {
       if (mask & 0x80000000u) {
@@ -222,15 +211,15 @@ Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out
       } else {
         if (n - lp < 2) return stop(Status::short_read, lp);
         const std::size_t token = lp;
-        const unsigned word = (unsigned{f[lp]} << 8) | f[lp + 1];
-        const std::size_t dist = (word & 0x0FFF) + 1;
-        std::size_t len = word >> 12;
+        const unsigned link = (unsigned{f[lp]} << 8) | f[lp + 1];
+        const std::size_t dist = (link & kDistanceMask) + 1;
+        std::size_t len = link >> kLengthShift;
         if (len == 0) {
           if (cp >= n) return stop(Status::short_read, cp);
-          len = std::size_t{f[cp]} + 18;
+          len = std::size_t{f[cp]} + kLongBias;
           ++cp;
         } else {
-          len += 2;
+          len += kShortBias;
         }
         lp += 2;
         if (const Status s = put_copy(o, op, limit, dist, len); s != Status::done) {
@@ -252,12 +241,7 @@ Header read_header(ByteSpan head, std::uint64_t file_size, Layout layout) {
   }
   const std::size_t size_at = layout == Layout::other ? 8 : 4;
   h.size = be32(head.data() + size_at);
-  h.start = layout == Layout::other ? 12 : 16;
-  if (h.size == 0) {
-    h.status = Status::zero_size;
-    h.at = size_at;
-    return h;
-  }
+  h.start = layout == Layout::other ? 12 : kHeaderSize;
   if (layout == Layout::yay0) {
     h.link = be32(head.data() + 8);
     h.chunk = be32(head.data() + 12);
@@ -332,8 +316,6 @@ std::string describe(const std::string& file_name, Status status, std::uint64_t 
     case Status::overrun:
       return file_name + ": the copy at " + w + " runs past the output size of " +
              std::to_string(size) + " bytes";
-    case Status::zero_size:
-      return file_name + ": the header gives an output size of 0 (at " + w + ")";
     case Status::bad_table: {
       char v[32];
       std::snprintf(v, sizeof v, "0x%llX", static_cast<unsigned long long>(value));
@@ -347,4 +329,4 @@ std::string describe(const std::string& file_name, Status status, std::uint64_t 
   return file_name + ": cannot be decoded";
 }
 
-}  // namespace unyaz
+}  // namespace yazcore

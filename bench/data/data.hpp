@@ -1,5 +1,5 @@
-// Test data for the unyaz benchmarks, made on the spot: mixed data (source text and machine code,
-// which the test encoder packs about 3:1), all zeros, and incompressible bytes.
+// Benchmark data, made on the spot: mixed data (source text and machine code, about 3.5:1 for a
+// Yaz0 encoder), all zeros, and incompressible bytes.
 #pragma once
 
 #include <cstddef>
@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-namespace unyazbench {
+namespace benchdata {
 
 using Bytes = std::vector<std::uint8_t>;
 
 // kind: "mixed", "zeros" or "random".
 Bytes make_data(const std::string& kind, std::size_t size);
 
-}  // namespace unyazbench
+}  // namespace benchdata

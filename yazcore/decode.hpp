@@ -1,19 +1,10 @@
-// Yaz0 and Yay0 decoding over bytes in memory.
-//
-// Yaz0: "Yaz0", u32 big-endian output size, 8 bytes passed over, then groups of one flag byte
-// and up to eight tokens (flag bits from the most significant; 1 = literal byte, 0 = copy).
-// A copy is two bytes (length (b0 >> 4) + 2, distance ((b0 & 0x0F) << 8 | b1) + 1) or, when the
-// upper four bits of b0 are 0, three bytes with length b2 + 18.
-//
-// Yay0: "Yay0", u32 output size, u32 offset of the link table, u32 offset of the chunk table;
-// from byte 16 mask words (u32 big-endian, most significant bit first). A 1 bit copies the next
-// chunk-table byte; a 0 bit takes the next u16 big-endian link: distance (link & 0xFFF) + 1,
-// length (link >> 12) + 2, or, when that field is 0, the next chunk-table byte + 18.
+// Yaz0 and Yay0 decoding over bytes in memory (the formats: format.hpp).
 //
 // A file with any other signature may be decoded as Yaz0 with a 12-byte header: 4 bytes of
 // signature, 4 bytes passed over, u32 output size.
 //
-// Decoding ends after the token that completes the output; whatever follows is not read.
+// Decoding ends after the token that completes the output; whatever follows is not read. A header
+// that gives an output size of 0 stands for an empty file: it decodes to nothing.
 #pragma once
 
 #include <cstddef>
@@ -23,14 +14,12 @@
 #include <string>
 #include <vector>
 
-namespace unyaz {
+#include "yazcore/format.hpp"
+
+namespace yazcore {
 
 using Bytes = std::vector<std::uint8_t>;
 using ByteSpan = std::span<const std::uint8_t>;
-
-// No token can produce more than this many output bytes per input byte (273 bytes from a
-// three-byte copy plus its flag bit), so a file of n bytes never expands beyond n * this.
-inline constexpr std::uint64_t kMaxExpansion = 88;
 
 // Returns `w` with its four bytes in reverse order.
 constexpr std::uint32_t swap32(std::uint32_t w) {
@@ -46,7 +35,6 @@ enum class Status {
   short_read,     // the input ended before the output was complete
   bad_reference,  // a copy reaches before the start of the output
   overrun,        // a copy would run past the output size
-  zero_size,      // the header gives an output size of 0
   bad_table,      // a Yay0 table offset lies outside the file
   no_memory,      // the output cannot be held in memory
 };
@@ -77,8 +65,17 @@ class Output {
   // memory runs out; the bytes already there stay.
   bool reserve(std::size_t capacity);
 
+  // Makes room for `room` more bytes after the first `size` (never past the limit), which are
+  // kept. The block grows geometrically: by doubling, or, when memory cannot hold that, by a
+  // half, a quarter or an eighth, so that the bytes copied while it grows stay proportional to
+  // the output. False when memory cannot give even that.
+  bool make_room(std::size_t size, std::size_t room);
+
  private:
-  std::unique_ptr<std::uint8_t[]> block_;
+  struct Free {
+    void operator()(std::uint8_t* block) const;
+  };
+  std::unique_ptr<std::uint8_t, Free> block_;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
   std::uint32_t limit_;
@@ -104,7 +101,7 @@ Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out
 
 // A file's header as far as decoding needs it.
 struct Header {
-  Status status = Status::done;  // done, short_read, zero_size or bad_table
+  Status status = Status::done;  // done, short_read or bad_table
   std::uint64_t at = 0;          // offset of the faulty field
   std::uint64_t value = 0;       // its value
   std::uint32_t size = 0;        // the output size
@@ -129,7 +126,7 @@ bool reserve_initial(Output& out, std::uint64_t file_size);
 struct Decoded {
   Status status = Status::done;
   std::uint64_t at = 0;     // file offset of the fault
-  std::uint64_t value = 0;  // the faulty header value (zero_size, bad_table)
+  std::uint64_t value = 0;  // the faulty header value (bad_table)
   std::uint32_t size = 0;   // output size from the header
   Bytes out;                // the bytes produced (all of them, or those before the fault)
 };
@@ -142,4 +139,4 @@ Decoded decode(ByteSpan file);
 std::string describe(const std::string& file_name, Status status, std::uint64_t at,
                      std::uint64_t value, std::uint32_t size);
 
-}  // namespace unyaz
+}  // namespace yazcore

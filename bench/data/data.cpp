@@ -3,7 +3,7 @@
 #include <random>
 #include <stdexcept>
 
-namespace unyazbench {
+namespace benchdata {
 namespace {
 
 const char* const kWords[] = {
@@ -90,4 +90,4 @@ Bytes make_data(const std::string& kind, std::size_t size) {
   return out;
 }
 
-}  // namespace unyazbench
+}  // namespace benchdata

@@ -1,0 +1,177 @@
+#include "yaz/yaz.hpp"
+
+#include <cstdio>
+
+#include "common/cli.hpp"
+#include "common/console.hpp"
+#include "common/dialog.hpp"
+#include "common/files.hpp"
+#include "common/input_dialog.hpp"
+
+namespace yaz {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: yaz [/y] [/c] [/H] INPUT [OUTPUT]\n"
+    "Compresses INPUT into a Yaz0 file, OUTPUT or INPUT up to its first dot plus .yaz0 (.yay0\n"
+    "with /y), which unyaz expands to the same bytes.\n"
+    "\n"
+    "  /y   write Yay0 instead of Yaz0\n"
+    "  /c   classic: byte for byte what the encoder most tools have long used writes, as\n"
+    "       rebuilds of original files need; without /c, the smallest file the format allows\n"
+    "  /H   (or /?, -H, -?, -h, --help) this text, at once; --version the version\n"
+    "\n"
+    "Switches may be written with '/' or '-', in either case. An existing output is replaced\n"
+    "only when you say so, and only once the new file is complete; never the input.\n"
+    "Exit status: 0 done; 1 the input cannot be used or is too large (4 GiB), memory ran out, or\n"
+    "the output was not written; 2 a wrong switch or a third name, input ended at a prompt, or an\n"
+    "unknown --option.\n";
+
+bool is_switch(const std::string& arg) {
+  if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return false;
+  // An absolute POSIX path ("/home/me/level.bin") is a name: a switch never holds a second '/'.
+  return !(arg[0] == '/' && arg.find('/', 1) != std::string::npos);
+}
+
+// The percentage done, on standard error when it is a terminal; erased when the work is done.
+class ProgressLine {
+ public:
+  ProgressLine(std::string name, std::uint64_t total)
+      : name_(std::move(name)), total_(total), shown_(con::stderr_is_terminal()) {}
+  ~ProgressLine() {
+    if (width_ > 0) std::fprintf(stderr, "\r%*s\r", width_, "");
+  }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  void show(std::uint64_t done) {
+    if (!shown_ || total_ == 0) return;
+    const int percent = static_cast<int>(done * 100 / total_);
+    if (percent == percent_) return;
+    percent_ = percent;
+    width_ = std::fprintf(stderr, "\rcompressing %s: %d%%", name_.c_str(), percent);
+    std::fflush(stderr);
+  }
+
+ private:
+  std::string name_;
+  std::uint64_t total_;
+  bool shown_;
+  int percent_ = -1;
+  int width_ = 0;
+};
+
+std::string summary(const std::string& output, std::uint64_t in, std::uint64_t out) {
+  char line[160];
+  if (in == 0) {
+    std::snprintf(line, sizeof line, ": 0 bytes compressed to %llu\n",
+                  static_cast<unsigned long long>(out));
+  } else {
+    std::snprintf(line, sizeof line, ": %llu bytes compressed to %llu (%.2f %%)\n",
+                  static_cast<unsigned long long>(in), static_cast<unsigned long long>(out),
+                  100.0 * static_cast<double>(out) / static_cast<double>(in));
+  }
+  return output + line;
+}
+
+}  // namespace
+
+Options parse_arguments(const std::vector<std::string>& args) {
+  Options o;
+  for (const std::string& arg : args) {
+    if (!is_switch(arg)) {
+      if (!o.input) {
+        o.input = arg;
+      } else if (!o.output) {
+        o.output = arg;
+      } else if (o.problem.empty()) {
+        o.problem = "one input and one output at most ('" + arg + "' is a third name)";
+      }
+      continue;
+    }
+    switch (arg.size() == 2 ? arg[1] : '\0') {
+      case 'y':
+      case 'Y': o.format = yazcore::Format::yay0; break;
+      case 'c':
+      case 'C': o.mode = yazcore::Mode::classic; break;
+      case 'h':
+      case 'H':
+      case '?': o.help = true; break;
+      default:
+        if (o.problem.empty()) o.problem = "unknown switch '" + arg + "'";
+    }
+  }
+  return o;
+}
+
+namespace {
+
+// The whole run; `in_name` is the input's name once it is known.
+int run(const std::vector<std::string>& args, std::string& in_name) {
+  if (const auto status = cli::standard_options(cli::Program{"yaz", kUsage, true}, args)) {
+    return *status;
+  }
+  const Options o = parse_arguments(args);
+  if (o.help) {
+    std::fputs(kUsage, stdout);
+    std::fflush(stdout);
+    return 0;
+  }
+  if (!o.problem.empty()) {
+    con::error_line(o.problem + "; --help shows the usage");
+    return cli::kExitUsage;
+  }
+
+  in_name = o.input.value_or("");
+  files::InputFile input;
+  if (const auto status = dialog::open_input(
+          input, in_name, {stdout, "\nfile to compress? ", "name for the input file"}, !o.input)) {
+    return *status;
+  }
+  const yazcore::ByteSpan data = input.bytes();
+  if (data.size() > yazcore::kMaxInput) {
+    con::error_line(in_name + ": too large: a Yaz0 or Yay0 file holds less than 4 GiB");
+    return 1;
+  }
+
+  const bool yay0 = o.format == yazcore::Format::yay0;
+  const std::string derived = files::derive_output_name(in_name, yay0 ? ".yay0" : ".yaz0");
+  const std::vector<std::string> inputs = {in_name};
+  const auto out_name = dialog::choose_output(o.output.value_or(derived), inputs,
+                                              {stdout, "\noutput file? ", "name for the output"});
+  if (!out_name) return con::kExitEndOfInput;
+
+  // The output file is made only once the data is compressed: an interrupted run leaves nothing.
+  yazcore::Bytes packed;
+  {
+    ProgressLine progress(in_name, data.size());
+    packed = yazcore::encode(data, o.format, o.mode,
+                             [&progress](std::uint64_t done) { progress.show(done); });
+  }
+  if (input.cut_short()) {
+    con::error_line(in_name + ": " + files::kCutShort);
+    return 1;
+  }
+  files::AtomicFile out;
+  if (!out.open(*out_name)) {
+    con::error_line(*out_name + ": cannot create the file");
+    return 1;
+  }
+  out.write(packed);
+  if (!out.commit()) {
+    con::error_line(*out_name + ": cannot write the file");
+    return 1;
+  }
+  const std::string line = summary(*out_name, data.size(), packed.size());
+  std::fputs(line.c_str(), stdout);
+  return 0;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args) {
+  std::string in_name;
+  return con::run_guarded(in_name, [&]() { return run(args, in_name); });
+}
+
+}  // namespace yaz
