@@ -462,10 +462,70 @@ void choose_best(Longest& longest) {
   }
 }
 
+// The payload bytes and the number of tokens of a parse.
+struct ParseSize {
+  std::uint64_t payload = 0;
+  std::uint64_t tokens = 0;
+  void add(std::size_t length) {
+    payload += length == 0 ? 1 : length > kMaxShort ? 3 : 2;
+    ++tokens;
+  }
+};
+
+// The size of the parse given as the length of the token at each position where one starts
+// (0: a literal), as choose_best leaves it.
+ParseSize parse_size(std::span<const std::uint16_t> chosen) {
+  ParseSize size;
+  for (std::size_t pos = 0; pos < chosen.size(); pos += chosen[pos] == 0 ? 1 : chosen[pos]) {
+    size.add(chosen[pos]);
+  }
+  return size;
+}
+
+// The size of classic mode's parse, from the longest match at every position: its choices depend
+// on the lengths alone (a match at p, unless the one at p + 1 is at least two bytes longer, which
+// then follows a literal).
+ParseSize classic_size(std::span<const std::uint16_t> longest) {
+  ParseSize size;
+  const std::size_t n = longest.size();
+  for (std::size_t pos = 0; pos < n;) {
+    const std::size_t here = longest[pos];
+    const std::size_t next = pos + 1 < n ? longest[pos + 1] : 0;
+    if (here == 0) {
+      size.add(0);
+      ++pos;
+    } else if (next >= here + 2) {
+      size.add(0);
+      size.add(next);
+      pos += 1 + next;
+    } else {
+      size.add(here);
+      pos += here;
+    }
+  }
+  return size;
+}
+
+std::uint64_t file_size(ParseSize size, Format format) {
+  const std::uint64_t flags = format == Format::yaz0
+                                  ? (size.tokens + kGroupTokens - 1) / kGroupTokens
+                                  : (size.tokens + kMaskTokens - 1) / kMaskTokens * 4;
+  return kHeaderSize + size.payload + flags;
+}
+
 template <class Sink>
-void parse_best(ByteSpan data, Sink& sink, const Progress& progress) {
+void parse_best(ByteSpan data, Format format, Sink& sink, const Progress& progress) {
   Longest longest = find_longest(data, progress);
+  // Yay0 spends its flags in words of 32 tokens, so the fewest bits may be up to 3 bytes more than
+  // the fewest bytes: where classic mode's choices (which follow from the same lengths) make a
+  // smaller file, they are made instead.
+  const std::uint64_t classic =
+      format == Format::yay0 ? file_size(classic_size(longest.length), format) : 0;
   choose_best(longest);
+  if (format == Format::yay0 && classic < file_size(parse_size(longest.length), format)) {
+    parse_classic(data, sink, progress);
+    return;
+  }
   for (std::size_t pos = 0; pos < data.size();) {
     const std::size_t length = longest.length[pos];
     if (length == 0) {
@@ -479,9 +539,9 @@ void parse_best(ByteSpan data, Sink& sink, const Progress& progress) {
 }
 
 template <class Sink>
-void parse(ByteSpan data, Mode mode, Sink& sink, const Progress& progress) {
+void parse(ByteSpan data, Format format, Mode mode, Sink& sink, const Progress& progress) {
   if (mode == Mode::best) {
-    parse_best(data, sink, progress);
+    parse_best(data, format, sink, progress);
   } else {
     parse_classic(data, sink, progress);
   }
@@ -508,19 +568,17 @@ std::vector<Token> classic_tokens(ByteSpan data) {
   return list.finish();
 }
 
-std::vector<Token> best_tokens(ByteSpan data) {
+std::vector<Token> best_tokens(ByteSpan data, Format format) {
   TokenList list;
-  parse_best(data, list, {});
+  parse_best(data, format, list, {});
   return list.finish();
 }
 
 std::uint64_t encoded_size(std::span<const Token> tokens, Format format) {
-  std::uint64_t payload = 0;
-  for (const Token& t : tokens) payload += t.length == 0 ? 1 : t.length > kMaxShort ? 3 : 2;
-  const std::uint64_t count = tokens.size();
-  const std::uint64_t flags = format == Format::yaz0 ? (count + kGroupTokens - 1) / kGroupTokens
-                                                     : (count + kMaskTokens - 1) / kMaskTokens * 4;
-  return kHeaderSize + payload + flags;
+  ParseSize size;
+  for (const Token& t : tokens) size.payload += t.length == 0 ? 1 : t.length > kMaxShort ? 3 : 2;
+  size.tokens = tokens.size();
+  return file_size(size, format);
 }
 
 Bytes write_file(ByteSpan data, std::span<const Token> tokens, Format format) {
@@ -539,11 +597,11 @@ Bytes encode(ByteSpan data, Format format, Mode mode, const Progress& progress) 
   const auto size = static_cast<std::uint32_t>(data.size());
   if (format == Format::yaz0) {
     Yaz0Writer writer(size, data.size());
-    parse(data, mode, writer, progress);
+    parse(data, format, mode, writer, progress);
     return writer.finish();
   }
   Yay0Writer writer(size, data.size());
-  parse(data, mode, writer, progress);
+  parse(data, format, mode, writer, progress);
   return writer.finish();
 }
 

@@ -3,7 +3,9 @@
 // Two ways to choose the tokens:
 // - best: the smallest file the format allows. A token's cost does not depend on its distance, so
 //   the longest match at every position is all a parse needs; the parse with the fewest bits
-//   (flag bits included) is found by dynamic programming. For Yaz0 that is the fewest bytes.
+//   (flag bits included) is found by dynamic programming. For Yaz0 that is the fewest bytes; Yay0
+//   spends its flags in words of 32 tokens, so there it is within 3 bytes of the fewest, and where
+//   classic mode's choices make a smaller file those are taken: best is never larger than classic.
 // - classic: the choices of the encoder that most tools have long used, byte for byte. At each
 //   position p: the longest match among positions p-4096 to p-1 (at most 273 bytes and at most
 //   the bytes left; among equal lengths the farthest back; shorter than 3 is none). When there is
@@ -42,7 +44,7 @@ using Progress = std::function<void(std::uint64_t done)>;
 
 // The tokens each mode chooses for `data`.
 std::vector<Token> classic_tokens(ByteSpan data);
-std::vector<Token> best_tokens(ByteSpan data);
+std::vector<Token> best_tokens(ByteSpan data, Format format = Format::yaz0);
 
 // The size of a Yaz0 or Yay0 file made of `tokens`.
 std::uint64_t encoded_size(std::span<const Token> tokens, Format format);
