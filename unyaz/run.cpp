@@ -98,7 +98,7 @@ int run(int argc, char** argv) {
       [&]() {
         // A regular file is mapped, anything else read whole.
         files::InputFile in;
-        const dialog::InputDialog ask{stderr, "\nOpen which file? \n", "input file name",
+        const dialog::InputDialog ask{stderr, "\nOpen which file? \n", "name for the input file",
                                       kExitFailed};
         if (auto status = dialog::open_input(in, in_name, ask)) return *status;
 
@@ -106,7 +106,7 @@ int run(int argc, char** argv) {
         std::string out_name = argc > 2 ? argv[2] : files::derive_output_name(in_name, " new.bin");
         files::AtomicFile file;
         while (files::same_target(in_name, out_name) || !file.open(out_name)) {
-          auto line = con::ask_line(stderr, "\nOutput where? \n", "output file name");
+          auto line = con::ask_line(stderr, "\nOutput where? \n", "name for the output file");
           if (!line) return con::kExitEndOfInput;
           out_name = *line;
         }

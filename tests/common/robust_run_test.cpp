@@ -407,4 +407,32 @@ TEST(OutputsRun, TwoRunsWritingOneArchivePutMatchingPairsInPlace) {
   EXPECT_EQ(mismatched, 0);
 }
 
+TEST(OutputsRun, ClosedStandardStreamsNeverLandInAnOutput) {
+  SKIP_UNLESS_POSIX();
+  // A standard stream closed by the caller hands its number to the next file opened: the output
+  // got the prompts (romext), the question (unyaz) or the warnings (txt2msg).
+  TempDir dir;
+  const Bytes rom = hex("80 37 12 40 00 01 02 03");
+  write_bytes(dir / "r.rom", rom);
+  write_bytes(dir / "o.bin", hex("4F 64 64 21 00 00 00 00 00 00 00 01 80 41"));
+  write_text(dir / "d.txt", "1\t[jump]\n");
+  struct Case {
+    const char* before;  // the command line: before the program's path, and after it
+    const char* after;
+    const char* output;
+    Bytes expected;
+  };
+  const Case cases[] = {
+      {"printf 'n\\n\\n' | ", "romext r.rom >&-", "r-ext.n64", rom},
+      {"printf ' ' | ", "unyaz o.bin 2>&-", "o new.bin", bytes_of("A")},
+      {"", "txt2msg /Q d.txt 2>&- </dev/null", "d.tbl", hex("00 00 00 04 00 00 00 00")},
+  };
+  for (const Case& c : cases) {
+    const std::string command = std::string(c.before) + "'" + program("").string() + "'" + c.after;
+    const auto r = shell(command, dir.path());
+    EXPECT_EQ(r.exit_code, 0) << command << r.err;
+    EXPECT_EQ(to_hex(read_bytes(dir / c.output)), to_hex(c.expected)) << command;
+  }
+}
+
 #endif
