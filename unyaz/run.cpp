@@ -49,6 +49,12 @@ int finish(const std::string& in_name, files::InputFile& in, files::AtomicFile& 
     con::error_line(file.target() + ": the output file could not be written");
     return kExitFailed;
   }
+  if (status == Status::no_memory) {
+    // Not a fault of the file: what was decoded is not kept, as it would pass for all of it.
+    file.discard();
+    con::error_line(describe(in_name, status, at, value, size) + "; nothing written");
+    return kExitFailed;
+  }
   const std::string outcome = keep_partial(file, out);
   if (status == Status::short_read) {
     std::fputs("Error reading from file.\n", stderr);
