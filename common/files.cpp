@@ -167,8 +167,8 @@ bool InputFile::cut_short() const {
 #ifndef _WIN32
   // A file cut within its last page gives no signal: the lost bytes of that page read as zeros.
   struct stat st {};
-  if (descriptor_ >= 0 && fstat(descriptor_, &st) == 0 && static_cast<std::uint64_t>(st.st_size) <
-                                                             static_cast<std::uint64_t>(size_)) {
+  if (descriptor_ >= 0 && fstat(descriptor_, &st) == 0 &&
+      static_cast<std::uint64_t>(st.st_size) < static_cast<std::uint64_t>(size_)) {
     return true;
   }
 #endif
