@@ -164,15 +164,14 @@ InputFile::~InputFile() { close(); }
 
 bool InputFile::cut_short() const {
   if (cut_ || signals::mapping_cut_short(watch_)) return true;
-#ifndef _WIN32
+#ifdef _WIN32
+  return false;
+#else
   // A file cut within its last page gives no signal: the lost bytes of that page read as zeros.
   struct stat st {};
-  if (descriptor_ >= 0 && fstat(descriptor_, &st) == 0 &&
-      static_cast<std::uint64_t>(st.st_size) < static_cast<std::uint64_t>(size_)) {
-    return true;
-  }
+  return descriptor_ >= 0 && fstat(descriptor_, &st) == 0 &&
+         static_cast<std::uint64_t>(st.st_size) < static_cast<std::uint64_t>(size_);
 #endif
-  return false;
 }
 
 void InputFile::close() {
