@@ -6,8 +6,11 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 #include <cstdlib>
@@ -36,6 +39,19 @@ void set_program_name(const char* name) { g_program = name; }
 const char* program_name() { return g_program; }
 
 void init() {
+#ifndef _WIN32
+  // A standard stream closed by whoever started the program (`prog >&-`) would hand its number to
+  // the next file opened, and prompts and reports written to it would land in an output file.
+  // Each closed one reads and writes /dev/null instead. The lowest free number is the one opened.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd) {
+      dup2(null, fd);
+      ::close(null);
+    }
+  }
+#endif
   signals::install();
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);

@@ -16,7 +16,7 @@ bool ask_yes_no(std::FILE* out, const std::string& question);
 struct OutputDialog {
   std::FILE* out;      // where the questions go
   const char* prompt;  // asked for another name, e.g. "\nOutput file name? "
-  const char* what;    // "output file name", for the line printed at the end of input
+  const char* what;    // "name for the output file", for the line printed at the end of input
 };
 
 // Chooses the name of an output file, starting from `name`:

@@ -147,12 +147,14 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     size_ = other.size_;
     data_ = mapping_ != nullptr ? other.data_ : read_.data();
     watch_ = other.watch_;
+    descriptor_ = other.descriptor_;
     cut_ = other.cut_;
     error_ = other.error_;
     other.mapping_ = nullptr;
     other.data_ = nullptr;
     other.size_ = 0;
     other.watch_ = -1;
+    other.descriptor_ = -1;
     other.cut_ = false;
   }
   return *this;
@@ -160,7 +162,17 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
 
 InputFile::~InputFile() { close(); }
 
-bool InputFile::cut_short() const { return cut_ || signals::mapping_cut_short(watch_); }
+bool InputFile::cut_short() const {
+  if (cut_ || signals::mapping_cut_short(watch_)) return true;
+#ifdef _WIN32
+  return false;
+#else
+  // A file cut within its last page gives no signal: the lost bytes of that page read as zeros.
+  struct stat st {};
+  return descriptor_ >= 0 && fstat(descriptor_, &st) == 0 &&
+         static_cast<std::uint64_t>(st.st_size) < static_cast<std::uint64_t>(size_);
+#endif
+}
 
 void InputFile::close() {
   signals::forget_mapping(watch_);
@@ -173,6 +185,10 @@ void InputFile::close() {
     munmap(const_cast<std::uint8_t*>(data_), size_);
 #endif
   }
+#ifndef _WIN32
+  if (descriptor_ >= 0) ::close(descriptor_);
+#endif
+  descriptor_ = -1;
   mapping_ = nullptr;
   data_ = nullptr;
   size_ = 0;
@@ -302,7 +318,7 @@ bool InputFile::open(const std::string& name) {
     const auto size = static_cast<std::size_t>(st.st_size);
     void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (view != MAP_FAILED) {
-      ::close(fd);
+      descriptor_ = fd;
       mapping_ = view;
       data_ = static_cast<const std::uint8_t*>(view);
       size_ = size;

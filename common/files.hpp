@@ -70,7 +70,8 @@ class InputFile {
   operator std::span<const std::uint8_t>() const { return bytes(); }
 
   // True when the file became shorter while it was being read (another program cut it): the
-  // bytes past its new end read as zeros, and what was made from them must not be used.
+  // bytes past its new end read as zeros, and what was made from them must not be used. Asked once
+  // everything has been read.
   bool cut_short() const;
 
  private:
@@ -80,6 +81,7 @@ class InputFile {
   std::size_t size_ = 0;
   void* mapping_ = nullptr;  // the system's handle or address of a mapped file
   int watch_ = -1;           // the mapping's entry in the table of the signal handler
+  int descriptor_ = -1;      // POSIX: a mapped file stays open, so that its size can be asked
   bool cut_ = false;         // a read ended before the size the file had when opened
   std::vector<std::uint8_t> read_;
   InputError error_ = InputError::none;

@@ -69,7 +69,7 @@ int run(int argc, char** argv) {
     while (files::same_target(out_name, name) || !out.open(out_name)) {
       if (!asked) con::discard_pending_input();  // the rest of the line the menu key was on
       asked = true;
-      auto line = con::ask_line(stdout, "\nput it where? ", "output file name");
+      auto line = con::ask_line(stdout, "\nput it where? ", "name for the output file");
       if (!line) return con::kExitEndOfInput;
       out_name = std::move(*line);
     }

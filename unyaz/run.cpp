@@ -49,6 +49,12 @@ int finish(const std::string& in_name, files::InputFile& in, files::AtomicFile& 
     con::error_line(file.target() + ": the output file could not be written");
     return kExitFailed;
   }
+  if (status == Status::no_memory) {
+    // Not a fault of the file: what was decoded is not kept, as it would pass for all of it.
+    file.discard();
+    con::error_line(describe(in_name, status, at, value, size) + "; nothing written");
+    return kExitFailed;
+  }
   const std::string outcome = keep_partial(file, out);
   if (status == Status::short_read) {
     std::fputs("Error reading from file.\n", stderr);
@@ -98,7 +104,7 @@ int run(int argc, char** argv) {
       [&]() {
         // A regular file is mapped, anything else read whole.
         files::InputFile in;
-        const dialog::InputDialog ask{stderr, "\nOpen which file? \n", "input file name",
+        const dialog::InputDialog ask{stderr, "\nOpen which file? \n", "name for the input file",
                                       kExitFailed};
         if (auto status = dialog::open_input(in, in_name, ask)) return *status;
 
@@ -106,7 +112,7 @@ int run(int argc, char** argv) {
         std::string out_name = argc > 2 ? argv[2] : files::derive_output_name(in_name, " new.bin");
         files::AtomicFile file;
         while (files::same_target(in_name, out_name) || !file.open(out_name)) {
-          auto line = con::ask_line(stderr, "\nOutput where? \n", "output file name");
+          auto line = con::ask_line(stderr, "\nOutput where? \n", "name for the output file");
           if (!line) return con::kExitEndOfInput;
           out_name = *line;
         }

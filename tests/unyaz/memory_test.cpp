@@ -49,4 +49,7 @@ TEST(UnyazMemory, RunningOutOfMemoryStopsAtOnceWithOneLine) {
   EXPECT_NE(r.err.find("unyaz: zeros.szs: not enough memory for the output of 99999901 bytes"),
             std::string::npos)
       << r.err;
+  // Unlike after a fault in the file, nothing is kept: a part would pass for the whole.
+  EXPECT_NE(r.err.find("; nothing written\n"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "zeros.out"));
 }

@@ -79,12 +79,17 @@ TEST(UnyazRun, EndOfInputAtANamePromptEndsWithStatus2) {
   auto r = unyaz({"nothing.szs"}, "", dir);
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.err.rfind(kOpenWhich, 0), 0u) << r.err;
-  EXPECT_NE(r.err.find("unyaz: input ended"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("unyaz: input ended before a name for the input file was given\n"),
+            std::string::npos)
+      << r.err;
 
   write_bytes(dir / "in.szs", kAAAA);
   r = unyaz({"in.szs", "no/such/folder/out.bin"}, "", dir);
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.err.rfind(kOutputWhere, 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("unyaz: input ended before a name for the output file was given\n"),
+            std::string::npos)
+      << r.err;
 }
 
 TEST(UnyazRun, AnOutputNamingTheInputIsAskedForAgain) {
