@@ -128,7 +128,12 @@ int ArchiveOutput::finish(std::span<const std::uint32_t> lengths, bool table_mod
     return 1;
   }
   if (!index_.publish()) {
-    con::error_line(index_name + ": cannot write the file");
+    // A new body would stand without an index: it goes again. (An old body that it replaced
+    // cannot come back; its index is the old one.)
+    const bool body_removed =
+        !body_.target_existed() && std::remove(files::resolve_links(body_name).c_str()) == 0;
+    con::error_line(index_name + ": cannot write the file" +
+                    (body_removed ? "; nothing written" : ""));
     return 1;
   }
   return 0;

@@ -27,6 +27,21 @@ TEST(ArchiveOutput, AFailedBodyLeavesTheOldIndexInPlace) {
             1);  // no temporary file left behind
 }
 
+TEST(ArchiveOutput, ANewBodyGoesAgainWhenItsIndexCannotBePutInPlace) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "sub");
+  msg::OpenedFiles names;
+  names.index_name = (dir / "sub" / "new.tbl").string();
+  names.body_name = (dir / "new.bin").string();
+  msg::ArchiveOutput out;
+  ASSERT_TRUE(out.open(names));
+  out.write_body(bytes_of("new body"));
+  std::filesystem::remove_all(dir / "sub");  // the index can no longer be put in place
+  const std::vector<std::uint32_t> lengths = {8};
+  EXPECT_EQ(out.finish(lengths, true), 1);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // no body without its index
+}
+
 TEST(Switches, ParseLikeTheOldToolsAndTakeAbsolutePaths) {
   struct Case {
     std::vector<std::string> args;
