@@ -1,4 +1,4 @@
-// End-to-end runs of all five programs against the file system, signals and limits: output names
+// End-to-end runs of all the programs against the file system, signals and limits: output names
 // beside folders with dots, inputs that are pipes, devices or cut short while they are read,
 // interruptions, memory, file-size and CPU limits, links, long names and two runs at once.
 #include <gtest/gtest.h>
