@@ -336,6 +336,26 @@ TEST(LimitsRun, MemoryLimitsGiveOneLineNeverAnUncaughtException) {
   }
 }
 
+TEST(LimitsRun, TheMemoryLineNamesTheInputNotTheOutput) {
+  SKIP_UNLESS_POSIX();
+  if (kSanitized) GTEST_SKIP() << "the sanitizers need more address space than the limits";
+  TempDir dir;
+  // A 32 MiB image under limits from just too small to map it up to enough for the whole run:
+  // in between lie limits where the image is mapped and memory runs out later, in the copy.
+  write_bytes(dir / "big.rom", hex("80 37 12 40"));
+  fs::resize_file(dir / "big.rom", std::uintmax_t{32} << 20);
+  const RunResult r =
+      shell("for v in $(seq 34000 256 46000); do (ulimit -v $v; printf 'n\\n\\n' | '" +
+                program("romext").string() + "' big.rom >/dev/null); rm -f big-ext.n64; done",
+            dir.path());
+  for (std::size_t at = r.err.find("memory"); at != std::string::npos;
+       at = r.err.find("memory", at + 1)) {
+    const std::size_t line = r.err.rfind('\n', at) + 1;
+    EXPECT_EQ(r.err.compare(line, 17, "romext: big.rom: "), 0) << r.err.substr(line, at - line);
+  }
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"big.rom"});
+}
+
 TEST(LimitsRun, HostileInputsCompile) {
   SKIP_UNLESS_POSIX();
   // Every message after an unclosed '[' (or without a quoted text) looks for the same far-away
