@@ -60,29 +60,25 @@ void init() {
 #endif
 }
 
-bool stdin_is_terminal() {
+namespace {
+
+bool is_terminal(std::FILE* stream) {
 #ifdef _WIN32
-  return _isatty(_fileno(stdin)) != 0;
+  // A console, not any character device: _isatty() says yes to NUL too, and a key would then be
+  // awaited from the console while the script that ran `prog < NUL` expects the end of input.
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 #else
-  return isatty(STDIN_FILENO) != 0;
+  return isatty(fileno(stream)) != 0;
 #endif
 }
 
-bool stdout_is_terminal() {
-#ifdef _WIN32
-  return _isatty(_fileno(stdout)) != 0;
-#else
-  return isatty(STDOUT_FILENO) != 0;
-#endif
-}
+}  // namespace
 
-bool stderr_is_terminal() {
-#ifdef _WIN32
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(STDERR_FILENO) != 0;
-#endif
-}
+bool stdin_is_terminal() { return is_terminal(stdin); }
+bool stdout_is_terminal() { return is_terminal(stdout); }
+bool stderr_is_terminal() { return is_terminal(stderr); }
 
 std::optional<std::string> read_line() {
   std::fflush(stdout);

@@ -148,6 +148,8 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     data_ = mapping_ != nullptr ? other.data_ : read_.data();
     watch_ = other.watch_;
     descriptor_ = other.descriptor_;
+    modified_[0] = other.modified_[0];
+    modified_[1] = other.modified_[1];
     cut_ = other.cut_;
     error_ = other.error_;
     other.mapping_ = nullptr;
@@ -162,16 +164,52 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
 
 InputFile::~InputFile() { close(); }
 
+namespace {
+
+#ifdef _WIN32
+// When the file's data last changed, in the system's units, or false.
+bool modification_time(HANDLE file, std::int64_t (&time)[2]) {
+  FILETIME written{};
+  if (!GetFileTime(file, nullptr, nullptr, &written)) return false;
+  time[0] = written.dwHighDateTime;
+  time[1] = written.dwLowDateTime;
+  return true;
+}
+#else
+// When the file's data last changed: seconds and nanoseconds.
+bool modification_time(const struct stat& st, std::int64_t (&time)[2]) {
+  time[0] = static_cast<std::int64_t>(st.st_mtime);
+#if defined(__APPLE__)
+  time[1] = static_cast<std::int64_t>(st.st_mtimespec.tv_nsec);
+#else
+  time[1] = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+#endif
+  return true;
+}
+#endif
+
+}  // namespace
+
 bool InputFile::cut_short() const {
   if (cut_ || signals::mapping_cut_short(watch_)) return true;
-#ifdef _WIN32
-  return false;
-#else
+  if (descriptor_ == -1) return false;
   // A file cut within its last page gives no signal: the lost bytes of that page read as zeros.
+  // A file written again in place keeps or passes its size: its time of change tells.
+  std::uint64_t size = 0;
+  std::int64_t now[2] = {0, 0};
+#ifdef _WIN32
+  const auto file = reinterpret_cast<HANDLE>(descriptor_);
+  LARGE_INTEGER length{};
+  if (!GetFileSizeEx(file, &length) || !modification_time(file, now)) return true;
+  size = static_cast<std::uint64_t>(length.QuadPart);
+#else
   struct stat st {};
-  return descriptor_ >= 0 && fstat(descriptor_, &st) == 0 &&
-         static_cast<std::uint64_t>(st.st_size) < static_cast<std::uint64_t>(size_);
+  if (fstat(static_cast<int>(descriptor_), &st) != 0) return true;
+  modification_time(st, now);
+  size = static_cast<std::uint64_t>(st.st_size);
 #endif
+  return size < static_cast<std::uint64_t>(size_) || now[0] != modified_[0] ||
+         now[1] != modified_[1];
 }
 
 void InputFile::close() {
@@ -185,9 +223,13 @@ void InputFile::close() {
     munmap(const_cast<std::uint8_t*>(data_), size_);
 #endif
   }
-#ifndef _WIN32
-  if (descriptor_ >= 0) ::close(descriptor_);
+  if (descriptor_ != -1) {
+#ifdef _WIN32
+    CloseHandle(reinterpret_cast<HANDLE>(descriptor_));
+#else
+    ::close(static_cast<int>(descriptor_));
 #endif
+  }
   descriptor_ = -1;
   mapping_ = nullptr;
   data_ = nullptr;
@@ -287,7 +329,11 @@ bool InputFile::open(const std::string& name) {
     if (map != nullptr) {
       void* view = MapViewOfFile(map, FILE_MAP_READ, 0, 0, 0);
       if (view != nullptr) {
-        CloseHandle(file);
+        if (!modification_time(file, modified_)) {
+          CloseHandle(file);
+          file = INVALID_HANDLE_VALUE;
+        }
+        descriptor_ = reinterpret_cast<std::intptr_t>(file);
         mapping_ = map;
         data_ = static_cast<const std::uint8_t*>(view);
         size_ = static_cast<std::size_t>(size.QuadPart);
@@ -319,6 +365,7 @@ bool InputFile::open(const std::string& name) {
     void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (view != MAP_FAILED) {
       descriptor_ = fd;
+      modification_time(st, modified_);
       mapping_ = view;
       data_ = static_cast<const std::uint8_t*>(view);
       size_ = size;

@@ -44,9 +44,9 @@ enum class InputError {
 // The problem in words, to follow "NAME: ".
 std::string describe(InputError error);
 
-// What the programs say about an input that was cut short while it was read.
+// What the programs say about an input that was cut short or written again while it was read.
 inline constexpr const char* kCutShort =
-    "the file was cut short while it was being read; nothing written";
+    "the file was cut short or changed while it was being read; nothing written";
 
 // Reads a whole file. nullopt when it cannot be opened or read (a folder, say).
 std::optional<std::vector<std::uint8_t>> read_file(const std::string& name);
@@ -69,9 +69,10 @@ class InputFile {
   std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
   operator std::span<const std::uint8_t>() const { return bytes(); }
 
-  // True when the file became shorter while it was being read (another program cut it): the
-  // bytes past its new end read as zeros, and what was made from them must not be used. Asked once
-  // everything has been read.
+  // True when another program cut the file short or wrote to it while it was being read: the
+  // bytes past a new end read as zeros, bytes written meanwhile may be read beside older ones, and
+  // what was made from them must not be used (an editor that saves in place while a program waits
+  // at a question, say). Asked once everything has been read.
   bool cut_short() const;
 
  private:
@@ -81,8 +82,11 @@ class InputFile {
   std::size_t size_ = 0;
   void* mapping_ = nullptr;  // the system's handle or address of a mapped file
   int watch_ = -1;           // the mapping's entry in the table of the signal handler
-  int descriptor_ = -1;      // POSIX: a mapped file stays open, so that its size can be asked
-  bool cut_ = false;         // a read ended before the size the file had when opened
+  // A mapped file stays open, so that its size and time of last change can be asked again: the
+  // system's descriptor or handle, and that time as it was when the file was opened.
+  std::intptr_t descriptor_ = -1;
+  std::int64_t modified_[2] = {0, 0};
+  bool cut_ = false;  // a read ended before the size the file had when opened
   std::vector<std::uint8_t> read_;
   InputError error_ = InputError::none;
 };

@@ -30,6 +30,11 @@ MessageEnds read_index(std::span<const std::uint8_t> index, bool table_mode,
     r.problem = ArchiveProblem{in_body, std::move(text)};
     return r;
   };
+  // The compilers write no larger body, and the ends are kept in 32 bits.
+  if (body_size > kMaxBody) {
+    return fail(true, "the body has " + std::to_string(body_size) + " bytes, more than the " +
+                          std::to_string(kMaxBody) + " an archive's offsets can reach");
+  }
   const std::size_t size = index.size();
   if (size % 4 != 0) {
     return fail(false, "the last word, at byte " + std::to_string(size / 4 * 4) +

@@ -63,12 +63,13 @@ int run(const std::vector<std::string>& args) {
     }
     const auto length = static_cast<std::uint32_t>(bytes.size());
 
-    name = files::derive_output_name(name, kOutputEnding);
+    // `name` stays the input's: a line about memory running out names it.
+    std::string out_name = files::derive_output_name(input_name, kOutputEnding);
     files::AtomicFile out;
-    while (!open_output(out, name, input_name)) {
+    while (!open_output(out, out_name, input_name)) {
       auto line = con::ask_line(stdout, kOutputPrompt, "name for the output file");
       if (!line) return con::kExitEndOfInput;
-      name = *line;
+      out_name = *line;
     }
     // Blocks go to the file whole, without passing through a stream buffer.
     std::setvbuf(out.stream(), nullptr, _IONBF, 0);
@@ -90,7 +91,7 @@ int run(const std::vector<std::string>& args) {
       return 1;
     }
     if (copied == CopyResult::write_failed) {
-      con::error_line(name + ": cannot be written (is the disk full?); nothing was written");
+      con::error_line(out_name + ": cannot be written (is the disk full?); nothing was written");
       return 1;
     }
     con::discard_pending_input();
@@ -105,10 +106,10 @@ int run(const std::vector<std::string>& args) {
     }
 
     if (!out.commit()) {
-      con::error_line(name + ": cannot be written (is the disk full?); nothing was written");
+      con::error_line(out_name + ": cannot be written (is the disk full?); nothing was written");
       return 1;
     }
-    say(done_message(name));
+    say(done_message(out_name));
     con::discard_pending_input();
     con::read_char();
     return 0;

@@ -1,5 +1,6 @@
 #include "slk2msg/sylk.hpp"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdio>
@@ -119,7 +120,10 @@ Table read_table(msg::Source src, int text_column, msg::Diagnostics& diag,
       // Jump to the first byte that can matter here.
       while (end < size && src[end] != '"' && src[end] != ';' && src[end] != '\n') ++end;
       if (end >= size) {
-        table.ended_early = true;
+        // Blank lines after the last line end cut no record short.
+        table.ended_early = src[pos] != '\n' ||
+                            !std::all_of(src.begin() + static_cast<std::ptrdiff_t>(pos), src.end(),
+                                         [](std::uint8_t c) { return c == '\n' || c == '\r'; });
         finished = true;
         break;
       }

@@ -2,6 +2,14 @@
 // stays open here) and refuses an unknown --option with one line.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 #include "support/testsupport.hpp"
 
 using namespace testsupport;
@@ -14,7 +22,7 @@ struct Program {
 };
 
 const Program kPrograms[] = {
-    {"txt2msg", false}, {"slk2msg", false}, {"msg2txt", true}, {"msg2slk", true},
+    {"txt2msg", false}, {"slk2msg", false}, {"msg2txt", true},  {"msg2slk", true},
     {"unyaz", true},    {"yaz", true},      {"greyconv", true}, {"romext", true},
 };
 
@@ -48,4 +56,37 @@ TEST(OptionsCli, UnknownDoubleDashOptionsAreRefused) {
     EXPECT_EQ(r.err,
               std::string(p.name) + ": unknown option '--frobnicate'; --help shows the usage\n");
   }
+}
+
+// Windows takes NUL for a character device, as it takes a console; a script that runs `prog < NUL`
+// means "no input", and a key question must then end as at the end of input instead of waiting
+// for a key from the console. Tried under Wine with a console: a pseudo-terminal made by script(1).
+TEST(ConsoleCli, NulInputEndsTheKeyQuestionsOnWindows) {
+#ifdef _WIN32
+  GTEST_SKIP() << "tried through Wine";
+#else
+  const char* runner = std::getenv("TOOLKIT_RUNNER");
+  if (runner == nullptr || std::string(runner).find("wine") == std::string::npos ||
+      std::system("command -v script timeout >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "the Windows programs under Wine, with script(1) and timeout(1)";
+  }
+  TempDir dir;
+  write_bytes(dir / "plain.bin", hex("41 42 43 44 00 00 00 04 61 62 63 64"));  // no signature
+  write_bytes(dir / "grey.tga", hex("00 00 03 00 00 00 00 00 00 00 00 00 01 00 01 00 10 08 5A 5A"));
+  const struct {
+    const char* program;
+    const char* input;
+    int status;
+  } cases[] = {{"unyaz", "plain.bin", 255}, {"greyconv", "grey.tga", 2}};
+  for (const auto& c : cases) {
+    const std::string exe = program(c.program).filename().string();
+    std::filesystem::copy_file(program(c.program), dir / exe);
+    // Before, the program waited for a key until timeout(1) ended it (status 124).
+    const std::string command = "cd '" + dir.path().string() + "' && timeout 20 script -qec \"'" +
+                                runner + "' cmd /c '" + exe + " " + c.input +
+                                " < NUL'\" /dev/null </dev/null >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.status) << c.program;
+  }
+#endif
 }

@@ -202,6 +202,10 @@ TEST(ReadIndex, BothFormsAndEveryProblem) {
       {"FF FF FF FF FF FF FF FF", false, 0xFFFFFFFF,
        "the length at byte 4 (4294967295) runs past the end of the body (to offset 8589934590; "
        "the body has 4294967295 bytes; a table file is read without /o)"},
+      // Ends past 4 GiB - 1 cannot be held in 32 bits (nor compiled again).
+      {"FF FF FF FF 00 00 00 01 00 00 00 01", false, 0x100000001,
+       "the body has 4294967297 bytes, more than the 4294967295 an archive's offsets can reach",
+       true},
       {"00 00 00 05 00 00 00 00", true, 8,
        "the body is longer than the index covers: its bytes from offset 5 on (3 bytes) belong to "
        "no message",

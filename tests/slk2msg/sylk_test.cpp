@@ -127,6 +127,8 @@ TEST(SylkReader, RecordsAndItems) {
        {1}},
       {"X number with blanks and sign", "C;X +2;K\"a\"\n", 2, "a", {1}},
       {"no text column at all", "ID;P\nC;Y1;X1;K1\nE\n", 2, "", {}},
+      {"blank lines after the last record", "C;X2;K\"a\"\r\nE\r\n\r\n", 2, "a", {1}},
+      {"blank line at the end, LF", "C;X2;K\"a\"\nE\n\n", 2, "a", {1}},
   };
   for (const auto& c : cases) {
     const Read r = read(c.table, c.column);
