@@ -103,10 +103,7 @@ windows:
 
 # The end-to-end suites of the native build, run against the Windows executables under Wine.
 test-windows: windows tests-build
-	WINEDEBUG=-all $(WINE) cmd /c exit >/dev/null 2>&1 || true
-	cd $(BUILD) && WINEDEBUG=-all TOOLKIT_RUNNER="$(WINE)" \
-	      TOOLKIT_PROGRAM_DIR="$(abspath $(WIN_BUILD))/bin" TOOLKIT_PROGRAM_SUFFIX=.exe \
-	      ctest -R '$(E2E_TESTS)' --output-on-failure -j $(JOBS)
+	bash tools/test-windows.sh $(BUILD) $(WIN_BUILD) "$(WINE)" $(JOBS) '$(E2E_TESTS)'
 
 # clang-tidy with .clang-tidy over every source of the tree (the harnesses included).
 tidy:

@@ -133,7 +133,7 @@ RunResult run_with_idle_stdin(const fs::path& exe, const std::vector<std::string
 namespace {
 
 // Runs `exe` with its standard input read from `stdin_fd` (closed in the caller afterwards).
-RunResult run_from(const fs::path& exe, const std::vector<std::string>& args, int stdin_fd,
+RunResult run_once(const fs::path& exe, const std::vector<std::string>& args, int stdin_fd,
                    const fs::path& cwd, int timeout_seconds) {
   RunResult result;
   TempDir io;
@@ -183,6 +183,23 @@ RunResult run_from(const fs::path& exe, const std::vector<std::string>& args, in
   }
   result.out = slurp(out_path);
   result.err = slurp(err_path);
+  return result;
+}
+
+// Under a runner (Wine), a program that failed without a word was most likely never started: the
+// runner now and then fails to launch one. Every program here says something when it fails, so
+// such a run is made once more, and the test's log says so.
+RunResult run_from(const fs::path& exe, const std::vector<std::string>& args, int stdin_fd,
+                   const fs::path& cwd, int timeout_seconds) {
+  RunResult result = run_once(exe, args, stdin_fd, cwd, timeout_seconds);
+  const char* runner = std::getenv("TOOLKIT_RUNNER");
+  if (runner != nullptr && *runner != '\0' && result.exit_code > 0 && result.out.empty() &&
+      result.err.empty()) {
+    std::fprintf(stderr, "note: %s %s ended with status %d and no output; run again\n", runner,
+                 exe.c_str(), result.exit_code);
+    lseek(stdin_fd, 0, SEEK_SET);  // a file; a pipe was not read
+    result = run_once(exe, args, stdin_fd, cwd, timeout_seconds);
+  }
   return result;
 }
 
