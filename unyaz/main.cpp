@@ -16,9 +16,9 @@ constexpr const char* kUsage =
     "\n"
     "All messages go to standard error. The output never replaces the input.\n"
     "Exit status: 0 expanded; 255 the file ends early or its data is faulty, the forced\n"
-    "decoding refused, or the output not written; 2 input ended at a prompt, or an unknown\n"
-    "--option. After a fault, the bytes decoded before it are kept in a new output file; an\n"
-    "existing file of that name is left as it was.\n";
+    "decoding refused, or the output not written; 2 input ended at a prompt, a third name, or\n"
+    "an unknown --option. After a fault, the bytes decoded before it are kept in a new output\n"
+    "file; an existing file of that name is left as it was.\n";
 
 }  // namespace
 

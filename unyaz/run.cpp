@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/cli.hpp"
 #include "common/console.hpp"
 #include "common/files.hpp"
 #include "common/input_dialog.hpp"
@@ -98,6 +99,13 @@ int expand(const std::string& in_name, files::InputFile& in, files::AtomicFile& 
 }  // namespace
 
 int run(int argc, char** argv) {
+  // `unyaz *.szs` would replace the second compressed file with the first one expanded: a third
+  // name means the line is not "input output", and nothing is done.
+  if (argc > 3) {
+    con::error_line(std::string("one input and one output at most ('") + argv[3] +
+                    "' is a third name); --help shows the usage");
+    return cli::kExitUsage;
+  }
   std::string in_name = argc > 1 ? argv[1] : "";
   return con::run_guarded(
       in_name,

@@ -92,6 +92,19 @@ TEST(UnyazRun, EndOfInputAtANamePromptEndsWithStatus2) {
       << r.err;
 }
 
+TEST(UnyazRun, AThirdNameChangesNothing) {
+  // `unyaz *.szs` over three files: the second is not taken as the output.
+  TempDir dir;
+  for (const char* name : {"a.szs", "b.szs", "c.szs"}) write_bytes(dir / name, kAAAA);
+  const auto r = unyaz({"a.szs", "b.szs", "c.szs"}, "", dir);
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err,
+            "\nunyaz: one input and one output at most ('c.szs' is a third name); --help shows "
+            "the usage\n");
+  EXPECT_EQ(read_bytes(dir / "b.szs"), kAAAA);
+  EXPECT_FALSE(fs::exists(dir / "a new.bin"));
+}
+
 TEST(UnyazRun, AnOutputNamingTheInputIsAskedForAgain) {
   TempDir dir;
   write_bytes(dir / "in.szs", kAAAA);
