@@ -72,50 +72,41 @@ std::uint8_t i4_from_i8(const std::uint8_t* p) {
   return static_cast<std::uint8_t>((round_nibble(p[0]) << 4) | round_nibble(p[1]));
 }
 
-// The whole output of `conversion`, which hands its pieces to a sink.
-template <class Conversion>
-Bytes collect(Conversion conversion) {
-  Bytes out;
-  conversion([&out](ByteSpan piece) { out.insert(out.end(), piece.begin(), piece.end()); });
-  return out;
-}
-
 }  // namespace
 
-Bytes chewIA(ByteSpan file, std::int64_t size) {
-  return collect([&](const Sink& sink) { walk<2, 2>(file, position(file), size, ia8, sink); });
+void chewIA(ByteSpan file, std::int64_t size, const Sink& sink) {
+  walk<2, 2>(file, position(file), size, ia8, sink);
 }
 
-Bytes chewIA4bit(ByteSpan file, std::int64_t size) {
-  return collect([&](const Sink& sink) { walk<4, 4>(file, position(file), size, ia4, sink); });
+void chewIA4bit(ByteSpan file, std::int64_t size, const Sink& sink) {
+  walk<4, 4>(file, position(file), size, ia4, sink);
 }
 
-Bytes chewI(ByteSpan file, std::int64_t size, int channel) {
+void chewI(ByteSpan file, std::int64_t size, int channel, const Sink& sink) {
   // The walk starts `channel` bytes in, and its end moves with it.
-  return collect(
-      [&](const Sink& sink) { walk<4, 3>(file, position(file) + channel, size, i4, sink); });
+  walk<4, 3>(file, position(file) + channel, size, i4, sink);
 }
 
-Bytes diminish(ByteSpan file, std::int64_t size) {
-  return collect(
-      [&](const Sink& sink) { walk<2, 2>(file, position(file), size, i4_from_i8, sink); });
+void diminish(ByteSpan file, std::int64_t size, const Sink& sink) {
+  walk<2, 2>(file, position(file), size, i4_from_i8, sink);
 }
 
 void convert(ByteSpan file, std::int64_t size, int key, const Sink& sink) {
-  const std::int64_t start = position(file);
   switch (key) {
-    case '1': walk<2, 2>(file, start, size, ia8, sink); break;
-    case '2': walk<4, 4>(file, start, size, ia4, sink); break;
-    // The walk of keys 3 and 4 starts at the chosen channel, and its end moves with it.
-    case '3': walk<4, 3>(file, start + 1, size, i4, sink); break;
-    case '4': walk<4, 3>(file, start, size, i4, sink); break;
-    case '5': walk<2, 2>(file, start, size, i4_from_i8, sink); break;
+    case '1': chewIA(file, size, sink); break;
+    case '2': chewIA4bit(file, size, sink); break;
+    case '3': chewI(file, size, 1, sink); break;
+    case '4': chewI(file, size, 0, sink); break;
+    case '5': diminish(file, size, sink); break;
     default: break;
   }
 }
 
 Bytes convert(ByteSpan file, std::int64_t size, int key) {
-  return collect([&](const Sink& sink) { convert(file, size, key, sink); });
+  Bytes out;
+  convert(file, size, key,
+          [&out](ByteSpan piece) { out.insert(out.end(), piece.begin(), piece.end()); });
+  return out;
 }
 
 }  // namespace greyconv

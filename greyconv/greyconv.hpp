@@ -52,22 +52,23 @@ TgaCheck checkTGA(std::FILE* report, ByteSpan file);
 // Offset of the first image data byte: 18 + the ID length.
 std::int64_t position(ByteSpan file);
 
+// Hands conversion output to its caller a piece at a time, so that a large image's output is
+// never held whole.
+using Sink = std::function<void(ByteSpan)>;
+
 // The conversions. `size` is the data size from checkTGA; each walks the data from position()
 // in steps of 2 or 4 bytes and makes one output byte per step (size / step, rounded up).
 // Key 1: IA 8-bit. Key 2: IA 4-bit. Keys 3 and 4: I 4-bit from channel 1 (alpha) or 0 (intensity)
 // of 16-bit pixels. Key 5: I 4-bit from 8-bit pixels.
-Bytes chewIA(ByteSpan file, std::int64_t size);
-Bytes chewIA4bit(ByteSpan file, std::int64_t size);
-Bytes chewI(ByteSpan file, std::int64_t size, int channel);
-Bytes diminish(ByteSpan file, std::int64_t size);
+void chewIA(ByteSpan file, std::int64_t size, const Sink& sink);
+void chewIA4bit(ByteSpan file, std::int64_t size, const Sink& sink);
+void chewI(ByteSpan file, std::int64_t size, int channel, const Sink& sink);
+void diminish(ByteSpan file, std::int64_t size, const Sink& sink);
 
-// Runs the conversion of a menu key ('1' to '5'). Empty for any other key.
-Bytes convert(ByteSpan file, std::int64_t size, int key);
-
-// The same, handing the output to `sink` a piece at a time, so that a large image's output is
-// never held whole.
-using Sink = std::function<void(ByteSpan)>;
+// Runs the conversion of a menu key ('1' to '5'); nothing for any other key.
 void convert(ByteSpan file, std::int64_t size, int key, const Sink& sink);
+// The same, whole. Empty for any other key.
+Bytes convert(ByteSpan file, std::int64_t size, int key);
 
 // The whole program: command line, dialogue on the console, output file. Returns the exit status.
 int run(int argc, char** argv);

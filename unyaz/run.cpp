@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -82,17 +81,7 @@ int expand(const std::string& in_name, files::InputFile& in, files::AtomicFile& 
     return finish(in_name, in, file, nullptr, h.status, h.at, h.value, h.size);
   }
   Output out(h.size);
-  if (!reserve_initial(out, data.size())) {
-    return finish(in_name, in, file, nullptr, Status::no_memory, h.start, 0, h.size);
-  }
-  Step step;
-  if (layout == Layout::yay0) {
-    step = yay0dec(data, h.link, h.chunk, out);
-  } else {
-    const std::size_t start = std::min(h.start, data.size());
-    step = yaz0dec(data.subspan(start), true, out);
-    step.at += start;
-  }
+  const Step step = decode_body(data, layout, h, out);
   return finish(in_name, in, file, &out, step.status, step.at, 0, h.size);
 }
 

@@ -270,6 +270,15 @@ bool reserve_initial(Output& out, std::uint64_t file_size) {
   return out.reserve(capacity) || out.reserve(std::min<std::size_t>(capacity, 1 << 20));
 }
 
+Step decode_body(ByteSpan file, Layout layout, const Header& h, Output& out) {
+  if (!reserve_initial(out, file.size())) return Step{Status::no_memory, 0, h.start};
+  if (layout == Layout::yay0) return yay0dec(file, h.link, h.chunk, out);
+  const std::size_t start = std::min(h.start, file.size());
+  Step step = yaz0dec(file.subspan(start), true, out);
+  step.at += start;
+  return step;
+}
+
 Decoded decode(ByteSpan file) {
   Decoded d;
   if (file.size() < 4) {
@@ -286,16 +295,7 @@ Decoded decode(ByteSpan file) {
     return d;
   }
   Output out(h.size);
-  Step step;
-  if (!reserve_initial(out, file.size())) {
-    step = Step{Status::no_memory, 0, h.start};
-  } else if (layout == Layout::yay0) {
-    step = yay0dec(file, h.link, h.chunk, out);
-  } else {
-    const std::size_t start = std::min(h.start, file.size());
-    step = yaz0dec(file.subspan(start), true, out);
-    step.at += start;
-  }
+  const Step step = decode_body(file, layout, h, out);
   d.status = step.status;
   d.at = step.at;
   d.out.assign(out.bytes().begin(), out.bytes().end());

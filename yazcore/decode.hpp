@@ -122,6 +122,11 @@ std::size_t initial_capacity(std::uint32_t claimed, std::uint64_t file_size);
 // that at once, a small start. False only when even that fails.
 bool reserve_initial(Output& out, std::uint64_t file_size);
 
+// Decodes the whole file `file` after its header `h` (read as `layout`) into `out`, having first
+// given `out` its initial capacity (Status::no_memory at the stream's start when it cannot).
+// Fault offsets are file offsets.
+Step decode_body(ByteSpan file, Layout layout, const Header& h, Output& out);
+
 // The result of decoding a whole file in memory.
 struct Decoded {
   Status status = Status::done;

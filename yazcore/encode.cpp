@@ -576,33 +576,34 @@ std::vector<Token> best_tokens(ByteSpan data, Format format) {
 
 std::uint64_t encoded_size(std::span<const Token> tokens, Format format) {
   ParseSize size;
-  for (const Token& t : tokens) size.payload += t.length == 0 ? 1 : t.length > kMaxShort ? 3 : 2;
-  size.tokens = tokens.size();
+  for (const Token& t : tokens) size.add(t.length);
   return file_size(size, format);
 }
 
-Bytes write_file(ByteSpan data, std::span<const Token> tokens, Format format) {
+namespace {
+
+// The file of `data` in `format`, its tokens given to the format's writer by `fill(writer)`.
+template <class Fill>
+Bytes write_as(ByteSpan data, Format format, Fill fill) {
   const auto size = static_cast<std::uint32_t>(data.size());
   if (format == Format::yaz0) {
     Yaz0Writer writer(size, data.size());
-    replay(data, tokens, writer);
+    fill(writer);
     return writer.finish();
   }
   Yay0Writer writer(size, data.size());
-  replay(data, tokens, writer);
+  fill(writer);
   return writer.finish();
 }
 
+}  // namespace
+
+Bytes write_file(ByteSpan data, std::span<const Token> tokens, Format format) {
+  return write_as(data, format, [&](auto& writer) { replay(data, tokens, writer); });
+}
+
 Bytes encode(ByteSpan data, Format format, Mode mode, const Progress& progress) {
-  const auto size = static_cast<std::uint32_t>(data.size());
-  if (format == Format::yaz0) {
-    Yaz0Writer writer(size, data.size());
-    parse(data, format, mode, writer, progress);
-    return writer.finish();
-  }
-  Yay0Writer writer(size, data.size());
-  parse(data, format, mode, writer, progress);
-  return writer.finish();
+  return write_as(data, format, [&](auto& writer) { parse(data, format, mode, writer, progress); });
 }
 
 }  // namespace yazcore
