@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "base/bytes.hpp"
+
 namespace yazcore {
 namespace {
 
@@ -21,10 +23,6 @@ inline std::uint32_t load32(const std::uint8_t* p) {
   std::uint32_t v = 0;
   std::memcpy(&v, p, 4);
   return v;
-}
-
-inline void store_be32(std::uint8_t* p, std::uint64_t word) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(word >> (24 - 8 * i));
 }
 
 inline std::uint32_t read3(const std::uint8_t* p) {
@@ -73,7 +71,7 @@ class Yaz0Writer {
     out_.reserve(expected + expected / 8 + kHeaderSize + 8);
     out_.resize(kHeaderSize, 0);
     std::memcpy(out_.data(), kYaz0Signature, 4);
-    store_be32(out_.data() + 4, size);
+    bytes::store_be32(out_.data() + 4, size);
   }
   void literal(std::uint8_t byte) {
     flag(true);
@@ -124,11 +122,11 @@ class Yay0Writer {
     const std::size_t chunk_at = link_at + links_.size();
     Bytes out(chunk_at + chunks_.size());
     std::memcpy(out.data(), kYay0Signature, 4);
-    store_be32(&out[4], size_);
-    store_be32(&out[8], link_at);
-    store_be32(&out[12], chunk_at);
+    bytes::store_be32(&out[4], size_);
+    bytes::store_be32(&out[8], static_cast<std::uint32_t>(link_at));
+    bytes::store_be32(&out[12], static_cast<std::uint32_t>(chunk_at));
     for (std::size_t i = 0; i < masks_.size(); ++i)
-      store_be32(&out[kHeaderSize + 4 * i], masks_[i]);
+      bytes::store_be32(&out[kHeaderSize + 4 * i], masks_[i]);
     std::copy(links_.begin(), links_.end(), out.begin() + static_cast<std::ptrdiff_t>(link_at));
     std::copy(chunks_.begin(), chunks_.end(), out.begin() + static_cast<std::ptrdiff_t>(chunk_at));
     return out;

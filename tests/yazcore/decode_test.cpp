@@ -136,26 +136,6 @@ TEST(RoundTrip, RandomTokensAgreeWithByteAtATimeExpansion) {
   }
 }
 
-TEST(RoundTrip, StreamingInPiecesGivesTheSameOutput) {
-  std::mt19937 rng(3);
-  Bytes data(300000);
-  for (auto& b : data) b = static_cast<std::uint8_t>(rng() % 4 == 0 ? rng() : 'x');
-  const Bytes file = yazcore::encode(data, yazcore::Format::yaz0, yazcore::Mode::classic);
-  const yazcore::ByteSpan stream = yazcore::ByteSpan(file).subspan(16);
-  yazcore::Output out(static_cast<std::uint32_t>(data.size()));
-  ASSERT_TRUE(out.reserve(0));
-  std::size_t pos = 0;
-  std::size_t have = 0;
-  yazcore::Step step;
-  do {
-    have = std::min(stream.size(), have + 1 + rng() % 5000);
-    step = yazcore::yaz0dec(stream.subspan(pos, have - pos), have == stream.size(), out);
-    pos += step.consumed;
-  } while (step.status == Status::need_input);
-  EXPECT_EQ(step.status, Status::done);
-  EXPECT_EQ(Bytes(out.bytes().begin(), out.bytes().end()), data);
-}
-
 TEST(Malformed, EachFaultIsReportedWithItsOffsetAndKeepsWhatCameBefore) {
   struct Case {
     const char* what;

@@ -45,12 +45,10 @@ struct OpenedFiles {
 // The file-name dialogue: reads the input (asking for a name while it cannot be read), derives
 // the index name (".tbl" or ".off") and the body name (".bin", from the index name), asking for
 // another name while one cannot be written or names the input (or, for the body, the index).
-// nullopt when standard input ended at a prompt (`status` kExitEndOfInput) or when the input
+// nullopt when standard input ended at a prompt (`status` con::kExitEndOfInput) or when the input
 // cannot be used (a device, too large to read: `status` 1); a line has been printed on stderr.
 std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
                                       const std::optional<std::string>& input_name, int& status);
-std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
-                                      const std::optional<std::string>& input_name);
 
 // The two output files of a run. Each replaces its old file only once the run has completed, and
 // the two are put in place together: another run writing the same pair at the same time puts its
@@ -58,32 +56,25 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
 class ArchiveOutput {
  public:
   // Starts both files; false after a line on stderr.
-  bool open(const OpenedFiles& names);
-  // Appends to the body file.
-  void write_body(std::span<const std::uint8_t> bytes);
-  // Appends the index entries of the next messages (`table_mode`: the running end offsets).
-  void write_lengths(std::span<const std::uint32_t> lengths, bool table_mode);
-  // Writes the index entries of the last `lengths` (and in table mode the closing zero word) and
-  // puts both files in place. Returns the exit status: 0, or 1 after a line on stderr when a file
-  // cannot be written.
-  int finish(std::span<const std::uint32_t> lengths, bool table_mode);
+  bool open(const OpenedFiles& names, bool table_mode);
+  // What the compiler writes the messages to.
+  ArchiveWriter& writer() { return writer_; }
+  // Finishes the writer and puts both files in place. Returns the exit status: 0, or 1 after a
+  // line on stderr when a file cannot be written.
+  int finish();
   // Drops both files; what the names held before stays.
   void discard();
 
  private:
   files::AtomicFile index_;
   files::AtomicFile body_;
-  std::uint32_t total_ = 0;  // the body's length so far, for the table form
+  ArchiveWriter writer_{true};
 };
-
-// Writes a whole archive through an ArchiveOutput; returns the exit status.
-int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& names);
 
 // The end of a compile, shared by both programs: a compile that outgrew the index, or an input
 // that was cut short while it was read, ends with one line and status 1 (the files are dropped);
 // otherwise `warning` (if any) is printed and the archive put in place. Returns the exit status.
-int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const Archive& archive,
-                   bool table_mode, const std::string& warning);
+int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::string& warning);
 
 // Prints the help lines on stdout and waits for one character.
 void show_help(std::span<const char* const> lines);
