@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const yazcore::Decoded d = yazcore::decode(span);
   const bool forced = yazcore::classify(span) != yazcore::Layout::yaz0;
-  fuzz::check_decoded(file, d, fuzz::plain_yaz0(file, forced));
+  fuzz::check_decoded(file, d, oracle::plain_yaz0(file, forced));
 
   return 0;
 }

@@ -138,10 +138,19 @@ int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::stri
   return out.finish();
 }
 
-void show_help(std::span<const char* const> lines) {
-  for (const char* line : lines) std::fputs(line, stdout);
-  std::fflush(stdout);
-  con::read_char();
+std::optional<Started> start_compile(const FrontEnd& fe, std::span<const std::string> args,
+                                     int& status) {
+  const Switches sw = parse_switches(args, fe.settings, fe.accept_q);
+  if (sw.help) {
+    for (const char* line : fe.help) std::fputs(line, stdout);
+    std::fflush(stdout);
+    con::read_char();
+    status = 0;
+    return std::nullopt;
+  }
+  auto opened = open_files(fe, sw.settings, sw.input, status);
+  if (!opened) return std::nullopt;
+  return Started{sw, std::move(*opened)};
 }
 
 }  // namespace msg

@@ -31,8 +31,11 @@ struct Switches {
 Switches parse_switches(std::span<const std::string> args, std::uint8_t initial, bool accept_q);
 
 struct FrontEnd {
-  const char* input_prompt;  // asked while the input cannot be read
-  const char* input_what;    // "text file name", for the end-of-input line
+  const char* input_prompt;           // asked while the input cannot be read
+  const char* input_what;             // "text file name", for the end-of-input line
+  std::uint8_t settings = 0;          // the settings before the switches toggle them
+  bool accept_q = false;              // the /Q switch counts
+  std::span<const char* const> help;  // the old help text, which /H prints before a wait
 };
 
 struct OpenedFiles {
@@ -76,7 +79,14 @@ class ArchiveOutput {
 // otherwise `warning` (if any) is printed and the archive put in place. Returns the exit status.
 int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::string& warning);
 
-// Prints the help lines on stdout and waits for one character.
-void show_help(std::span<const char* const> lines);
+// The start of a compiler's run: its switches, then the file-name dialogue. A help switch prints
+// the help lines on stdout and waits for one character. nullopt when the run ends here, with its
+// exit status in `status` (0 after the help).
+struct Started {
+  Switches switches;
+  OpenedFiles files;
+};
+std::optional<Started> start_compile(const FrontEnd& fe, std::span<const std::string> args,
+                                     int& status);
 
 }  // namespace msg

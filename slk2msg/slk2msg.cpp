@@ -40,24 +40,21 @@ constexpr std::array<const char*, 5> kHelp = {
 }  // namespace
 
 int run(const shell::Args& args) {
-  const msg::Switches sw =
-      msg::parse_switches(args, msg::kLineNumbers | msg::kTableMode, /*accept_q=*/false);
-  if (sw.help) {
-    msg::show_help(kHelp);
-    return 0;
-  }
-  const msg::FrontEnd fe{"\nSYLK file (latin scripts only)? ", "SYLK file name"};
+  const msg::FrontEnd fe{"\nSYLK file (latin scripts only)? ", "SYLK file name",
+                         msg::kLineNumbers | msg::kTableMode, /*accept_q=*/false, kHelp};
   int status = 0;
-  auto opened = msg::open_files(fe, sw.settings, sw.input, status);
-  if (!opened) return status;
+  auto started = msg::start_compile(fe, args, status);
+  if (!started) return status;
+  const std::uint8_t settings = started->switches.settings;
+  const msg::OpenedFiles* opened = &started->files;
 
   // The body goes to its file as it is made, so a table whose messages make a large body never
   // holds it in memory.
   msg::ArchiveOutput out;
-  if (!out.open(*opened, (sw.settings & msg::kTableMode) != 0)) return 1;
+  if (!out.open(*opened, (settings & msg::kTableMode) != 0)) return 1;
   // Every report waits for Enter; at the end of input it goes on at once.
   msg::Diagnostics diag(msg::DiagBuild::sylk, stderr, [] { return con::read_char(); });
-  const int text_column = (sw.settings & msg::kLineNumbers) ? 2 : 1;
+  const int text_column = (settings & msg::kLineNumbers) ? 2 : 1;
   const msg::TableEnd table = msg::read_table(opened->input, text_column, diag, out.writer());
   std::string warning;
   if (table.ended_early) {

@@ -47,20 +47,17 @@ constexpr const char* kBomQuestion =
 }  // namespace
 
 int run(const shell::Args& args) {
-  const msg::Switches sw = msg::parse_switches(
-      args, msg::kLineNumbers | msg::kTableMode | msg::kBomComplaint, /*accept_q=*/true);
-  if (sw.help) {
-    msg::show_help(kHelp);
-    return 0;
-  }
-
-  const msg::FrontEnd fe{"\nUTF-8 text file? ", "text file name"};
+  const msg::FrontEnd fe{"\nUTF-8 text file? ", "text file name",
+                         msg::kLineNumbers | msg::kTableMode | msg::kBomComplaint,
+                         /*accept_q=*/true, kHelp};
   int status = 0;
-  auto opened = msg::open_files(fe, sw.settings, sw.input, status);
-  if (!opened) return status;
+  auto started = msg::start_compile(fe, args, status);
+  if (!started) return status;
+  const std::uint8_t settings = started->switches.settings;
+  const msg::OpenedFiles* opened = &started->files;
 
   const std::size_t start = msg::first_message_offset(opened->input);
-  if (start == 0 && (sw.settings & msg::kBomComplaint) != 0) {
+  if (start == 0 && (settings & msg::kBomComplaint) != 0) {
     std::fputs(kBomQuestion, stdout);
     const int answer = con::read_char();
     // Declining leaves every file as it was: nothing has been written yet.
@@ -68,11 +65,11 @@ int run(const shell::Args& args) {
   }
 
   msg::ArchiveOutput out;
-  if (!out.open(*opened, (sw.settings & msg::kTableMode) != 0)) return 1;
+  if (!out.open(*opened, (settings & msg::kTableMode) != 0)) return 1;
   msg::Diagnostics diag(msg::DiagBuild::text_dump, stderr, [] { return con::read_char(); });
   msg::Unclosed unclosed;
-  msg::compile_dump(opened->input, start, (sw.settings & msg::kLineNumbers) != 0, diag,
-                    out.writer(), &unclosed);
+  msg::compile_dump(opened->input, start, (settings & msg::kLineNumbers) != 0, diag, out.writer(),
+                    &unclosed);
   return msg::finish_compile(
       out, *opened, unclosed ? msg::unclosed_warning(opened->input_name, unclosed) : std::string());
 }
