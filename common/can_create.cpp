@@ -1,6 +1,7 @@
 // Whether an output name can be written, tried without changing anything that exists.
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "common/files.hpp"
@@ -23,14 +24,16 @@ namespace {
 enum class Probe { created, exists, failed };
 
 // Creates `path` as a new file and removes it again. Nothing can come in between: no other
-// program's file of that name is ever removed, and no interruption leaves the probe behind.
+// program's file of that name is ever removed, and no interruption leaves the probe behind. On
+// failure, `why` is the system's reason.
 #ifdef _WIN32
-Probe probe_new(const std::string& path) {
+Probe probe_new(const std::string& path, std::error_code& why) {
   const signals::Hold hold;
   HANDLE probe = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (probe == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
+    why = std::error_code(static_cast<int>(error), std::system_category());
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Probe::exists
                                                                        : Probe::failed;
   }
@@ -38,10 +41,13 @@ Probe probe_new(const std::string& path) {
   return Probe::created;
 }
 #else
-Probe probe_new(const std::string& path) {
+Probe probe_new(const std::string& path, std::error_code& why) {
   const signals::Hold hold;
   const int fd = detail::create_new(path);
-  if (fd < 0) return errno == EEXIST ? Probe::exists : Probe::failed;
+  if (fd < 0) {
+    why = std::error_code(errno, std::generic_category());
+    return errno == EEXIST ? Probe::exists : Probe::failed;
+  }
   ::close(fd);
   ::unlink(path.c_str());
   return Probe::created;
@@ -50,8 +56,14 @@ Probe probe_new(const std::string& path) {
 
 }  // namespace
 
-bool can_create(const std::string& name) {
-  if (name.empty()) return false;
+bool can_create(const std::string& name, std::string* why) {
+  std::string ignored;
+  std::string& out = why != nullptr ? *why : ignored;
+  out.clear();
+  if (name.empty()) {
+    out = "no name was given";
+    return false;
+  }
   const std::string real = resolve_links(name);
   const fs::path path(real);
   // Another run may make or remove a file of this name meanwhile (its own probe, or its output
@@ -60,18 +72,30 @@ bool can_create(const std::string& name) {
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
     if (fs::exists(st)) {
-      if (!fs::is_regular_file(st)) return false;
+      if (!fs::is_regular_file(st)) {
+        out =
+            fs::is_directory(st) ? "a folder of that name is in the way" : "it is not a plain file";
+        return false;
+      }
       if (std::FILE* f = std::fopen(real.c_str(), "r+b")) {
         std::fclose(f);
         return true;
       }
-      if (fs::exists(path, ec)) return false;  // there, but not to be written
+      const std::error_code opened(errno, std::generic_category());
+      if (fs::exists(path, ec)) {  // there, but not to be written
+        out = "cannot be written: " + detail::reason(opened);
+        return false;
+      }
       continue;
     }
-    if (ec && ec != std::errc::no_such_file_or_directory) return false;
-    switch (probe_new(real)) {
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+      out = "cannot be created: " + detail::reason(ec);
+      return false;
+    }
+    std::error_code probe;
+    switch (probe_new(real, probe)) {
       case Probe::created: return true;
-      case Probe::failed: return false;
+      case Probe::failed: out = "cannot be created: " + detail::reason(probe); return false;
       case Probe::exists: continue;
     }
   }

@@ -31,33 +31,38 @@ std::optional<int> open_input(files::InputFile& in, std::string& name, const Inp
       con::error_line(name + ": " + files::describe(in.error()));
       return dialog.refused_status;
     }
+    // Asked again: first, why this one would not do.
+    if (!name.empty()) con::error_line(name + ": cannot be opened: " + in.why());
   }
 }
 
 namespace {
 
-// Whether `name` can be taken as the output, saying why not where the dialogue says so.
+// Whether `name` can be taken as the output; when not, a line on stderr says why.
 bool usable(const std::string& name, std::span<const std::string> inputs,
             const OutputDialog& dialog, files::AtomicFile* file) {
   if (name.empty()) return false;
   for (const std::string& input : inputs) {
     if (files::same_target(name, input)) {
-      if (dialog.names_an_input != nullptr) con::error_line(name + ": " + dialog.names_an_input);
+      con::error_line(name + ": " + dialog.names_an_input);
       return false;
     }
   }
-  std::error_code ec;
-  const bool exists = std::filesystem::exists(std::filesystem::path(name), ec);
-  if (!files::can_create(name)) {
-    if (dialog.say_why)
-      con::error_line(name + (exists ? ": cannot be written" : ": cannot be created"));
+  std::string why;
+  if (!files::can_create(name, &why)) {
+    con::error_line(name + ": " + why);
     return false;
   }
-  if (exists && dialog.ask_replace &&
+  std::error_code ec;
+  if (dialog.ask_replace && std::filesystem::exists(std::filesystem::path(name), ec) &&
       !ask_yes_no(dialog.out, "\"" + name + "\" exists; replace it? (Y/N) ")) {
     return false;
   }
-  return file == nullptr || file->open(name);
+  if (file != nullptr && !file->open(name)) {
+    con::error_line(name + ": cannot be written: no new file can be made in its folder");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace

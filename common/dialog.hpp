@@ -38,21 +38,20 @@ struct OutputDialog {
   std::FILE* out;      // where the questions go
   const char* prompt;  // asked for another name, e.g. "\noutput file? "
   const char* what;    // "name for the output file", for the line printed at the end of input
-  // The line on stderr when the name is one of the inputs, then another name is asked for; nullptr:
-  // asked for again without a word.
+  // The line on stderr when the name is one of the inputs; then another name is asked for. (A
+  // name that cannot be written gets a line with the system's reason.)
   const char* names_an_input = "that is an input file; give another name for the output";
-  // A name that cannot be written (a missing folder, say) gets a line on stderr before the prompt.
-  bool say_why = true;
   // An existing file is replaced only when the user says so to "\"NAME\" exists; replace it?
   // (Y/N) "; no (or the end of input) asks for another name.
   bool ask_replace = true;
   // The rest of the input line that a key was read from is dropped before the first prompt.
   bool drop_pending_line = false;
 
-  // The older programs' dialogue: a name that cannot be used is asked for again without a word,
-  // and an existing file is replaced.
-  static OutputDialog silent(std::FILE* out, const char* prompt, const char* what) {
-    return {out, prompt, what, nullptr, false, false};
+  // The dialogue of the programs that replace an existing file without a question.
+  static OutputDialog replacing(std::FILE* out, const char* prompt, const char* what) {
+    OutputDialog d{out, prompt, what};
+    d.ask_replace = false;
+    return d;
   }
 };
 

@@ -68,6 +68,9 @@ class InputFile {
   // False when the file cannot be taken; error() says why.
   bool open(const std::string& name);
   InputError error() const { return error_; }
+  // Why the file could not be opened (cannot_open), in the system's words: "no such file or
+  // directory", "is a folder".
+  const std::string& why() const { return why_; }
   std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
   operator std::span<const std::uint8_t>() const { return bytes(); }
 
@@ -92,12 +95,15 @@ class InputFile {
   bool cut_ = false;  // a read ended before the size the file had when opened
   std::vector<std::uint8_t> read_;
   InputError error_ = InputError::none;
+  std::string why_;
 };
 
 // True when `name` can be written: an existing regular file that may be opened for update, or a
 // new file that can be created in its folder (a symbolic link counts as where it points). Nothing
 // existing is changed; a probe file made to check is removed again.
-bool can_create(const std::string& name);
+// When it cannot, `why` (if given) says so in words to follow "NAME: ", with the system's reason:
+// "cannot be created: permission denied", "a folder of that name is in the way".
+bool can_create(const std::string& name, std::string* why = nullptr);
 
 // An output file that replaces its target only when it is complete: bytes go to a temporary file
 // in the target's folder, and commit() puts it in the target's place. Until then, and if the run

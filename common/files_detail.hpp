@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace files::detail {
 
@@ -11,6 +12,9 @@ inline std::string folder_of(const std::string& path) {
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
   return parent.empty() ? std::string(".") : parent.string();
 }
+
+// The system's reason in words to follow "NAME: cannot be created: ": "permission denied".
+std::string reason(const std::error_code& why);
 
 #ifndef _WIN32
 // Creates `path` as a new, empty file open for writing; -1 (errno set) when it cannot be made or

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 
 #include "common/files.hpp"
+#include "common/files_detail.hpp"
 #include "common/signals.hpp"
 
 #ifdef _WIN32
@@ -56,6 +58,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     modified_[1] = other.modified_[1];
     cut_ = other.cut_;
     error_ = other.error_;
+    why_ = std::move(other.why_);
     other.mapping_ = nullptr;
     other.data_ = nullptr;
     other.size_ = 0;
@@ -125,6 +128,9 @@ bool InputFile::open(const std::string& name) {
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (name.empty() || file == INVALID_HANDLE_VALUE) {
+    why_ = name.empty() ? "no name was given"
+                        : detail::reason(std::error_code(static_cast<int>(GetLastError()),
+                                                         std::system_category()));
     error_ = InputError::cannot_open;
     return false;
   }
@@ -211,6 +217,10 @@ bool InputFile::open(const std::string& name) {
   const int fd = name.empty() ? -1 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st {};
   if (fd < 0 || fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    why_ = name.empty() ? "no name was given"
+           : fd >= 0 && S_ISDIR(st.st_mode)
+               ? "is a folder"
+               : detail::reason(std::error_code(errno, std::generic_category()));
     if (fd >= 0) ::close(fd);
     error_ = InputError::cannot_open;
     return false;

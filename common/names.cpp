@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "common/files.hpp"
+#include "common/files_detail.hpp"
 
 namespace fs = std::filesystem;
 
@@ -67,6 +68,19 @@ std::string resolve_links(const std::string& name) {
     path = to.is_absolute() ? to : path.parent_path() / to;
   }
   return path.string();
+}
+
+std::string detail::reason(const std::error_code& why) {
+  std::string text = why.message();
+  while (!text.empty() &&
+         (text.back() == '.' || text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  if (!text.empty() && text.front() >= 'A' && text.front() <= 'Z' &&
+      (text.size() < 2 || text[1] < 'A' || text[1] > 'Z')) {
+    text.front() = static_cast<char>(text.front() + 32);
+  }
+  return text;
 }
 
 }  // namespace files

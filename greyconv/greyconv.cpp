@@ -84,7 +84,8 @@ int run(const shell::Args& args) {
   // The output never replaces the input: a name that names it is asked for again.
   const std::vector<std::string> inputs = {name};
   files::AtomicFile out;
-  auto where = dialog::OutputDialog::silent(stdout, "\nput it where? ", "name for the output file");
+  auto where =
+      dialog::OutputDialog::replacing(stdout, "\nput it where? ", "name for the output file");
   where.drop_pending_line = true;  // the rest of the line the menu key was on
   const auto chosen =
       dialog::choose_output(files::derive_output_name(name, ".bin"), inputs, where, &out);

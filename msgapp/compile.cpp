@@ -57,14 +57,14 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
   auto index = files::derive_output_name(f.input_name, table ? ".tbl" : ".off");
   const auto index_name = dialog::choose_output(
       index, inputs,
-      dialog::OutputDialog::silent(stdout, index_prompt.c_str(), "name for the index file"));
+      dialog::OutputDialog::replacing(stdout, index_prompt.c_str(), "name for the index file"));
   if (!index_name) return std::nullopt;
   f.index_name = *index_name;
 
   const std::vector<std::string> both = {f.input_name, f.index_name};
   const auto body_name = dialog::choose_output(
       files::derive_output_name(f.index_name, ".bin"), both,
-      dialog::OutputDialog::silent(stdout, "\noutput binary? ", "name for the body file"));
+      dialog::OutputDialog::replacing(stdout, "\noutput binary? ", "name for the body file"));
   if (!body_name) return std::nullopt;
   f.body_name = *body_name;
   return f;
@@ -127,7 +127,8 @@ void ArchiveOutput::discard() {
   body_.discard();
 }
 
-int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::string& warning) {
+int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::string& warning,
+                   const Diagnostics& diag) {
   const bool too_large = out.writer().too_large();
   if (too_large || files.input.cut_short()) {
     out.discard();
@@ -135,6 +136,9 @@ int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::stri
     return 1;
   }
   if (!warning.empty()) con::error_line(warning);
+  if (const std::string summary = diag.summary(); !summary.empty()) {
+    con::error_line(files.input_name + ": " + summary);
+  }
   return out.finish();
 }
 

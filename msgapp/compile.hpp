@@ -10,6 +10,7 @@
 
 #include "common/files.hpp"
 #include "msgcore/archive.hpp"
+#include "msgcore/diagnostics.hpp"
 
 namespace msg {
 
@@ -76,8 +77,10 @@ class ArchiveOutput {
 
 // The end of a compile, shared by both programs: a compile that outgrew the index, or an input
 // that was cut short while it was read, ends with one line and status 1 (the files are dropped);
-// otherwise `warning` (if any) is printed and the archive put in place. Returns the exit status.
-int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::string& warning);
+// otherwise `warning` (if any) and the count of the compile's warnings are printed and the archive
+// put in place. Returns the exit status.
+int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::string& warning,
+                   const Diagnostics& diag);
 
 // The start of a compiler's run: its switches, then the file-name dialogue. A help switch prints
 // the help lines on stdout and waits for one character. nullopt when the run ends here, with its

@@ -1,5 +1,8 @@
 #include "msgcore/charmap.hpp"
 
+#include <cstdio>
+#include <string>
+
 #include <algorithm>
 #include <array>
 
@@ -64,9 +67,25 @@ std::uint8_t charmap_lookup(std::uint8_t b2, std::uint8_t b3) {
   return (it != kMap.end() && it->key == key) ? it->code : kNoMatch;
 }
 
-std::uint8_t map_character(std::uint8_t b2, std::uint8_t b3, Diagnostics& diag) {
-  const std::uint8_t code = charmap_lookup(b2, b3);
-  if (code == kNoMatch) diag.report(0);
+std::uint8_t map_character(std::span<const std::uint8_t, 3> c, Diagnostics& diag) {
+  const std::uint8_t code = charmap_lookup(c[1], c[2]);
+  if (code == kNoMatch) {
+    // A lead byte from 0xE1 up always takes the two bytes after it, also in single-byte text.
+    const bool utf8 = c[0] <= 0xEF && (c[1] & 0xC0) == 0x80 && (c[2] & 0xC0) == 0x80;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%02X %02X %02X", c[0], c[1], c[2]);
+    std::string detail;
+    if (utf8) {
+      detail.append("\"").append(shown(c)).append("\" is not a character of the game: skipped");
+    } else {
+      detail.append("the bytes ")
+          .append(hex)
+          .append(
+              " are not a UTF-8 character (is the text single-byte, not UTF-8?): all three "
+              "skipped");
+    }
+    diag.report(0, detail);
+  }
   return code;
 }
 

@@ -28,7 +28,8 @@ std::uint8_t charmap_lead(std::uint16_t key);
 // The code for the key b2 b3, or kNoMatch.
 std::uint8_t charmap_lookup(std::uint8_t b2, std::uint8_t b3);
 
-// The same, reporting status 0 through `diag` when the map does not hold the key.
-std::uint8_t map_character(std::uint8_t b2, std::uint8_t b3, Diagnostics& diag);
+// The code for the three-byte sequence `c` (only its second and third byte count), reporting
+// status 0 through `diag` when the map does not hold it.
+std::uint8_t map_character(std::span<const std::uint8_t, 3> c, Diagnostics& diag);
 
 }  // namespace msg

@@ -1,5 +1,7 @@
 #include "msgcore/diagnostics.hpp"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace msg {
@@ -23,13 +25,128 @@ const char* Diagnostics::message(int status, DiagBuild build) {
   }
 }
 
-void Diagnostics::report(int status) {
+void Diagnostics::locate(std::string file, std::span<const std::uint8_t> source) {
+  file_ = std::move(file);
+  source_ = source;
+  line_starts_.assign(1, 0);
+  scanned_ = 0;
+}
+
+std::string Diagnostics::place(std::size_t offset) {
+  std::string where;
+  if (!file_.empty()) {
+    offset = std::min(offset, source_.size());
+    // Line starts are found once, as far as a report needs them.
+    for (; scanned_ < offset; ++scanned_) {
+      if (source_[scanned_] == '\n') line_starts_.push_back(scanned_ + 1);
+    }
+    const auto after = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
+    const std::size_t line = static_cast<std::size_t>(after - line_starts_.begin());
+    where.append(file_).append(":").append(std::to_string(line)).append(":");
+    if (build_ == DiagBuild::text_dump) {
+      // Columns count characters: the bytes that do not continue a UTF-8 sequence.
+      std::size_t start = *(after - 1);
+      // A byte-order mark is no character of the first line.
+      if (start == 0 && source_.size() >= 3 && source_[0] == 0xEF && source_[1] == 0xBB &&
+          source_[2] == 0xBF) {
+        start = std::min<std::size_t>(3, offset);
+      }
+      const auto column = 1 + std::count_if(source_.begin() + static_cast<std::ptrdiff_t>(start),
+                                            source_.begin() + static_cast<std::ptrdiff_t>(offset),
+                                            [](std::uint8_t b) { return (b & 0xC0) != 0x80; });
+      where.append(std::to_string(column)).append(":");
+    }
+    where += " ";
+  }
+  return where;
+}
+
+void Diagnostics::line(std::size_t offset, const char* kind, const std::string& detail,
+                       bool context) {
+  if (err_ == nullptr) return;
+  std::string text(1, '\n');
+  text.append(place(offset)).append(kind).append(": ");
+  if (context && build_ == DiagBuild::sylk) {
+    text.append("row ").append(std::to_string(row_)).append(", column ");
+    text.append(std::to_string(column_)).append(": ");
+  } else if (context) {
+    text.append("message ").append(std::to_string(message_)).append(": ");
+  }
+  text.append(detail);
+  std::fputs(text.c_str(), err_);
+  std::fflush(err_);
+}
+
+void Diagnostics::report(int status, const std::string& detail) {
   ++reports_;
   if (err_ != nullptr) {
     if (const char* text = message(status, build_)) std::fputs(text, err_);
-    std::fflush(err_);
+    line(at_, "note", detail);
   }
+  // The SYLK build waits for a character after every report.
   if (build_ == DiagBuild::sylk && read_char_) read_char_();
+}
+
+void Diagnostics::warn(const std::string& detail) { warn_at(at_, detail); }
+
+void Diagnostics::warn_at(std::size_t offset, const std::string& detail) {
+  count_warning(offset, detail, true);
+}
+
+void Diagnostics::warn_source(std::size_t offset, const std::string& detail) {
+  count_warning(offset, detail, false);
+}
+
+void Diagnostics::count_warning(std::size_t offset, const std::string& detail, bool context) {
+  ++reports_;
+  if (++warnings_ <= kShownWarnings) line(offset, "warning", detail, context);
+}
+
+std::string Diagnostics::summary() const {
+  if (reports_ == 0) return {};
+  std::string text = std::to_string(reports_);
+  text.append(reports_ == 1 ? " warning" : " warnings");
+  if (warnings_ > kShownWarnings) {
+    text.append(" (").append(std::to_string(warnings_ - kShownWarnings)).append(" not shown)");
+  }
+  return text;
+}
+
+std::string cat(std::initializer_list<std::string_view> pieces) {
+  std::size_t size = 0;
+  for (const std::string_view piece : pieces) size += piece.size();
+  std::string text;
+  text.reserve(size);
+  for (const std::string_view piece : pieces) text.append(piece);
+  return text;
+}
+
+std::string shown(std::span<const std::uint8_t> bytes, std::size_t limit) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  std::size_t i = 0;
+  for (; i < bytes.size() && i < limit;) {
+    const std::uint8_t b = bytes[i];
+    // The length of a valid UTF-8 sequence starting here (1 for ASCII), or 0.
+    std::size_t n = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : 0;
+    for (std::size_t k = 1; k < n; ++k) {
+      if (i + k >= bytes.size() || (bytes[i + k] & 0xC0) != 0x80) n = 0;
+    }
+    if (b >= 0x20 && b < 0x7F) {
+      out.push_back(static_cast<char>(b));
+    } else if (n >= 2) {
+      out.append(reinterpret_cast<const char*>(bytes.data() + i), n);
+      i += n;
+      continue;
+    } else {
+      out += "\\x";
+      out.push_back(kHex[b >> 4]);
+      out.push_back(kHex[b & 15]);
+    }
+    ++i;
+  }
+  if (i < bytes.size()) out += "...";
+  return out;
 }
 
 }  // namespace msg

@@ -1,14 +1,27 @@
-// The diagnostics routine of the message compilers: every problem found inside a message is
-// reported through it by a status number naming a fixed message. No problem stops a compile.
+// The diagnostics routine of the message compilers. Every problem found inside a message is
+// reported through it, and no problem stops a compile:
+// - the old reports, by a status number naming a fixed message ("\nimproper!\t[pause t]"), each
+//   followed by a line of its own that says where it is, in the form compilers use so that
+//   editors can jump to it: "dump.txt:12:5: note: message 11: [pause]" (a SYLK table names the
+//   record's line and the cell: "table.slk:12: note: row 6, column 2: [pause]");
+// - warnings about slips that change the messages, in the same form:
+//   "dump.txt:2:1: warning: message 1: ...".
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace msg {
 
 // The two builds differ: the SYLK compiler has no character map (no message for status 0) and
-// waits for one character from standard input after every report.
+// waits for one character from standard input after every old report.
 enum class DiagBuild { text_dump, sylk };
 
 class Diagnostics {
@@ -20,24 +33,70 @@ class Diagnostics {
   // an empty `read_char` the reports are only counted.
   Diagnostics(DiagBuild build, std::FILE* err, ReadChar read_char);
 
-  // Prints the message of `status` (some have none); the SYLK build then waits for one character.
-  void report(int status);
+  // Counts reports and prints nothing, waits for nothing.
+  static Diagnostics quiet() { return Diagnostics(DiagBuild::text_dump, nullptr, {}); }
+
+  // The source the compiler reads, named `file` in the located lines. Without it the lines name
+  // no place.
+  void locate(std::string file, std::span<const std::uint8_t> source);
+  // Where the compiler is: the source offset of the piece being encoded (a tag's '[', a
+  // character), the number of the message, and for a SYLK table the cell's row and column.
+  void at(std::size_t offset) { at_ = offset; }
+  void in_message(std::size_t number) { message_ = number; }
+  void in_cell(long row, long column) {
+    row_ = row;
+    column_ = column;
+  }
+  std::size_t position() const { return at_; }
+
+  // The old report of `status`: its fixed message, then the located note with `detail`; the SYLK
+  // build then waits for one character.
+  void report(int status, const std::string& detail);
+  // A warning at the current place, or at `offset`.
+  void warn(const std::string& detail);
+  void warn_at(std::size_t offset, const std::string& detail);
+  // A warning about the source as a whole, at `offset`, naming no message or cell.
+  void warn_source(std::size_t offset, const std::string& detail);
 
   // The fixed message of `status` in `build`, or nullptr when it has none.
   static const char* message(int status, DiagBuild build);
 
-  // Counts reports and prints nothing, waits for nothing.
-  static Diagnostics quiet() { return Diagnostics(DiagBuild::text_dump, nullptr, {}); }
-
   DiagBuild build() const { return build_; }
-  // Number of reports so far (whether or not they printed anything).
+  // Reports and warnings so far (whether or not they printed anything).
   unsigned long reports() const { return reports_; }
+  // The line for the end of a run, or empty when nothing was reported: "3 warnings" (and how many
+  // were not shown, past the first 100).
+  std::string summary() const;
+
+  // Warnings shown at most; the rest are counted.
+  static constexpr unsigned long kShownWarnings = 100;
 
  private:
+  // "dump.txt:12:5: " or "table.slk:12: " for `offset`, and the context ("message 11: ").
+  std::string place(std::size_t offset);
+  void line(std::size_t offset, const char* kind, const std::string& detail, bool context = true);
+  void count_warning(std::size_t offset, const std::string& detail, bool context);
+
   DiagBuild build_;
   std::FILE* err_;
   ReadChar read_char_;
   unsigned long reports_ = 0;
+  unsigned long warnings_ = 0;
+  std::string file_;
+  std::span<const std::uint8_t> source_;
+  std::vector<std::size_t> line_starts_;  // found so far, from the start of the source on
+  std::size_t scanned_ = 0;               // how far line starts have been looked for
+  std::size_t at_ = 0;
+  std::size_t message_ = 0;
+  long row_ = 0;
+  long column_ = 0;
 };
+
+// Joins pieces of text.
+std::string cat(std::initializer_list<std::string_view> pieces);
+
+// How the located lines show source bytes: printable ASCII as it is, a valid UTF-8 character as
+// itself, anything else as hex ("\xE9"); at most `limit` bytes, "..." after a cut.
+std::string shown(std::span<const std::uint8_t> bytes, std::size_t limit = 40);
 
 }  // namespace msg

@@ -167,6 +167,29 @@ std::string unclosed_warning(const std::string& file, const Unclosed& u) {
   }
 }
 
+void check_closed(Source src, std::size_t open, Scan piece, std::size_t end, Diagnostics& diag,
+                  const char* unit) {
+  const bool run = src[open] == '#';
+  const char* hint = run ? "write #23# for a '#' in text" : "write #5B# for a '[' in text";
+  if (piece.next > end) {
+    const char* to = piece.hit_end ? "the end of the file" : run ? "the next '#'" : "the next ']'";
+    diag.warn_at(open, cat({run ? "the '#' here starts a hex run" : "the '[' here starts a tag",
+                            " that runs on past the end of its ", unit, " to ", to,
+                            ", and what lies between is not text (", hint, ")"}));
+    return;
+  }
+  if (!run || piece.hit_end) return;  // cut off by the end of the file: said once for the file
+  const Source inside = src.subspan(open + 1, piece.next - open - 2);
+  const bool plain = std::all_of(inside.begin(), inside.end(),
+                                 [](std::uint8_t b) { return b == ' ' || hex_value(b) >= 0; });
+  if (!plain) {
+    diag.warn_at(open, cat({"the hex run #", shown(inside),
+                            "# holds characters other than hex digits and blanks, which are "
+                            "skipped (",
+                            hint, ")"}));
+  }
+}
+
 Scan pass_terminator(Source src, std::size_t from) {
   const std::uint8_t* data = src.data();
   const std::size_t size = src.size();
@@ -204,18 +227,22 @@ Message encode_text(Source src, std::size_t start, Body& body, Diagnostics& diag
     } else if (c == '#') {
       const Scan s = index != nullptr ? hex_run(src, p, body, *index) : hex_run(src, p, body);
       if (s.hit_end) unclosed.note(p, '#');
+      check_closed(src, p, s, e, diag, "line");
       p = s.next;
     } else if (c == '[') {
+      diag.at(p);
       const Scan s = index != nullptr ? tag(src, p, body, diag, *index) : tag(src, p, body, diag);
       if (s.hit_end) unclosed.note(p, '[');
+      check_closed(src, p, s, e, diag, "line");
       p = s.next;
     } else if (c >= 0xE1) {
       // A three-byte sequence; a sequence cut short by the end of the source matches nothing.
+      diag.at(p);
       if (p + 2 < src.size()) {
-        const std::uint8_t code = map_character(data[p + 1], data[p + 2], diag);
+        const std::uint8_t code = map_character(src.subspan(p).first<3>(), diag);
         if (code != kNoMatch) body.push_back(code);
       } else {
-        diag.report(0);
+        diag.report(0, "the file ends inside a three-byte character: skipped");
       }
       p += 3;
     } else if (c < 0x20) {

@@ -127,6 +127,12 @@ Scan hex_run(Source src, std::size_t hash, Body& body, SourceIndex& index);
 Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag);
 Scan tag(Source src, std::size_t open, Body& body, Diagnostics& diag, SourceIndex& index);
 
+// Warns when the hex run or tag that starts at `open` and was scanned as `piece` does not close
+// before `end`, the end of its message (the end of its `unit`: "line" or "cell"), or when a hex
+// run holds other characters than hex digits and blanks: both turn text into other bytes.
+void check_closed(Source src, std::size_t open, Scan piece, std::size_t end, Diagnostics& diag,
+                  const char* unit);
+
 // Passing a message terminator: from `from`, the first tab or line feed, and after a line feed
 // every carriage return that directly follows it. `hit_end` when no terminator was found before
 // the end, or when the carriage returns after a line feed ran to the end (the source is done).

@@ -14,7 +14,9 @@ int digit_value(char c) {
 
 }  // namespace
 
-std::int32_t parse_number(std::string_view word, int base) {
+std::int32_t parse_number(std::string_view word, int base) { return read_number(word, base).value; }
+
+Number read_number(std::string_view word, int base) {
   std::size_t i = 0;
   while (i < word.size() && is_c_space(word[i])) ++i;
   bool negative = false;
@@ -24,16 +26,21 @@ std::int32_t parse_number(std::string_view word, int base) {
   }
   constexpr std::uint64_t kCap = 0x80000001u;  // beyond every representable magnitude
   std::uint64_t magnitude = 0;
+  const std::size_t digits = i;
   for (; i < word.size(); ++i) {
     const int d = digit_value(word[i]);
     if (d >= base) break;
     magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(d);
     if (magnitude > kCap) magnitude = kCap;
   }
+  Number n;
+  n.whole = i > digits && i == word.size() && !is_c_space(word.front());
   if (negative) {
-    return magnitude >= 0x80000000u ? INT32_MIN : -static_cast<std::int32_t>(magnitude);
+    n.value = magnitude >= 0x80000000u ? INT32_MIN : -static_cast<std::int32_t>(magnitude);
+  } else {
+    n.value = magnitude > 0x7FFFFFFFu ? INT32_MAX : static_cast<std::int32_t>(magnitude);
   }
-  return magnitude > 0x7FFFFFFFu ? INT32_MAX : static_cast<std::int32_t>(magnitude);
+  return n;
 }
 
 }  // namespace msg

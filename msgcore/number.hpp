@@ -11,4 +11,12 @@ namespace msg {
 // value is clamped to the signed 32-bit range on every platform.
 std::int32_t parse_number(std::string_view text, int base);
 
+// The same, and whether the whole text is that number: nothing but an optional sign (and 0x), at
+// least one digit and nothing after the digits.
+struct Number {
+  std::int32_t value = 0;
+  bool whole = false;
+};
+Number read_number(std::string_view text, int base);
+
 }  // namespace msg

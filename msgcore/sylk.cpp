@@ -18,7 +18,7 @@ SylkMessage encode_sylk(Source src, std::size_t start, Body& body, Diagnostics& 
   const std::size_t open = next_quote(start);
   if (open >= size) {  // no quoted text anywhere further on
     unclosed.note(start, 0);
-    return {0, unclosed};
+    return {0, unclosed, size, size};
   }
   const std::size_t t = open + 1;
   // The byte at t is never the end: the shortest text is one character.
@@ -31,10 +31,13 @@ SylkMessage encode_sylk(Source src, std::size_t start, Body& body, Diagnostics& 
     if (b == '#') {
       const Scan s = index != nullptr ? hex_run(src, p, body, *index) : hex_run(src, p, body);
       if (s.hit_end) unclosed.note(p, '#');
+      check_closed(src, p, s, e, diag, "cell (its closing quotation mark)");
       p = s.next;
     } else if (b == '[') {
+      diag.at(p);
       const Scan s = index != nullptr ? tag(src, p, body, diag, *index) : tag(src, p, body, diag);
       if (s.hit_end) unclosed.note(p, '[');
+      check_closed(src, p, s, e, diag, "cell (its closing quotation mark)");
       p = s.next;
     } else {
       const PlainCode pc = plain_code(b, byte_at(src, p + 1));
@@ -42,7 +45,119 @@ SylkMessage encode_sylk(Source src, std::size_t start, Body& body, Diagnostics& 
       p += pc.advance;
     }
   }
-  return {static_cast<std::uint32_t>(body.size() - base), unclosed};
+  return {static_cast<std::uint32_t>(body.size() - base), unclosed, open, e};
+}
+
+// The rows of a table as its values go by: every row that has values but none in the text
+// column gives no message, so every later message moves up one place.
+struct Rows {
+  Rows(Diagnostics& d, int text, std::size_t size)
+      : diag(d), text_column(text), source_size(size) {}
+
+  // A value at `pos` of the current row and column; `text`: in the text column.
+  void value(std::size_t pos, bool text) {
+    if (!text) {
+      if (row > last_text) untexted = std::max(untexted, static_cast<long>(row));
+      untexted_at = pos;
+      return;
+    }
+    diag.in_cell(row, column);
+    if (any_text && row > last_text + 1) missing(pos, last_text + 1, row - 1);
+    any_text = true;
+    last_text = row;
+  }
+  // The text-column value at `pos` gave message `m`, which ends at `item_end`. A value that is no
+  // quoted text (a number) takes the next quoted text of the table as its message; when that text
+  // is a text-column value of its own, it is compiled twice and every later message moves.
+  void borrowed(std::size_t pos, const SylkMessage& m, std::size_t item_end) {
+    if (borrower_open == m.open && borrower_pos < pos) {
+      diag.in_cell(borrower_row, text_column);
+      diag.warn_at(
+          borrower_pos,
+          cat({"the value is no quoted text (a number?), so its message is the text of the "
+               "next text cell, row ",
+               std::to_string(row),
+               ", which is compiled again for its own row: every later message moves "
+               "down (type the number as text)"}));
+    }
+    borrower_open = kNone;
+    if (m.open >= item_end && m.open < source_size) {
+      borrower_open = m.open;
+      borrower_pos = pos;
+      borrower_row = row;
+    }
+  }
+
+  // After the last value.
+  void finish(std::size_t pos) {
+    diag.in_cell(untexted, text_column);
+    if (any_text && untexted > last_text)
+      missing(std::min(pos, untexted_at), last_text + 1, untexted);
+  }
+
+  Diagnostics& diag;
+  int text_column;
+  std::int32_t row = 0;
+  std::int32_t column = 0;
+
+ private:
+  void missing(std::size_t pos, long first, long last) {
+    const std::string which =
+        first == last
+            ? cat({"row ", std::to_string(first), " has"})
+            : cat({"rows ", std::to_string(first), " to ", std::to_string(last), " have"});
+    diag.warn_at(pos, cat({which, " no text in column ", std::to_string(text_column),
+                           ": no message for it, so every later message moves up (write ## for "
+                           "an empty message)"}));
+  }
+
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::size_t source_size;
+  std::size_t borrower_open = kNone;
+  std::size_t borrower_pos = 0;
+  long borrower_row = 0;
+  bool any_text = false;
+  long last_text = 0;
+  long untexted = 0;  // the last row with values but no text after the last text, if any
+  std::size_t untexted_at = 0;
+};
+
+// True when a record starts at `pos`: a letter and a ';', or the closing E record.
+bool record_at(Source src, std::size_t pos) {
+  const int c = byte_at(src, pos) | 0x20;
+  if (c < 'a' || c > 'z') return false;
+  const int after = byte_at(src, pos + 1);
+  return after == ';' || (c == 'e' && (after == '\r' || after == '\n' || after == kEndOfSource));
+}
+
+// Warns when the value at `item`, which ends at `item_end`, did not give its cell's text: a
+// quotation mark typed into the cell cuts the text there and drops the rest; quotation marks that
+// do not pair up run the text on over later records; a number takes the next quoted text of the
+// table.
+void check_cell_end(Source src, std::size_t item, const SylkMessage& m, std::size_t item_end,
+                    Diagnostics& diag) {
+  if (m.open >= item_end) return;  // a number: see Rows::borrowed
+  std::size_t records = 0;
+  for (std::size_t at = item; at < item_end; ++at) {
+    if (src[at] == '\n' && record_at(src, at + 1)) ++records;
+  }
+  if (records > 0) {
+    diag.warn_at(m.open,
+                 cat({"the quotation marks of this cell do not pair up: it runs on over the ",
+                      std::to_string(records), records == 1 ? " record" : " records",
+                      " after it, which are read as part of it (write $q for a quotation "
+                      "mark)"}));
+    return;
+  }
+  if (m.end >= item_end) return;
+  std::size_t rest_end = item_end;
+  while (rest_end > m.end + 1 && src[rest_end - 1] == '\r') --rest_end;
+  if (rest_end > m.end + 1) {
+    diag.warn_at(m.end,
+                 cat({"a quotation mark in the text ends it here, and the rest of the cell, ",
+                      shown(src.subspan(m.end + 1, rest_end - m.end - 1)),
+                      ", is dropped (write $q for a quotation mark)"}));
+  }
 }
 
 }  // namespace
@@ -62,6 +177,12 @@ TableEnd read_table(Source src, int text_column, Diagnostics& diag, ArchiveWrite
   bool in_text_column = false;
   std::size_t pos = 0;
   SourceIndex index(src);
+  if (size < 2 || (src[0] | 0x20) != 'i' || (src[1] | 0x20) != 'd') {
+    diag.warn_source(0,
+                     "the file does not begin with an ID record, so it is no SYLK table "
+                     "(saved in another format?); read as one all the same");
+  }
+  Rows rows(diag, text_column, size);
   for (;;) {
     if (pos >= size) {
       // An item would start at the end of the table: it did not end after a line end.
@@ -102,9 +223,12 @@ TableEnd read_table(Source src, int text_column, Diagnostics& diag, ArchiveWrite
     const std::uint8_t letter = src[pos];
     const std::uint8_t upper = (letter >= 'a' && letter <= 'z') ? letter - 32 : letter;
     if (upper == 'K') {
+      rows.value(pos, in_text_column);
       if (in_text_column) {
         const SylkMessage m = encode_sylk_message(src, pos + 1, out.body(), diag, index);
         if (m.unclosed) table.unclosed.note(m.unclosed.at, m.unclosed.opener);
+        check_cell_end(src, pos, m, end, diag);
+        rows.borrowed(pos, m, end);
         if (!out.end_message()) break;
       }
     } else if (upper == 'X' || upper == 'Y') {
@@ -113,11 +237,17 @@ TableEnd read_table(Source src, int text_column, Diagnostics& diag, ArchiveWrite
           parse_number(std::string_view(reinterpret_cast<const char*>(src.data()) + pos + 1,
                                         text_end - (pos + 1)),
                        10);
-      if (upper == 'X') in_text_column = number == text_column;
+      if (upper == 'X') {
+        in_text_column = number == text_column;
+        rows.column = number;
+      } else {
+        rows.row = number;
+      }
     }
     if (finished) break;
     pos = next;
   }
+  rows.finish(pos);
   return table;
 }
 

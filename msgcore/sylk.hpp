@@ -15,6 +15,8 @@ namespace msg {
 struct SylkMessage {
   std::uint32_t length;  // bytes added to the body
   Unclosed unclosed;     // the text, a tag or a hex run that the end of the table cut off
+  std::size_t open;      // where the text begins: its opening quotation mark, or the table's end
+  std::size_t end;       // where the text ends: its closing quotation mark, or the table's end
 };
 
 // Encodes one value: the text between the first quotation mark at or after `start` and the next

@@ -1,7 +1,9 @@
 #include "msgcore/tags.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "msgcore/number.hpp"
@@ -15,6 +17,8 @@ namespace {
 class Words {
  public:
   Words(const char* text, std::size_t size) : text_(text), size_(size) {}
+
+  std::size_t size() const { return size_; }
 
   // The next word, or false when there is none left.
   bool next(std::string_view& word) {
@@ -39,28 +43,100 @@ std::uint8_t low8(std::int32_t v) {
   return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v));
 }
 
-void put_id(std::uint8_t* at, std::string_view word) {
-  const auto id = static_cast<std::uint16_t>(static_cast<std::uint32_t>(parse_number(word, 16)));
-  at[0] = static_cast<std::uint8_t>(id >> 8);
-  at[1] = static_cast<std::uint8_t>(id);
+std::string hex4(std::uint16_t id) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string s(4, '0');
+  for (int i = 0; i < 4; ++i) s[static_cast<std::size_t>(i)] = kHex[(id >> (12 - 4 * i)) & 15];
+  return s;
 }
 
 constexpr std::uint8_t kTimePhrase[] = {0x7F, 0x21, 0x3A, 0x7F, 0x22, 0x20, 0x7F,
                                         0x76, 0x20, 0x6F, 0x6E, 0x20, 0x7F, 0x1E,
                                         0xCD, 0x7F, 0x20, 0x2C, 0x20, 0x7F, 0x1D};
 
-// Builds the control sequence of `entry` in `seq` (zero-filled, 14 bytes) and returns its length.
-std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* seq,
-                             Diagnostics& diag) {
-  std::string_view word;
-  // The next word as an ID at `at`; a missing one is reported with the tag's status (ID 0000).
-  const auto required_id = [&](std::uint8_t* at) {
-    if (words.next(word)) {
-      put_id(at, word);
-    } else {
-      diag.report(entry.status);
+// The arguments of one tag as they are read, with what the reports and warnings about them say.
+class Args {
+ public:
+  Args(const char* text, std::size_t size, const TagEntry& entry, Diagnostics& diag)
+      : text_(text), words_(text, size), entry_(entry), diag_(diag), tag_(diag.position()) {
+    std::string_view name;
+    words_.next(name);  // the tag's name, already looked up
+  }
+
+  bool next(std::string_view& word) { return words_.next(word); }
+
+  // The tag's old report with its status, saying what is wrong.
+  void report(const std::string& problem) {
+    diag_.report(entry_.status, cat({written(), ": ", problem}));
+  }
+  // A warning about `word` of the tag.
+  void warn(std::string_view word, const std::string& problem) {
+    diag_.warn_at(tag_ + 1 + static_cast<std::size_t>(word.data() - text_),
+                  cat({written(), ": \"", shown(as_bytes(word)), "\" ", problem}));
+  }
+
+  // `word` as a decimal number, of which the low 8 bits are kept.
+  std::uint8_t small(std::string_view word) {
+    const Number n = read_number(word, 10);
+    const std::uint8_t kept = low8(n.value);
+    if (!n.whole) {
+      warn(word, cat({"is not a number: read as ", std::to_string(kept)}));
+    } else if (n.value < 0 || n.value > 255) {
+      warn(word, cat({"does not fit in a byte (0 to 255): ", std::to_string(kept), " written"}));
     }
-  };
+    return kept;
+  }
+  // `word` as a decimal number, read whole.
+  std::int32_t number(std::string_view word) {
+    const Number n = read_number(word, 10);
+    if (!n.whole) warn(word, cat({"is not a number: read as ", std::to_string(n.value)}));
+    return n.value;
+  }
+  // `word` as a message ID (hexadecimal; -1 is FFFF), written at `at`.
+  void id(std::uint8_t* at, std::string_view word) {
+    const Number n = read_number(word, 16);
+    const auto id = static_cast<std::uint16_t>(static_cast<std::uint32_t>(n.value));
+    if (!n.whole) {
+      warn(word, cat({"is not a message ID (hexadecimal digits): read as ", hex4(id)}));
+    } else if (n.value < -1 || n.value > 0xFFFF) {
+      warn(word, cat({"does not fit in four hexadecimal digits: ", hex4(id), " written"}));
+    }
+    at[0] = static_cast<std::uint8_t>(id >> 8);
+    at[1] = static_cast<std::uint8_t>(id);
+  }
+  // The next word as an ID at `at`; a missing one is reported (ID 0000).
+  void required_id(std::uint8_t* at) {
+    std::string_view word;
+    if (next(word)) {
+      id(at, word);
+    } else {
+      report("a message ID is missing: 0000 written");
+    }
+  }
+  // Words left over are not read.
+  void rest_ignored() {
+    for (std::string_view word; next(word);) warn(word, "is more than the tag takes: ignored");
+  }
+
+ private:
+  static std::span<const std::uint8_t> as_bytes(std::string_view s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+  }
+  std::string written() const {
+    const std::size_t size = std::min<std::size_t>(words_.size(), kTagTextLimit);
+    return cat({"[", shown(as_bytes({text_, size}), kTagTextLimit), "]"});
+  }
+
+  const char* text_;
+  Words words_;
+  const TagEntry& entry_;
+  Diagnostics& diag_;
+  std::size_t tag_;  // the source offset of the '['
+};
+
+// Builds the control sequence of `entry` in `seq` (zero-filled, 14 bytes) and returns its length.
+std::uint32_t build_sequence(const TagEntry& entry, Args& args, std::uint8_t* seq) {
+  std::string_view word;
   seq[0] = 0x7F;
   seq[1] = entry.code;
   switch (entry.kind) {
@@ -70,31 +146,31 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
 
     case TagKind::pause:
     case TagKind::small_number:
-      if (words.next(word)) {
-        seq[2] = low8(parse_number(word, 10));
+      if (args.next(word)) {
+        seq[2] = args.small(word);
       } else {
-        diag.report(entry.status);  // size1, sound and size have no message text
+        args.report("a number is missing: 0 written");  // size1, sound and size have no text
       }
       return 3;
 
-    case TagKind::jump: required_id(seq + 2); return 4;
+    case TagKind::jump: args.required_id(seq + 2); return 4;
 
     case TagKind::select: {
       std::uint8_t op = entry.code;
-      if (words.next(word)) {
-        const std::int32_t n = parse_number(word, 10);
+      if (args.next(word)) {
+        const std::int32_t n = args.number(word);
         if (n >= 1 && n <= 6) {
           op = static_cast<std::uint8_t>(op + n + (n >= 5 ? 100 : 0));
         } else {
-          diag.report(entry.status);
+          args.report(cat({std::to_string(n), " is not a choice from 1 to 6: 1 taken"}));
           op = static_cast<std::uint8_t>(op + 1);
         }
       }
-      if (words.next(word)) {
-        put_id(seq + 2, word);
+      if (args.next(word)) {
+        args.id(seq + 2, word);
       } else {
         // Without an ID the sequence always falls back to the first select number.
-        diag.report(entry.status);
+        args.report("a message ID is missing: choice 1 and ID 0000 written");
         op = static_cast<std::uint8_t>(entry.code + 1);
       }
       seq[1] = op;
@@ -105,34 +181,34 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
       std::uint8_t op = entry.code;
       std::uint32_t length = 2;
       std::uint32_t next_free = 2;
-      if (words.next(word)) {
-        put_id(seq + 2, word);
+      if (args.next(word)) {
+        args.id(seq + 2, word);
         next_free = 4;
       }
-      if (words.next(word)) {
-        put_id(seq + next_free, word);
+      if (args.next(word)) {
+        args.id(seq + next_free, word);
         length = next_free + 2;
       } else {
-        diag.report(entry.status);
+        args.report("two message IDs at least are needed: 0000 written for the missing");
         length = 6;
       }
       for (int more = 0; more < 2; ++more) {  // third and fourth ID
-        if (words.next(word)) {
-          put_id(seq + length, word);
+        if (args.next(word)) {
+          args.id(seq + length, word);
           length += 2;
           ++op;
         }
       }
       // Only a menu goes on to a fifth and sixth choice; later words are ignored.
-      if (words.next(word) && op == 0x18) {
-        put_id(seq + length, word);
+      for (const std::uint8_t from : {std::uint8_t{0x18}, std::uint8_t{0x79}}) {
+        if (!args.next(word)) break;
+        if (op != from) {
+          args.warn(word, "is more than the tag takes: ignored");
+          break;
+        }
+        args.id(seq + length, word);
         length += 2;
-        op = 0x79;
-      }
-      if (words.next(word) && op == 0x79) {
-        put_id(seq + length, word);
-        length += 2;
-        op = 0x7A;
+        op = static_cast<std::uint8_t>(from == 0x18 ? 0x79 : 0x7A);
       }
       seq[1] = op;
       return length;
@@ -140,20 +216,21 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
 
     case TagKind::range:
       // A missing first ID alone is not reported: the second is then missing too.
-      if (words.next(word)) put_id(seq + 2, word);
-      required_id(seq + 4);
+      if (args.next(word)) args.id(seq + 2, word);
+      args.required_id(seq + 4);
       return 6;
 
     case TagKind::string: {
       std::uint32_t n = 0;
-      if (words.next(word)) {
-        n = static_cast<std::uint32_t>(parse_number(word, 10));
+      if (args.next(word)) {
+        n = static_cast<std::uint32_t>(args.number(word));
         if (n > 25) {  // also every negative number
-          diag.report(entry.status);
+          args.report(std::to_string(static_cast<std::int32_t>(n)) +
+                      " is not a string from 1 to 25: 25 taken");
           n = 25;
         }
       } else {
-        diag.report(entry.status);
+        args.report("a number is missing: string 0 written");
       }
       std::uint32_t op = n + 0x23;
       if (n > 10) op += 8;
@@ -165,19 +242,19 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
     case TagKind::color: {
       // "#i" as the first argument selects the indexed form; the index goes last.
       std::uint32_t length = 5;
-      bool have = words.next(word);
+      bool have = args.next(word);
       if (have && word.front() == '#') {
         seq[1] = 0x50;
-        seq[5] = low8(parse_number(word.substr(1), 10));
+        seq[5] = args.small(word.substr(1));
         length = 6;
-        have = words.next(word);
+        have = args.next(word);
       }
-      if (have) seq[2] = low8(parse_number(word, 10));
-      if (words.next(word)) seq[3] = low8(parse_number(word, 10));
-      if (words.next(word)) {
-        seq[4] = low8(parse_number(word, 10));
+      if (have) seq[2] = args.small(word);
+      if (args.next(word)) seq[3] = args.small(word);
+      if (args.next(word)) {
+        seq[4] = args.small(word);
       } else {
-        diag.report(entry.status);
+        args.report("three numbers (red, green, blue) are needed: 0 written for the missing");
       }
       return length;
     }
@@ -197,22 +274,35 @@ std::uint32_t encode_tag(std::span<const std::uint8_t> text, std::vector<std::ui
       size = static_cast<std::size_t>(static_cast<const char*>(nul) - chars);
   }
 
+  if (text.size() > kTagTextLimit) {
+    const std::string limit = std::to_string(kTagTextLimit);
+    diag.warn(cat({"the tag is longer than ", limit, " bytes: only the first ", limit,
+                   " are read ([", shown(text, kTagTextLimit), "])"}));
+  }
   Words words(chars, size);
   std::string_view name;
   const TagEntry* entry = words.next(name) ? find_tag(name) : nullptr;
-  if (entry == nullptr) return 2;  // unknown: two bytes that the caller leaves as zeros
-
+  if (entry == nullptr) {
+    // Two bytes that the caller leaves as zeros. A tag that runs on past a line end is said to
+    // do so by the loop.
+    if (std::memchr(chars, '\n', size) == nullptr)
+      diag.warn(cat({"[", shown(text.first(size)), "] is not a tag: two zero bytes written"}));
+    return 2;
+  }
+  Args args(chars, size, *entry, diag);
+  std::uint32_t length = 0;
   if (entry->kind == TagKind::character) {
     out.push_back(entry->code);
-    return 1;
-  }
-  if (entry->kind == TagKind::time) {
+    length = 1;
+  } else if (entry->kind == TagKind::time) {
     out.insert(out.end(), std::begin(kTimePhrase), std::end(kTimePhrase));
-    return sizeof kTimePhrase;
+    length = sizeof kTimePhrase;
+  } else {
+    std::uint8_t seq[14] = {};
+    length = build_sequence(*entry, args, seq);
+    out.insert(out.end(), seq, seq + length);
   }
-  std::uint8_t seq[14] = {};
-  const std::uint32_t length = build_sequence(*entry, words, seq, diag);
-  out.insert(out.end(), seq, seq + length);
+  args.rest_ignored();
   return length;
 }
 

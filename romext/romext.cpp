@@ -105,7 +105,7 @@ int run(const shell::Args& args) {
 
   const std::vector<std::string> inputs = {input_name};
   files::AtomicFile out;
-  auto where = dialog::OutputDialog::silent(stdout, kOutputPrompt, "name for the output file");
+  auto where = dialog::OutputDialog::replacing(stdout, kOutputPrompt, "name for the output file");
   where.names_an_input = "that is the input image; give another name for the output";
   const auto chosen = dialog::choose_output(files::derive_output_name(input_name, kOutputEnding),
                                             inputs, where, &out);

@@ -54,6 +54,7 @@ int run(const shell::Args& args) {
   if (!out.open(*opened, (settings & msg::kTableMode) != 0)) return 1;
   // Every report waits for Enter; at the end of input it goes on at once.
   msg::Diagnostics diag(msg::DiagBuild::sylk, stderr, [] { return con::read_char(); });
+  diag.locate(opened->input_name, opened->input);
   const int text_column = (settings & msg::kLineNumbers) ? 2 : 1;
   const msg::TableEnd table = msg::read_table(opened->input, text_column, diag, out.writer());
   std::string warning;
@@ -64,7 +65,7 @@ int run(const shell::Args& args) {
   } else if (table.unclosed) {
     warning = msg::unclosed_warning(opened->input_name, table.unclosed);
   }
-  return msg::finish_compile(out, *opened, warning);
+  return msg::finish_compile(out, *opened, warning, diag);
 }
 
 const shell::Program kProgram{"slk2msg", kUsage, run, /*short_help=*/false};

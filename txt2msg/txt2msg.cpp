@@ -67,11 +67,13 @@ int run(const shell::Args& args) {
   msg::ArchiveOutput out;
   if (!out.open(*opened, (settings & msg::kTableMode) != 0)) return 1;
   msg::Diagnostics diag(msg::DiagBuild::text_dump, stderr, [] { return con::read_char(); });
+  diag.locate(opened->input_name, opened->input);
   msg::Unclosed unclosed;
   msg::compile_dump(opened->input, start, (settings & msg::kLineNumbers) != 0, diag, out.writer(),
                     &unclosed);
   return msg::finish_compile(
-      out, *opened, unclosed ? msg::unclosed_warning(opened->input_name, unclosed) : std::string());
+      out, *opened, unclosed ? msg::unclosed_warning(opened->input_name, unclosed) : std::string(),
+      diag);
 }
 
 const shell::Program kProgram{"txt2msg", kUsage, run, /*short_help=*/false};

@@ -122,8 +122,7 @@ int run(const shell::Args& args) {
   // The output never replaces the input: a name that names it is asked for again.
   const std::vector<std::string> inputs = {in_name};
   files::AtomicFile file;
-  const auto where =
-      dialog::OutputDialog::silent(stderr, "\nOutput where? \n", "name for the output file");
+  const auto where = dialog::OutputDialog{stderr, "\nOutput where? \n", "name for the output file"};
   const auto out_name = dialog::choose_output(
       args.size() > 1 ? args[1] : files::derive_output_name(in_name, " new.bin"), inputs, where,
       &file);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <map>
 #include <set>
 #include <sstream>
@@ -74,9 +76,13 @@ TEST(Charmap, HoldsExactlyTheTable) {
 
 TEST(Charmap, NoMatchIsReportedOnce) {
   DiagCapture cap;
-  EXPECT_EQ(msg::map_character(0x82, 0x8E, cap.diag), msg::kNoMatch);  // small wa
-  EXPECT_EQ(cap.text(), "\nunrecognised text character\tskipping");
+  EXPECT_EQ(msg::map_character(std::array<std::uint8_t, 3>{0xE3, 0x82, 0x8E}, cap.diag),
+            msg::kNoMatch);  // small wa
+  EXPECT_EQ(cap.text(),
+            "\nunrecognised text character\tskipping\nnote: message 0: \"\xE3\x82\x8E\" is not a "
+            "character of the game: skipped");
   DiagCapture quiet;
-  EXPECT_EQ(msg::map_character(0x81, 0x82, quiet.diag), 0x00);  // hiragana a: code 0 is valid
+  EXPECT_EQ(msg::map_character(std::array<std::uint8_t, 3>{0xE3, 0x81, 0x82}, quiet.diag),
+            0x00);  // hiragana a: code 0 is valid
   EXPECT_EQ(quiet.text(), "");
 }

@@ -3,6 +3,7 @@
 // themselves.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 
@@ -101,12 +102,13 @@ TEST(Decode, EveryVocabularyEntryAndEveryOpcode) {
   for (const msg::TagEntry& e : msg::vocabulary()) {
     for (int trial = 0; trial < 20; ++trial) {
       std::string text(e.name);
-      // Appends `count` words of numbers below `limit` (hex IDs are written in decimal here: any
-      // number the tag reads will do).
+      // Appends `count` words of numbers below `limit`, in decimal, or in hexadecimal for IDs.
       const auto words = [&](unsigned count, unsigned limit, unsigned from = 0) {
         for (unsigned k = 0; k < count; ++k) {
-          text += ' ';
-          text += std::to_string(from + rng() % limit);
+          char word[16];
+          std::snprintf(word, sizeof word, limit > 256 ? " %X" : " %u",
+                        static_cast<unsigned>(from + rng() % limit));
+          text += word;
         }
       };
       switch (e.kind) {
@@ -117,7 +119,11 @@ TEST(Decode, EveryVocabularyEntryAndEveryOpcode) {
           words(1, 6, 1);
           words(1, 0x10000);
           break;
-        case msg::TagKind::choice: words(2 + rng() % 5, 0x10000); break;
+        case msg::TagKind::choice:  // a menu takes six IDs, the others four
+          words(
+              2 + rng() % (std::string_view(e.name).find("menu") != std::string_view::npos ? 5 : 3),
+              0x10000);
+          break;
         case msg::TagKind::range: words(2, 0x10000); break;
         case msg::TagKind::string: words(1, 25, 1); break;
         case msg::TagKind::color:

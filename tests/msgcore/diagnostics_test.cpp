@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "diag_capture.hpp"
+#include "support/testsupport.hpp"
 
 TEST(Diagnostics, MessagesOfTheTextBuild) {
   const std::pair<int, const char*> cases[] = {
@@ -21,17 +22,48 @@ TEST(Diagnostics, MessagesOfTheTextBuild) {
   };
   for (const auto& [status, text] : cases) {
     DiagCapture cap;
-    cap.diag.report(status);
-    EXPECT_EQ(cap.text(), text) << status;
+    cap.diag.report(status, "x");
+    // The fixed message as it always was, then its note on a line of its own.
+    EXPECT_EQ(cap.text(), std::string(text) + "\nnote: message 0: x") << status;
     EXPECT_EQ(cap.waits, 0) << "the text build never waits";
   }
 }
 
 TEST(Diagnostics, SylkBuildHasNoStatusZeroAndWaitsAfterEveryReport) {
   DiagCapture cap(msg::DiagBuild::sylk);
-  cap.diag.report(0);
-  cap.diag.report(84);
-  cap.diag.report(36);
-  EXPECT_EQ(cap.text(), "\nimproper!\t[string #]  #: 1-25 only");
-  EXPECT_EQ(cap.waits, 3);
+  cap.diag.report(0, "a");
+  cap.diag.report(36, "b");
+  cap.diag.warn("c");  // warnings do not wait
+  EXPECT_EQ(cap.text(),
+            "\nnote: row 0, column 0: a\nimproper!\t[string #]  #: 1-25 only\nnote: row 0, column "
+            "0: b\nwarning: row 0, column 0: c");
+  EXPECT_EQ(cap.waits, 2);
+}
+
+TEST(Diagnostics, LinesNameTheirPlaceAndTheRunEndsWithACount) {
+  // Lines count from 1, columns count characters (the two-byte 'é' is one).
+  const auto dump = testsupport::bytes_of("ab\n\xC3\xA9[x]\r\nz");
+  DiagCapture text;
+  text.diag.locate("d.txt", dump);
+  text.diag.in_message(7);
+  text.diag.at(5);
+  text.diag.report(3, "[x]");
+  text.diag.warn_at(10, "w");
+  text.diag.warn_source(0, "s");
+  EXPECT_EQ(text.text(),
+            "\nimproper!\t[pause t]\nd.txt:2:2: note: message 7: [x]\nd.txt:3:1: warning: "
+            "message 7: w\nd.txt:1:1: warning: s");
+  EXPECT_EQ(text.diag.summary(), "3 warnings");
+
+  DiagCapture table(msg::DiagBuild::sylk);
+  table.diag.locate("t.slk", dump);
+  table.diag.in_cell(6, 2);
+  table.diag.warn_at(5, "w");
+  EXPECT_EQ(table.text(), "\nt.slk:2: warning: row 6, column 2: w");
+  EXPECT_EQ(table.diag.summary(), "1 warning");
+
+  DiagCapture many;
+  for (unsigned long k = 0; k < msg::Diagnostics::kShownWarnings + 5; ++k) many.diag.warn("w");
+  EXPECT_EQ(many.diag.summary(), "105 warnings (5 not shown)");
+  EXPECT_EQ(DiagCapture().diag.summary(), "");
 }

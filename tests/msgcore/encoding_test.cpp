@@ -68,7 +68,7 @@ TEST(TextLoop, EncodesPlainTextShorthandsEscapesAndHexRuns) {
     const Encoded e = encode(c.text);
     EXPECT_EQ(to_hex(e.body), to_hex(hex(c.bytes))) << c.text;
     EXPECT_EQ(e.m.length, e.body.size()) << c.text;
-    EXPECT_EQ(e.diag, c.diag) << c.text;
+    EXPECT_EQ(testsupport::without_located_lines(e.diag), c.diag) << c.text;
   }
 }
 

@@ -233,13 +233,17 @@ TEST(RomextRun, EndOfInput) {
   RunResult r = romext(dir, {"missing.v64"}, "");
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, kInputPrompt);
-  EXPECT_EQ(r.err, "\nromext: input ended before a ROM image name was given\n");
+  EXPECT_EQ(r.err,
+            "\nromext: missing.v64: cannot be opened: no such file or directory\n"
+            "\nromext: input ended before a ROM image name was given\n");
   // At the output prompt: the same, and nothing is written.
   fs::create_directory(dir / "game-ext.n64");
   r = romext(dir, {"game.v64"}, "");
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, kOutputPrompt);
-  EXPECT_EQ(r.err, "\nromext: input ended before a name for the output file was given\n");
+  EXPECT_EQ(r.err,
+            "\nromext: game-ext.n64: a folder of that name is in the way\n"
+            "\nromext: input ended before a name for the output file was given\n");
   EXPECT_TRUE(fs::is_directory(dir / "game-ext.n64"));
   fs::remove(dir / "game-ext.n64");
   // At the questions: each answer reads as no, and the final wait ends at once.

@@ -65,7 +65,9 @@ TEST(Slk2msgCli, HelpPromptsAndEndOfInput) {
 
   r = slk2msg(dir, {"nope.slk"});
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "\nslk2msg: input ended before a SYLK file name was given\n");
+  EXPECT_EQ(r.err,
+            "\nslk2msg: nope.slk: cannot be opened: no such file or directory\n"
+            "\nslk2msg: input ended before a SYLK file name was given\n");
 }
 
 TEST(Slk2msgCli, TypedIndexNameAndProtectedInput) {
@@ -85,9 +87,14 @@ TEST(Slk2msgCli, ReportsWaitForEnterAndAnEarlyEndIsSaidOnce) {
   const RunResult r = slk2msg(dir, {"t.slk"}, "");  // the waits end at once at end of input
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.err,
+            "\nt.slk:1: warning: the file does not begin with an ID record, so it is no SYLK table "
+            "(saved in another format?); read as one all the same"
             "\nimproper!\t[pause t]"
+            "\nt.slk:1: note: row 0, column 2: [pause]: a number is missing: 0 written"
+            "\nt.slk:1: note: row 0, column 2: [size]: a number is missing: 0 written"
             "\nslk2msg: t.slk: the table ends early (no line end after its last record); "
-            "read as if it ended there\n");
+            "read as if it ended there\n"
+            "\nslk2msg: t.slk: 3 warnings\n");
   EXPECT_EQ(read_bytes(dir / "t.bin"),
             hex("7F 03 00 7F 5A 00 78 75 6E 74 65 72 6D 69 6E 61 74 65 64"));
   EXPECT_EQ(read_bytes(dir / "t.tbl"), hex("00 00 00 07 00 00 00 13 00 00 00 00"));
@@ -142,7 +149,13 @@ TEST(Slk2msgCli, TablesWrittenByASpreadsheetProgram) {
     args.push_back("-o");
     const RunResult r = slk2msg(dir, args);
     EXPECT_EQ(r.exit_code, 0) << c.file;
-    EXPECT_EQ(r.err, "") << c.file;
+    // The one row whose text cell was emptied gives no message, and is named.
+    EXPECT_EQ(r.err, std::string(c.file) == "notes.slk"
+                         ? "\nnotes.slk:36: warning: row 5, column 2: row 4 has no text in column "
+                           "2: no message for it, so every later message moves up (write ## for "
+                           "an empty message)\nslk2msg: notes.slk: 1 warning\n"
+                         : "")
+        << c.file;
     Bytes body;
     Bytes offsets;
     for (const auto& m : c.messages) {
@@ -153,5 +166,43 @@ TEST(Slk2msgCli, TablesWrittenByASpreadsheetProgram) {
     const std::string stem = fs::path(c.file).stem().string();
     EXPECT_EQ(to_hex(read_bytes(dir / (stem + ".bin"))), to_hex(body)) << c.file;
     EXPECT_EQ(to_hex(read_bytes(dir / (stem + ".off"))), to_hex(offsets)) << c.file;
+  }
+}
+
+TEST(Slk2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
+  const auto table = [](const std::string& rows) { return "ID;P\r\n" + rows + "E\r\n"; };
+  const std::pair<std::string, const char*> slips[] = {
+      {table("C;Y1;X1;K0\r\nC;X2;K\"He said \"hi\" to me\"\r\n"),
+       "t.slk:3: warning: row 1, column 2: a quotation mark in the text ends it here, and the rest "
+       "of the cell, hi\" to me\", is dropped (write $q for a quotation mark)\n"},
+      {table("C;Y1;X1;K0\r\nC;X2;K\"He said \"hi\"\r\nC;Y2;X1;K1\r\nC;X2;K\"B\"\r\n"),
+       "t.slk:3: warning: row 1, column 2: the quotation marks of this cell do not pair up: it "
+       "runs on over the 3 records after it, which are read as part of it (write $q for a "
+       "quotation mark)\n"},
+      {table("C;Y1;X1;K0\r\nC;X2;K\"A\"\r\nC;Y2;X1;K1\r\nC;Y3;X1;K2\r\nC;X2;K\"C\"\r\n"),
+       "t.slk:6: warning: row 3, column 2: row 2 has no text in column 2: no message for it, so "
+       "every later message moves up (write ## for an empty message)\n"},
+      {table("C;Y1;X1;K0\r\nC;X2;K5\r\nC;Y2;X1;K1\r\nC;X2;K\"B\"\r\n"),
+       "t.slk:3: warning: row 1, column 2: the value is no quoted text (a number?), so its "
+       "message is the text of the next text cell, row 2, which is compiled again for its own "
+       "row: every later message moves down (type the number as text)\n"},
+      {table("C;Y1;X1;K0\r\nC;X2;K\"[jump 1A2O] #5 costs\"\r\nC;X3;K\"x#\"\r\n"),
+       "t.slk:3: warning: row 1, column 2: [jump 1A2O]: \"1A2O\" is not a message ID "
+       "(hexadecimal digits): read as 01A2\n"
+       "t.slk:3: warning: row 1, column 2: the '#' here starts a hex run that runs on past the "
+       "end of its cell (its closing quotation mark) to the next '#', and what lies between is "
+       "not text (write #23# for a '#' in text)\n"},
+      {"\x01\x02 no table at all\n",
+       "t.slk:1: warning: the file does not begin with an ID record, so it is no SYLK table (saved "
+       "in another format?); read as one all the same\n"},
+      // A table as the decompiler writes it: silent.
+      {table("C;Y1;X1;K0\r\nC;X2;K\"#7F 06#[jump 1A2B]$q\"\r\n"), ""},
+  };
+  for (const auto& [slk, lines] : slips) {
+    TempDir dir;
+    write_text(dir / "t.slk", slk);
+    const RunResult r = slk2msg(dir, {"t.slk"});
+    EXPECT_EQ(r.exit_code, 0) << slk;
+    EXPECT_EQ(located_only(r.err), lines) << slk;
   }
 }

@@ -22,6 +22,48 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
+namespace {
+
+// Whether the line that starts after a line feed at `at` is a located line of `kind`.
+bool located_at(const std::string& text, std::size_t at, const std::string& kind) {
+  const std::size_t end = std::min(text.find('\n', at), text.size());
+  const std::string line = text.substr(at, end - at);
+  return line.rfind(kind + ": ", 0) == 0 || line.find(": " + kind + ": ") != std::string::npos;
+}
+
+}  // namespace
+
+std::string without_located_lines(const std::string& text) {
+  std::string out;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t next = std::min(text.find('\n', at + 1), text.size());
+    const bool drop = text[at] == '\n' &&
+                      (located_at(text, at + 1, "note") || located_at(text, at + 1, "warning"));
+    if (!drop) out.append(text, at, next - at);
+    at = next;
+  }
+  return out;
+}
+
+std::string located_only(const std::string& text) {
+  std::string out;
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+    if (located_at(text, at + 1, "note") || located_at(text, at + 1, "warning")) {
+      const std::size_t end = std::min(text.find('\n', at + 1), text.size());
+      out.append(text, at + 1, end - at - 1).push_back('\n');
+    }
+  }
+  return out;
+}
+
+std::size_t located_lines(const std::string& text, const std::string& kind) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+    if (located_at(text, at + 1, kind)) ++n;
+  }
+  return n;
+}
+
 Bytes bytes_of(const std::string& s) { return Bytes(s.begin(), s.end()); }
 std::string string_of(const Bytes& b) { return std::string(b.begin(), b.end()); }
 

@@ -27,6 +27,14 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes bytes_of(const std::string& s);
 std::string string_of(const Bytes& b);
+// `text` without the compilers' located lines ("\nFILE:LINE:COL: note: ..." and "...warning:
+// ..."): what the old reports alone print.
+std::string without_located_lines(const std::string& text);
+// The located lines of `text` alone, each ending in a line feed.
+std::string located_only(const std::string& text);
+// How many located lines of `kind` ("note" or "warning") `text` holds.
+std::size_t located_lines(const std::string& text, const std::string& kind);
+
 // "7F 0E 1A 2B" -> bytes.
 Bytes hex(const std::string& text);
 // Bytes -> "7F 0E 1A 2B", for readable failure messages.

@@ -133,13 +133,17 @@ TEST(Txt2msgCli, EndOfInputAtAPromptEndsTheRun) {
   RunResult r = txt2msg(dir, {}, "missing.txt\n");
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, "\nUTF-8 text file? \nUTF-8 text file? ");
-  EXPECT_EQ(r.err, "\ntxt2msg: input ended before a text file name was given\n");
+  EXPECT_EQ(r.err,
+            "\ntxt2msg: missing.txt: cannot be opened: no such file or directory\n"
+            "\ntxt2msg: input ended before a text file name was given\n");
   // The same at the index prompt (the derived index name is the input itself).
   write_text(dir / "d.tbl", "1\tA\n");
   r = txt2msg(dir, {"/Q", "d.tbl"});
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, "\noutput table file? ");
-  EXPECT_EQ(r.err, "\ntxt2msg: input ended before a name for the index file was given\n");
+  EXPECT_EQ(r.err,
+            "\ntxt2msg: d.tbl: that is an input file; give another name for the output\n"
+            "\ntxt2msg: input ended before a name for the index file was given\n");
 }
 
 TEST(Txt2msgCli, OutputNamingTheInputIsAskedAgain) {
@@ -185,7 +189,11 @@ TEST(Txt2msgCli, DiagnosticsGoToStandardError) {
                                 "B\xE3\x82\x8F\n");
   const RunResult r = txt2msg(dir, {"d.txt"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err, "\nunrecognised text character\tskipping");
+  // The old report, then where it is, then the count.
+  EXPECT_EQ(r.err,
+            "\nunrecognised text character\tskipping"
+            "\nd.txt:1:4: note: message 0: \"\xE3\x82\x8E\" is not a character of the game: skipped"
+            "\ntxt2msg: d.txt: 1 warning\n");
   EXPECT_EQ(to_hex(read_bytes(dir / "d.bin")), "41 42 C1");
 }
 
@@ -212,11 +220,21 @@ TEST(Txt2msgCli, CompilesTagsWithTheirDiagnostics) {
                                 "5\tend[unknown]\n");
   const RunResult r = txt2msg(dir, {"d.txt"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err,
-            "\nimproper!\t[jump xxxx]\txxxx: msg_txt ID"
-            "\nimproper!\t[color r g b] or [color #i r g b]"
-            "\nimproper!\t[selected # xxxx]  #: 1-6, xxxx: msg_txt ID"
-            "\nimproper!\t[string #]  #: 1-25 only");
+  EXPECT_EQ(
+      r.err,
+      "\nimproper!\t[jump xxxx]\txxxx: msg_txt ID"
+      "\nd.txt:2:3: note: message 1: [jump]: a message ID is missing: 0000 written"
+      "\nimproper!\t[color r g b] or [color #i r g b]"
+      "\nd.txt:2:9: note: message 1: [color 255 128]: three numbers (red, green, blue) are "
+      "needed: 0 written for the missing"
+      "\nimproper!\t[selected # xxxx]  #: 1-6, xxxx: msg_txt ID"
+      "\nd.txt:3:3: note: message 2: [select 7 2F0A]: 7 is not a choice from 1 to 6: 1 taken"
+      "\nimproper!\t[string #]  #: 1-25 only"
+      "\nd.txt:3:42: note: message 2: [ string 26 ]: 26 is not a string from 1 to 25: 25 taken"
+      "\nd.txt:4:4: warning: message 3: [Caps] is not a tag: two zero bytes written"
+      "\nd.txt:4:11: note: message 3: [sound]: a number is missing: 0 written"
+      "\nd.txt:5:6: warning: message 4: [unknown] is not a tag: two zero bytes written"
+      "\ntxt2msg: d.txt: 7 warnings\n");
   EXPECT_EQ(to_hex(read_bytes(dir / "d.bin")),
             to_hex(hex("48 69 7F 1A 21 "
                        "7F 0E 00 00 7F 05 FF 80 00 0C CC "
@@ -235,8 +253,64 @@ TEST(Txt2msgCli, AnUnclosedHexRunOrTagIsReportedAndLaterMessagesKept) {
   write_text(dir / "d.txt", kBom + "1\tA[b\n2\tB #4\n3\tC\n");
   const RunResult r = txt2msg(dir, {"-o", "d.txt"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err,
-            "\ntxt2msg: d.txt: the tag ('[') at byte 6 is not closed before the end of the file\n");
+  EXPECT_EQ(without_located_lines(r.err),
+            "\ntxt2msg: d.txt: the tag ('[') at byte 6 is not closed before the end of the file\n"
+            "\ntxt2msg: d.txt: 2 warnings\n");
   EXPECT_EQ(read_bytes(dir / "d.off"), hex("00 00 00 03 00 00 00 05 00 00 00 01"));
   EXPECT_EQ(to_hex(read_bytes(dir / "d.bin")), "41 00 00 42 20 04 03 0C 43");
+}
+
+TEST(Txt2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
+  // The bytes stay what they always were; what is new is the line that says where and what.
+  const std::pair<const char*, const char*> slips[] = {
+      {"0\tA\n\n1\tB\n",
+       "d.txt:2:1: warning: message 1: a blank line is passed over as this message's line number, "
+       "so the next line's number becomes its text, and every later message moves\n"
+       "d.txt:3:3: warning: message 2: the message before ends at a tab, and \"B\" after it is "
+       "passed over as this message's line number, and every later message moves\n"},
+      {"0\tA\n1 B\n",
+       "d.txt:2:1: warning: message 1: the line has no line number and tab: \"1 B\" is passed "
+       "over as this message's line number and lost, and every later message moves\n"},
+      {"0\tA\tB\n",
+       "d.txt:1:5: warning: message 1: the message before ends at a tab, and \"B\" after it is "
+       "passed over as this message's line number, and every later message moves\n"},
+      {"0\tItem #5 costs 10\n1\tok #41#\n",
+       "d.txt:1:8: warning: message 0: the '#' here starts a hex run that runs on past the end of "
+       "its line to the next '#', and what lies between is not text (write #23# for a '#' in "
+       "text)\n"},
+      {"0\tPress [A to start\n1\tok]\n",
+       "d.txt:1:9: warning: message 0: the '[' here starts a tag that runs on past the end of its "
+       "line to the next ']', and what lies between is not text (write #5B# for a '[' in text)\n"},
+      {"0\t#4 1G#\n",
+       "d.txt:1:3: warning: message 0: the hex run #4 1G# holds characters other than hex digits "
+       "and blanks, which are skipped (write #23# for a '#' in text)\n"},
+      {"0\t[jump 1A2O][pause abc][color 255 l28 0]\n",
+       "d.txt:1:9: warning: message 0: [jump 1A2O]: \"1A2O\" is not a message ID (hexadecimal "
+       "digits): read as 01A2\n"
+       "d.txt:1:21: warning: message 0: [pause abc]: \"abc\" is not a number: read as 0\n"
+       "d.txt:1:36: warning: message 0: [color 255 l28 0]: \"l28\" is not a number: read as 0\n"},
+      {"0\t[jump 1A2B 3C4D][color 300 0 0][plyer]\n",
+       "d.txt:1:14: warning: message 0: [jump 1A2B 3C4D]: \"3C4D\" is more than the tag takes: "
+       "ignored\n"
+       "d.txt:1:26: warning: message 0: [color 300 0 0]: \"300\" does not fit in a byte (0 to "
+       "255): 44 written\n"
+       "d.txt:1:34: warning: message 0: [plyer] is not a tag: two zero bytes written\n"},
+      {"0\tok\n1\t\xEF\xBC\xA1 caf\xE9 x\n",
+       "d.txt:2:3: note: message 1: \"\xEF\xBC\xA1\" is not a character of the game: skipped\n"
+       "d.txt:2:8: note: message 1: the bytes E9 20 78 are not a UTF-8 character (is the text "
+       "single-byte, not UTF-8?): all three skipped\n"},
+      // What the decompiler writes compiles silently.
+      {"0\t#7F 06#[jump 1A2B][color #2 255 0 0]$q\n", ""},
+  };
+  for (const auto& [dump, lines] : slips) {
+    TempDir dir;
+    write_text(dir / "d.txt", kBom + dump);
+    const RunResult r = txt2msg(dir, {"d.txt"});
+    EXPECT_EQ(r.exit_code, 0) << dump;
+    EXPECT_EQ(located_only(r.err), lines) << dump;
+    EXPECT_EQ(r.err.find(" warning\n") != std::string::npos ||
+                  r.err.find(" warnings\n") != std::string::npos,
+              *lines != '\0')
+        << "the count at the end: " << r.err;
+  }
 }

@@ -17,6 +17,10 @@ const char* const kNotYaz =
     "\nNot a Yaz0 or Yay0 file.\nPress Spacebar to force it, otherwise to quit";
 const char* const kReadError = "Error reading from file.\n";
 
+std::string replace_question(const std::string& name) {
+  return "\"" + name + "\" exists; replace it? (Y/N) ";
+}
+
 const Bytes kAAAA = hex("59 61 7A 30 00 00 00 04 00 00 00 00 00 00 00 00 80 41 10 00");
 const Bytes kForcedAAAA = hex("46 4F 4F 21 00 00 00 00 00 00 00 04 80 41 10 00");
 
@@ -41,9 +45,9 @@ TEST(UnyazRun, AnOutputSizeOf0IsAnEmptyFile) {
   TempDir dir;
   write_bytes(dir / "empty.szs", hex("59 61 7A 30 00 00 00 00 00 00 00 00 00 00 00 00"));
   write_text(dir / "empty new.bin", "old");
-  const auto r = unyaz({"empty.szs"}, "", dir);
+  const auto r = unyaz({"empty.szs"}, "y\n", dir);
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, replace_question("empty new.bin"));
   EXPECT_EQ(read_bytes(dir / "empty new.bin"), Bytes{});
 }
 
@@ -70,7 +74,11 @@ TEST(UnyazRun, AsksForTheInputUntilItOpens) {
   fs::create_directory(dir / "folder");
   const auto r = unyaz({}, "missing.szs\nfolder\nin.szs\n", dir);
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err, std::string(kOpenWhich) + kOpenWhich + kOpenWhich);
+  // Each name that would not do is said before the question comes again.
+  EXPECT_EQ(r.err, std::string(kOpenWhich) +
+                       "\nunyaz: missing.szs: cannot be opened: no such file or directory\n" +
+                       kOpenWhich + "\nunyaz: folder: cannot be opened: is a folder\n" +
+                       kOpenWhich);
   EXPECT_EQ(string_of(read_bytes(dir / "in new.bin")), "AAAA");
 }
 
@@ -78,7 +86,11 @@ TEST(UnyazRun, EndOfInputAtANamePromptEndsWithStatus2) {
   TempDir dir;
   auto r = unyaz({"nothing.szs"}, "", dir);
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err.rfind(kOpenWhich, 0), 0u) << r.err;
+  EXPECT_EQ(r.err.rfind("\nunyaz: nothing.szs: cannot be opened: no such file or directory\n" +
+                            std::string(kOpenWhich),
+                        0),
+            0u)
+      << r.err;
   EXPECT_NE(r.err.find("unyaz: input ended before a name for the input file was given\n"),
             std::string::npos)
       << r.err;
@@ -86,7 +98,12 @@ TEST(UnyazRun, EndOfInputAtANamePromptEndsWithStatus2) {
   write_bytes(dir / "in.szs", kAAAA);
   r = unyaz({"in.szs", "no/such/folder/out.bin"}, "", dir);
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err.rfind(kOutputWhere, 0), 0u) << r.err;
+  EXPECT_EQ(r.err.rfind("\nunyaz: no/such/folder/out.bin: cannot be created: no such file or "
+                        "directory\n" +
+                            std::string(kOutputWhere),
+                        0),
+            0u)
+      << r.err;
   EXPECT_NE(r.err.find("unyaz: input ended before a name for the output file was given\n"),
             std::string::npos)
       << r.err;
@@ -110,9 +127,28 @@ TEST(UnyazRun, AnOutputNamingTheInputIsAskedForAgain) {
   write_bytes(dir / "in.szs", kAAAA);
   const auto r = unyaz({"in.szs", "./in.szs"}, "in.szs\nout.bin\n", dir);
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err, std::string(kOutputWhere) + kOutputWhere);
+  EXPECT_EQ(r.err,
+            "\nunyaz: ./in.szs: that is an input file; give another name for the output\n" +
+                std::string(kOutputWhere) +
+                "\nunyaz: in.szs: that is an input file; give another name for the output\n" +
+                kOutputWhere);
   EXPECT_EQ(read_bytes(dir / "in.szs"), kAAAA);
   EXPECT_EQ(string_of(read_bytes(dir / "out.bin")), "AAAA");
+}
+
+TEST(UnyazRun, AnExistingOutputIsReplacedOnlyWhenTheUserSaysSo) {
+  TempDir dir;
+  write_bytes(dir / "in.szs", kAAAA);
+  write_text(dir / "in new.bin", "mine");
+  // No (and the end of input, which is no) asks for another name.
+  auto r = unyaz({"in.szs"}, "n\nother.bin\n", dir);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, replace_question("in new.bin") + kOutputWhere);
+  EXPECT_EQ(string_of(read_bytes(dir / "in new.bin")), "mine");
+  EXPECT_EQ(string_of(read_bytes(dir / "other.bin")), "AAAA");
+  r = unyaz({"in.szs"}, "", dir);
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(string_of(read_bytes(dir / "in new.bin")), "mine");
 }
 
 TEST(UnyazRun, OtherSignaturesAskForTheSpaceBar) {
@@ -131,9 +167,9 @@ TEST(UnyazRun, OtherSignaturesAskForTheSpaceBar) {
     TempDir dir;
     write_bytes(dir / "odd.bin", kForcedAAAA);
     write_text(dir / "odd new.bin", "kept");
-    const auto r = unyaz({"odd.bin"}, c.input, dir);
+    const auto r = unyaz({"odd.bin"}, std::string("y\n") + c.input, dir);
     EXPECT_EQ(r.exit_code, c.exit_code) << "key '" << c.input << "'";
-    EXPECT_EQ(r.err, kNotYaz) << "key '" << c.input << "'";
+    EXPECT_EQ(r.err, replace_question("odd new.bin") + kNotYaz) << "key '" << c.input << "'";
     EXPECT_EQ(string_of(read_bytes(dir / "odd new.bin")), c.output ? c.output : "kept");
   }
 }
@@ -157,14 +193,16 @@ TEST(UnyazRun, ShortReadsKeepAPartialOutputOnlyWhereNoFileStood) {
       TempDir dir;
       write_bytes(dir / "cut.szs", c.file);
       if (existing) write_text(dir / "good.bin", "good contents");
-      const auto r = unyaz({"cut.szs", "good.bin"}, "", dir);
+      const auto r = unyaz({"cut.szs", "good.bin"}, existing ? "y\n" : "", dir);
       EXPECT_EQ(r.exit_code, 255) << c.what;
       std::string outcome = "left as it was";
       if (!existing) {
         outcome = c.partial ? "holds the 2 bytes decoded before the fault"
                             : "not made, as nothing was decoded";
       }
-      EXPECT_EQ(r.err, std::string(kReadError) + "\nunyaz: good.bin: " + outcome + "\n") << c.what;
+      EXPECT_EQ(r.err, (existing ? replace_question("good.bin") : "") + kReadError +
+                           "\nunyaz: good.bin: " + outcome + "\n")
+          << c.what;
       if (existing) {
         EXPECT_EQ(string_of(read_bytes(dir / "good.bin")), "good contents") << c.what;
       } else if (c.partial) {
