@@ -285,7 +285,7 @@ std::uint32_t encode_tag(std::span<const std::uint8_t> text, std::vector<std::ui
   if (entry == nullptr) {
     // Two bytes that the caller leaves as zeros. A tag that runs on past a line end is said to
     // do so by the loop.
-    if (std::memchr(chars, '\n', size) == nullptr)
+    if (size == 0 || std::memchr(chars, '\n', size) == nullptr)
       diag.warn(cat({"[", shown(text.first(size)), "] is not a tag: two zero bytes written"}));
     return 2;
   }
