@@ -40,16 +40,23 @@ constexpr const char* kBanner =
     "Press \"spacebar\" to quit.\n";
 
 // Shows the menu until one of '1' to '5' or space is pressed. EOF at the end of input.
-int menu_choice() {
+int menu_choice(const std::string& screen) {
   for (;;) {
     con::clear_screen();
-    std::fputs(kBanner, stdout);
+    std::fputs(screen.c_str(), stdout);
     const int key = con::read_key();
     if (key == EOF || key == ' ' || (key >= '1' && key <= '5')) return key;
   }
 }
 
 }  // namespace
+
+std::string menu_screen(const std::string& report, const std::string& warning, bool terminal) {
+  if (!terminal) return kBanner;
+  std::string screen = report + "\n";
+  if (!warning.empty()) screen += "\n" + warning + "\n";
+  return screen + "\n" + kBanner;
+}
 
 int run(const shell::Args& args) {
   std::string name = args.empty() ? "" : args[0];
@@ -74,7 +81,17 @@ int run(const shell::Args& args) {
       return 1;
   }
 
-  const int key = menu_choice();
+  const std::string warning = size_warning(name, check);
+  if (!warning.empty()) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "\n%s\n", warning.c_str());
+    std::fflush(stderr);
+  }
+
+  // A clear on a terminal wipes the report (and the warning, when it went there too): the menu
+  // shows them again.
+  const int key = menu_choice(menu_screen(check.report, con::stderr_is_terminal() ? warning : "",
+                                          con::stdout_is_terminal()));
   if (key == ' ') return 0;
   if (key == EOF) {
     con::error_line("input ended before a conversion was chosen");

@@ -1,4 +1,6 @@
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
 
 #include "greyconv/greyconv.hpp"
 
@@ -8,6 +10,53 @@ namespace {
 // A header byte; past the end of the file it reads as 0xFF.
 unsigned byte_at(ByteSpan file, std::size_t offset) {
   return offset < file.size() ? file[offset] : 0xFFu;
+}
+
+unsigned u16_at(ByteSpan file, std::size_t offset) {
+  return byte_at(file, offset) | (byte_at(file, offset + 1) << 8);
+}
+
+std::uint32_t u32_at(ByteSpan file, std::size_t offset) {
+  return static_cast<std::uint32_t>(u16_at(file, offset) | (u16_at(file, offset + 2) << 16));
+}
+
+// The parts, one after the other.
+std::string cat(std::initializer_list<std::string_view> parts) {
+  std::string text;
+  for (const std::string_view part : parts) text += part;
+  return text;
+}
+
+std::string bytes_of(std::int64_t n) {
+  return cat({std::to_string(n), n == 1 ? " byte" : " bytes"});
+}
+
+// Ends the data of an image with a footer at the earliest area the footer points to that lies
+// after the start of the data and before the footer; other non-zero offsets are kept as strays.
+void find_data_end(ByteSpan file, std::int64_t start, TgaCheck& check) {
+  const std::int64_t footer_at = static_cast<std::int64_t>(file.size()) - kFooterSize;
+  std::int64_t end = footer_at;
+  check.end = DataEnd::footer;
+  const struct {
+    std::uint32_t offset;
+    DataEnd area;
+    std::uint32_t& stray;
+  } areas[] = {
+      {u32_at(file, static_cast<std::size_t>(footer_at)), DataEnd::extension,
+       check.stray_extension},
+      {u32_at(file, static_cast<std::size_t>(footer_at) + 4), DataEnd::developer,
+       check.stray_developer},
+  };
+  for (const auto& a : areas) {
+    if (a.offset == 0) continue;
+    if (a.offset <= start || a.offset >= footer_at) {
+      a.stray = a.offset;
+    } else if (a.offset < end) {
+      end = a.offset;
+      check.end = a.area;
+    }
+  }
+  check.size = end - start;
 }
 
 }  // namespace
@@ -20,56 +69,100 @@ bool has_footer(ByteSpan file) {
                      sizeof kSignature) == 0;
 }
 
-TgaCheck checkTGA(std::FILE* report, ByteSpan file) {
+TgaCheck checkTGA(ByteSpan file) {
   TgaCheck check;
+  std::string& report = check.report;
   if (file.size() < static_cast<std::size_t>(kHeaderSize)) {
     // Nothing to report: the fields would be bytes past the end of the file.
     check.verdict = Verdict::too_short;
     return check;
   }
-  const unsigned id_length = byte_at(file, 0);
   const unsigned colour_map_type = byte_at(file, 1);
   if (colour_map_type != 0) {
-    const unsigned entries = byte_at(file, 5) | (byte_at(file, 6) << 8);
-    std::fprintf(report, "\nImage is indexed.  %u palette entries - %u bit samples", entries,
-                 byte_at(file, 7));
-    std::fputs("\nWell, not using those at the moment.  Sorry!", report);
+    report = cat({"\nImage is indexed.  ", std::to_string(u16_at(file, 5)), " palette entries - ",
+                  std::to_string(byte_at(file, 7)), " bit samples",
+                  "\nWell, not using those at the moment.  Sorry!"});
     return check;
   }
 
   const unsigned type = byte_at(file, 2);
   if (type == 0) {
-    std::fputs("\nNo image data present.  No point to this...", report);
+    report = "\nNo image data present.  No point to this...";
     return check;
   }
   if (type & 0x08) {
-    std::fputs("\nRLE used.  Not going to bother with this.", report);
+    report = "\nRLE used.  Not going to bother with this.";
     return check;
   }
   switch (type & 0x07) {
-    case 1: std::fputs("\nColormapped image-not yet", report); return check;
-    case 2: std::fputs("\nTruecolor image (rgba)-not yet", report); return check;
-    case 3: std::fputs("\nGreyscale image", report); break;
+    case 1: report = "\nColormapped image-not yet"; return check;
+    case 2: report = "\nTruecolor image (rgba)-not yet"; return check;
+    case 3: report = "\nGreyscale image"; break;
     default:  // 0 or 4 to 7: no type line, and the file goes on
       break;
   }
 
-  std::fprintf(report, "\n%u bits per pixel", byte_at(file, 16));
+  check.width = u16_at(file, 12);
+  check.height = u16_at(file, 14);
+  check.depth = byte_at(file, 16);
   const unsigned descriptor = byte_at(file, 17);
-  std::fprintf(report, "\n%u bits per alpha", descriptor & 0x0F);
-  std::fprintf(report, "\nImage starts at %s %s!", (descriptor & 0x20) ? "top" : "bottom",
-               (descriptor & 0x10) ? "right" : "left");
+  report +=
+      cat({"\n", std::to_string(check.depth), " bits per pixel\n",
+           std::to_string(descriptor & 0x0F), " bits per alpha\nImage starts at ",
+           (descriptor & 0x20) ? "top" : "bottom", (descriptor & 0x10) ? " right!" : " left!"});
 
-  // The data runs from the end of the ID field to the footer, or to the end of the file when the
-  // file has no footer (as many image programs write it).
+  // The data runs from the end of the ID field to the footer's areas or the footer, or to the end
+  // of the file when the file has no footer (as many image programs write it).
+  const std::int64_t start = position(file);
   check.footer = has_footer(file);
-  check.size = static_cast<std::int64_t>(file.size()) - id_length - kHeaderSize -
-               (check.footer ? kFooterSize : 0);
+  if (check.footer) {
+    find_data_end(file, start, check);
+  } else {
+    check.size = static_cast<std::int64_t>(file.size()) - start;
+  }
   check.verdict = check.size > kMaxDataSize ? Verdict::too_large
                   : check.size > 0          ? Verdict::accepted
                   : check.size == 0         ? Verdict::empty
                                             : Verdict::too_short;
   return check;
+}
+
+TgaCheck checkTGA(std::FILE* report, ByteSpan file) {
+  TgaCheck check = checkTGA(file);
+  std::fputs(check.report.c_str(), report);
+  return check;
+}
+
+std::string size_warning(const std::string& image, const TgaCheck& check) {
+  const std::int64_t expected = check.header_size();
+  if (check.verdict != Verdict::accepted || check.size == expected) return "";
+  const bool shorter = check.size < expected;
+  const char* const before[] = {"", " before the footer", " before the extension area",
+                                " before the developer directory"};
+  std::string text =
+      cat({image, ": warning: the header says ", std::to_string(check.width), " x ",
+           std::to_string(check.height), " pixels of ", std::to_string(check.depth), " bits (",
+           expected == 0 ? "no image data" : bytes_of(expected), "), but ", shorter ? "only " : "",
+           bytes_of(check.size), " of image data ", check.size == 1 ? "follows" : "follow", " it",
+           before[static_cast<int>(check.end)], shorter ? "; only those " : "; all ",
+           std::to_string(check.size), " are converted"});
+
+  // Offsets that were perhaps meant to end the data.
+  const std::string extension =
+      check.stray_extension ? cat({"extension area offset ", std::to_string(check.stray_extension)})
+                            : "";
+  const std::string developer =
+      check.stray_developer
+          ? cat({"developer directory offset ", std::to_string(check.stray_developer)})
+          : "";
+  if (check.stray_extension && check.stray_developer) {
+    text += cat({"; the footer's ", extension, " and ", developer,
+                 " point outside the image data and are ignored"});
+  } else if (check.stray_extension || check.stray_developer) {
+    text += cat(
+        {"; the footer's ", extension, developer, " points outside the image data and is ignored"});
+  }
+  return text;
 }
 
 std::int64_t position(ByteSpan file) { return kHeaderSize + byte_at(file, 0); }

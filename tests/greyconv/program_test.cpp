@@ -153,6 +153,58 @@ TEST(GreyconvRun, LongNames) {
   EXPECT_EQ(to_hex(read_bytes(dir / folder / (stem + ".bin"))), "01 FF");
 }
 
+TEST(MenuScreen, ShowsTheReportAgainOnATerminalOnly) {
+  const std::string report = report16();
+  const std::string warning = "wood.tga: warning: the header says 2 x 2 pixels";
+  struct Case {
+    std::string warning;
+    bool terminal;
+    std::string screen;
+  };
+  const Case cases[] = {
+      {warning, false, kBanner},  // from a pipe or a file: the banner alone, as always
+      {warning, true, report + "\n\n" + warning + "\n\n" + kBanner},
+      {"", true, report + "\n\n" + kBanner},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(greyconv::menu_screen(report, c.warning, c.terminal), c.screen)
+        << c.terminal << " " << c.warning;
+  }
+}
+
+TEST(GreyconvRun, WarnsWhenTheDataAndTheHeaderDisagree) {
+  struct Case {
+    const char* what;
+    Tga tga;
+    std::string err;
+    const char* out;
+  };
+  const Tga four = Tga().data(hex("AB CD 12 08"));
+  const Case cases[] = {
+      {"longer", Tga(four).pixels(1, 1),
+       "\nwood.tga: warning: the header says 1 x 1 pixels of 16 bits (2 bytes), but 4 bytes of "
+       "image data follow it before the footer; all 4 are converted\n",
+       "AC 00"},
+      {"shorter", Tga(four).pixels(3, 1).no_footer(),
+       "\nwood.tga: warning: the header says 3 x 1 pixels of 16 bits (6 bytes), but only 4 bytes "
+       "of image data follow it; only those 4 are converted\n",
+       "AC 00"},
+      // The extension area is not converted as pixels.
+      {"extension area", Tga(four).trailer(hex("55 55 55 55")).offsets(22, 0), "", "AC 00"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_bytes(dir / "wood.tga", c.tga.bytes());
+    const auto r = run(program("greyconv"), {"wood.tga"}, "1", dir.path());
+    EXPECT_EQ(r.exit_code, 0) << c.what << r.err;
+    // Standard output from a pipe is what it always was.
+    EXPECT_EQ(r.out, report16() + kBanner + "\n\nAll done!  Output is in:\nwood.bin\n" + kPause)
+        << c.what;
+    EXPECT_EQ(r.err, c.err) << c.what;
+    EXPECT_EQ(to_hex(read_bytes(dir / "wood.bin")), c.out) << c.what;
+  }
+}
+
 // Files written by ImageMagick 6: 8-bit greyscale without a footer, with either origin and with an
 // ID field; RLE and grey-with-alpha (which it writes as 32-bit true colour) are refused.
 TEST(GreyconvRun, ImageMagickFiles) {
@@ -181,6 +233,7 @@ TEST(GreyconvRun, ImageMagickFiles) {
     fs::copy_file(fixture(c.name), dir / c.name);
     const auto r = run(program("greyconv"), {c.name}, "5", dir.path());
     EXPECT_EQ(r.exit_code, c.status) << c.name << r.err;
+    EXPECT_EQ(r.err, "") << c.name;  // their headers and data agree
     EXPECT_EQ(r.out.rfind(c.first_line, 0), 0u) << c.name << ": " << r.out;
     const auto bin = dir / files::derive_output_name(c.name, ".bin");
     if (c.out) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "greyconv/greyconv.hpp"
@@ -10,8 +11,9 @@
 
 namespace greytest {
 
-// A type 3 header (16 bits per pixel, 8 alpha bits, bottom-left origin), no ID field, the image
-// data, and a TGA 2.0 footer; each part can be changed.
+// A type 3 header (16 bits per pixel, 8 alpha bits, bottom-left origin) whose width and height
+// are the data's pixels in one row (unless set), no ID field, the image data, and a TGA 2.0
+// footer with zero offsets; each part can be changed.
 class Tga {
  public:
   Tga& type(std::uint8_t v) {
@@ -21,6 +23,10 @@ class Tga {
   Tga& colour_map(std::uint8_t type, std::uint16_t length, std::uint8_t entry_bits);
   Tga& depth(std::uint8_t v) {
     header_[16] = v;
+    return *this;
+  }
+  Tga& pixels(std::uint16_t width, std::uint16_t height) {
+    size_ = {width, height};
     return *this;
   }
   Tga& descriptor(std::uint8_t v) {
@@ -35,13 +41,24 @@ class Tga {
     data_ = std::move(v);
     return *this;
   }
+  // Bytes between the image data and the footer (an extension area, a developer directory).
+  Tga& trailer(testsupport::Bytes v) {
+    trailer_ = std::move(v);
+    return *this;
+  }
+  // The footer's extension area and developer directory offsets.
+  Tga& offsets(std::uint32_t extension, std::uint32_t developer) {
+    extension_ = extension;
+    developer_ = developer;
+    return *this;
+  }
   Tga& no_footer() {
     footer_ = false;
     return *this;
   }
   // First byte of the footer (low byte of the extension area offset).
   Tga& footer_first(std::uint8_t v) {
-    footer_first_ = v;
+    extension_ = v;
     return *this;
   }
   Tga& footer(bool on) {
@@ -51,13 +68,20 @@ class Tga {
 
   testsupport::Bytes bytes() const;
   std::size_t data_size() const { return data_.size(); }
+  // Offset of the first byte after the image data.
+  std::uint32_t data_end() const {
+    return static_cast<std::uint32_t>(header_.size() + id_.size() + data_.size());
+  }
 
  private:
-  std::array<std::uint8_t, 18> header_{0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 8, 0, 16, 0x08};
+  std::array<std::uint8_t, 18> header_{0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0x08};
   testsupport::Bytes id_;
   testsupport::Bytes data_;
+  testsupport::Bytes trailer_;
+  std::optional<std::array<std::uint16_t, 2>> size_;
   bool footer_ = true;
-  std::uint8_t footer_first_ = 0;
+  std::uint32_t extension_ = 0;
+  std::uint32_t developer_ = 0;
 };
 
 // Runs checkTGA and captures its report.

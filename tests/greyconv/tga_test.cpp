@@ -116,4 +116,85 @@ TEST(CheckTga, ShortFilesAreTooShortNeverNegativeSizes) {
   }
 }
 
+TEST(CheckTga, DataEndsAtTheEarliestAreaTheFooterPointsInto) {
+  using greyconv::DataEnd;
+  // 16 data bytes from offset 18, then 20 bytes of areas up to the footer at 54.
+  const Tga tga = Tga().data(zeros(16)).trailer(Bytes(20, 0xEE));
+  struct Case {
+    std::uint32_t extension, developer;
+    std::int64_t size;
+    DataEnd end;
+    std::uint32_t stray_extension, stray_developer;
+  };
+  const Case cases[] = {
+      {0, 0, 36, DataEnd::footer, 0, 0},
+      {34, 0, 16, DataEnd::extension, 0, 0},
+      {0, 34, 16, DataEnd::developer, 0, 0},
+      {44, 34, 16, DataEnd::developer, 0, 0},  // the earlier of the two
+      // At the start of the data, in the header, at the footer or past the end: ignored.
+      {18, 0, 36, DataEnd::footer, 18, 0},
+      {5, 54, 36, DataEnd::footer, 5, 54},
+      {0x80000000u, 40, 22, DataEnd::developer, 0x80000000u, 0},
+  };
+  for (const auto& c : cases) {
+    const auto got = greytest::check(Tga(tga).offsets(c.extension, c.developer).bytes()).check;
+    const std::string what = std::to_string(c.extension) + ", " + std::to_string(c.developer);
+    EXPECT_EQ(got.verdict, Verdict::accepted) << what;
+    EXPECT_EQ(got.size, c.size) << what;
+    EXPECT_EQ(got.end, c.end) << what;
+    EXPECT_EQ(got.stray_extension, c.stray_extension) << what;
+    EXPECT_EQ(got.stray_developer, c.stray_developer) << what;
+  }
+  // Offsets count only in a footer; without one the data runs to the end of the file.
+  Bytes spoilt = Tga(tga).offsets(34, 0).bytes();
+  spoilt.back() = '!';
+  EXPECT_EQ(greytest::check(spoilt).check.size, 36 + 26);
+}
+
+TEST(CheckTga, SizeWarnings) {
+  const std::string says = "wood.tga: warning: the header says ";
+  struct Case {
+    Tga tga;
+    std::string warning;  // after `says`; empty for none
+  };
+  const Case cases[] = {
+      {Tga().data(zeros(8)).pixels(2, 2), ""},
+      {Tga().data(zeros(4)).pixels(2, 1).depth(15), ""},        // a 15-bit pixel takes two bytes
+      {Tga().data(zeros(8)).pixels(2, 2).offsets(200, 1), ""},  // strays, but the sizes agree
+      {Tga().data(zeros(10)).pixels(2, 2),
+       "2 x 2 pixels of 16 bits (8 bytes), but 10 bytes of image data follow it before the "
+       "footer; all 10 are converted"},
+      {Tga().data(zeros(10)).pixels(4, 4).no_footer(),
+       "4 x 4 pixels of 16 bits (32 bytes), but only 10 bytes of image data follow it; only those "
+       "10 are converted"},
+      {Tga().data(zeros(6)).pixels(2, 2).trailer(zeros(8)).offsets(24, 0),
+       "2 x 2 pixels of 16 bits (8 bytes), but only 6 bytes of image data follow it before the "
+       "extension area; only those 6 are converted"},
+      {Tga().data(zeros(10)).pixels(2, 2).offsets(9000, 0),
+       "2 x 2 pixels of 16 bits (8 bytes), but 10 bytes of image data follow it before the "
+       "footer; all 10 are converted; the footer's extension area offset 9000 points outside the "
+       "image data and is ignored"},
+      {Tga().data(zeros(10)).pixels(2, 2).offsets(18, 3),
+       "2 x 2 pixels of 16 bits (8 bytes), but 10 bytes of image data follow it before the "
+       "footer; all 10 are converted; the footer's extension area offset 18 and developer "
+       "directory offset 3 point outside the image data and are ignored"},
+      {Tga().data(zeros(1)).pixels(0, 7).no_footer(),
+       "0 x 7 pixels of 16 bits (no image data), but 1 byte of image data follows it; all 1 are "
+       "converted"},
+      {Tga().data(zeros(10)).pixels(2, 2).depth(0).no_footer(),
+       "2 x 2 pixels of 0 bits (no image data), but 10 bytes of image data follow it; all 10 are "
+       "converted"},
+  };
+  for (const auto& c : cases) {
+    const Bytes file = c.tga.bytes();
+    EXPECT_EQ(greyconv::size_warning("wood.tga", greytest::check(file).check),
+              c.warning.empty() ? "" : says + c.warning)
+        << to_hex(file);
+  }
+  // Refused and empty images get their own lines, never this one.
+  for (const Tga& tga : {Tga().type(2).data(zeros(10)), Tga().pixels(2, 2)}) {
+    EXPECT_EQ(greyconv::size_warning("wood.tga", greytest::check(tga.bytes()).check), "");
+  }
+}
+
 }  // namespace
