@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "common/bytes.hpp"
@@ -111,6 +112,26 @@ inline void forge_boot_crc(Bytes& image, std::uint32_t crc) {
     image[at + k] = static_cast<std::uint8_t>((reg ^ index[k]) & 0xFF);
     reg = (reg >> 8) ^ table[index[k]];
   }
+}
+
+// A made-up native image of `size` bytes (no boot code of any game): a header with a title and a
+// game code, a boot area whose CRC-32 is `boot_crc`, then a counting pattern; the stored check
+// code is the one `cic` computes when `right`, else one off.
+inline Bytes made_up_image(std::uint32_t boot_crc, rom::Cic cic, bool right,
+                           std::size_t size = rom::kCheckedImageLength + 0x4000) {
+  Bytes image(size);
+  for (std::size_t k = 0; k < size; ++k) image[k] = static_cast<std::uint8_t>(k * 7 + (k >> 12));
+  const std::uint8_t head[] = {0x80, 0x37, 0x12, 0x40, 0, 0, 0, 0x0F, 0x80, 0, 0x04, 0};
+  std::copy(std::begin(head), std::end(head), image.begin());
+  const std::string title = "MADE-UP TEST IMAGE  ", code = "NZZE";
+  std::copy(title.begin(), title.end(), image.begin() + 0x20);
+  std::copy(code.begin(), code.end(), image.begin() + 0x3B);
+  image[0x3F] = 1;
+  forge_boot_crc(image, boot_crc);
+  rom::CheckCode stored = rom::compute_check(image, cic).value_or(rom::CheckCode{1, 2});
+  if (!right) stored.crc2 ^= 1;
+  rom::store_check(image, rom::ByteOrder::native, stored);
+  return image;
 }
 
 // A native image written in `order`, group by group.
