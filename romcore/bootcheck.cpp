@@ -3,8 +3,8 @@
 #include <array>
 #include <cctype>
 
-#include "common/bytes.hpp"
-#include "common/crc32.hpp"
+#include "base/bytes.hpp"
+#include "base/crc32.hpp"
 
 namespace rom {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/bytes.hpp"
+#include "base/bytes.hpp"
 
 namespace rom {
 

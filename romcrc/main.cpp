@@ -1,11 +1,4 @@
-#include <string>
-#include <vector>
-
-#include "common/console.hpp"
+#include "common/shell.hpp"
 #include "romcrc/romcrc.hpp"
 
-int main(int argc, char** argv) {
-  con::init();
-  con::set_program_name("romcrc");
-  return romcrc::run(std::vector<std::string>(argv + 1, argv + argc));
-}
+int main(int argc, char** argv) { return shell::main(romcrc::kProgram, argc, argv); }

@@ -1,13 +1,12 @@
 #include "romcrc/romcrc.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
-#include "common/cli.hpp"
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
-#include "common/input_dialog.hpp"
 
 namespace romcrc {
 namespace {
@@ -113,17 +112,23 @@ bool write_fixed(files::AtomicFile& out, std::span<const std::uint8_t> bytes, ro
   return out.write(head, kField) && out.write(bytes.data() + kField, bytes.size() - kField);
 }
 
-int run_checked(const std::vector<std::string>& args, std::string& in_name) {
+constexpr const char* kOwnOptions[] = {"--fix", "--cic"};
+
+}  // namespace
+
+int run(const shell::Args& args) {
   const Options o = parse_arguments(args);
-  if (const auto status = cli::standard_options({"romcrc", kUsage, true}, o.standard)) {
-    return *status;
+  if (o.help) {
+    std::fputs(kUsage, stdout);
+    std::fflush(stdout);
+    return 0;
   }
   if (!o.problem.empty()) {
     con::error_line(o.problem + "; --help shows the usage");
-    return cli::kExitUsage;
+    return shell::kExitUsage;
   }
 
-  in_name = o.input.value_or("");
+  std::string in_name = o.input.value_or("");
   files::InputFile input;
   if (const auto status = dialog::open_input(
           input, in_name, {stdout, "\nROM image? ", "ROM image name"}, !o.input)) {
@@ -199,8 +204,6 @@ int run_checked(const std::vector<std::string>& args, std::string& in_name) {
   return 0;
 }
 
-}  // namespace
-
 Options parse_arguments(const std::vector<std::string>& args) {
   Options o;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -215,14 +218,12 @@ Options parse_arguments(const std::vector<std::string>& args) {
       }
     } else if (arg.rfind("--cic=", 0) == 0) {
       take_cic(o, arg.substr(6));
-    } else if (arg.rfind("--", 0) == 0 || arg == "-h" || arg == "-?" || arg == "/?") {
-      o.standard.push_back(arg);
     } else if (is_switch(arg)) {
       const char letter = arg.size() == 2 ? arg[1] : '\0';
       if (letter == 'f' || letter == 'F') {
         o.fix = true;
-      } else if (letter == 'h' || letter == 'H') {
-        o.standard.emplace_back("--help");
+      } else if (letter == 'h' || letter == 'H' || letter == '?') {
+        o.help = true;
       } else {
         set_problem(o, "unknown switch '" + arg + "'");
       }
@@ -317,9 +318,6 @@ std::string report(const std::string& name, const Examination& x, bool fixing) {
   return text + line("check code", fixing ? "wrong" : "wrong (--fix writes the computed one)");
 }
 
-int run(const std::vector<std::string>& args) {
-  std::string in_name;
-  return con::run_guarded(in_name, [&]() { return run_checked(args, in_name); });
-}
+const shell::Program kProgram{"romcrc", kUsage, run, true, 1, kOwnOptions};
 
 }  // namespace romcrc

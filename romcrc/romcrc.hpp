@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/shell.hpp"
 #include "romcore/bootcheck.hpp"
 #include "romcore/byteorder.hpp"
 #include "romcore/header.hpp"
@@ -20,10 +21,8 @@ struct Options {
   std::optional<rom::Cic> cic;  // --cic N
   std::optional<std::string> input;
   std::optional<std::string> output;  // where --fix writes, instead of the input
-  // --help, --version, the short help forms and unknown --options, in the order given: what
-  // cli::standard_options answers.
-  std::vector<std::string> standard;
-  std::string problem;  // a line for the user when the arguments cannot be used
+  bool help = false;                  // /h, /H, -H (the shell answers --help and the others)
+  std::string problem;                // a line for the user when the arguments cannot be used
 };
 
 // --fix and --cic (also --cic=N) anywhere; /f or -f is --fix. Switches are '/' or '-' and one
@@ -60,6 +59,8 @@ std::string shown_text(std::span<const std::uint8_t> text);
 
 // The whole program; returns the exit status: 0 the check code is right or was fixed, 1 it is
 // wrong and was not fixed or the image is refused, 2 usage or input ended at a prompt.
-int run(const std::vector<std::string>& args);
+int run(const shell::Args& args);
+
+extern const shell::Program kProgram;
 
 }  // namespace romcrc

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "common/bytes.hpp"
-#include "common/crc32.hpp"
+#include "base/bytes.hpp"
+#include "base/crc32.hpp"
 #include "romcore/bootcheck.hpp"
+#include "tests/romcore/straighten_oracle.hpp"
 
 namespace rom {
 // Failure messages show a check code as the report does.
@@ -134,19 +135,9 @@ inline Bytes made_up_image(std::uint32_t boot_crc, rom::Cic cic, bool right,
   return image;
 }
 
-// A native image written in `order`, group by group.
-inline Bytes in_order(Bytes image, rom::ByteOrder order) {
-  for (std::size_t i = 0; i + 4 <= image.size(); i += 4) {
-    std::uint8_t* g = image.data() + i;
-    if (order == rom::ByteOrder::swapped16) {
-      std::swap(g[0], g[1]);
-      std::swap(g[2], g[3]);
-    } else if (order == rom::ByteOrder::swapped32) {
-      std::swap(g[0], g[3]);
-      std::swap(g[1], g[2]);
-    }
-  }
-  return image;
+// A native image written in `order` (straightening and its undoing are the same rewriting).
+inline Bytes in_order(const Bytes& native, rom::ByteOrder order) {
+  return oracle::straightened(native, rom::straightening_mode(order));
 }
 
 }  // namespace romtest

@@ -205,6 +205,7 @@ TEST(RomcrcCli, RefusalsGetOneLineAndWriteNothing) {
       {{"/f", "r.z64", "o.z64", "p.z64"}, image, "", 2, "one image and one output at most"},
       {{"/x", "r.z64"}, image, "", 2, "unknown switch '/x'"},
       {{"r.z64", "--bogus"}, image, "", 2, "unknown option '--bogus'"},
+      {{"--fixed", "r.z64"}, image, "", 2, "unknown option '--fixed'"},
   };
   for (const Case& c : cases) {
     TempDir dir;
