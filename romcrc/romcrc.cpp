@@ -112,6 +112,54 @@ bool write_fixed(files::AtomicFile& out, std::span<const std::uint8_t> bytes, ro
   return out.write(head, kField) && out.write(bytes.data() + kField, bytes.size() - kField);
 }
 
+// Writes the image with the computed check code to `output`, or in place of the image itself.
+int fix(files::InputFile& input, const std::string& in_name,
+        const std::optional<std::string>& output, const Examination& x) {
+  const bool right = x.right();
+  std::string target = in_name;
+  if (output) {
+    const std::vector<std::string> inputs = {in_name};
+    const auto chosen = dialog::choose_output(
+        *output, inputs, {stdout, "\nfixed image? ", "name for the fixed image"});
+    if (!chosen) return con::kExitEndOfInput;
+    target = *chosen;
+  } else if (!files::can_create(in_name)) {
+    con::error_line(in_name + ": cannot be replaced (not a plain file that may be written); " +
+                    "nothing written; a second name takes the fixed image");
+    return 1;
+  }
+  if (!right) say(kReminder);
+
+  files::AtomicFile out;
+  if (!out.open(target)) {
+    con::error_line(target + ": cannot be created; nothing written");
+    return 1;
+  }
+  const bool written = write_fixed(out, input.bytes(), x.order, *x.computed);
+  if (input.cut_short()) {
+    out.discard();
+    con::error_line(in_name + ": " + files::kCutShort);
+    return 1;
+  }
+  if (!written || !out.finish()) {
+    con::error_line(target + ": cannot be written (is the disk full?); nothing written");
+    return 1;
+  }
+  // The input is let go before a file is put in its place: a mapped file cannot be replaced
+  // everywhere.
+  input = files::InputFile();
+  if (!out.publish()) {
+    con::error_line(target + ": cannot be put in place; nothing written");
+    return 1;
+  }
+  if (right) {
+    say(line("written", target + ", a copy (the check code was right)"));
+  } else {
+    say(line("fixed", target + " holds " + code_text(*x.computed)));
+  }
+  return 0;
+}
+
 constexpr const char* kOwnOptions[] = {"--fix", "--cic"};
 
 }  // namespace
@@ -158,50 +206,7 @@ int run(const shell::Args& args) {
   }
   const bool right = x.right();
   if (!o.fix || (right && !o.output)) return right ? 0 : 1;
-
-  // The fixed image goes to the second name, or replaces the image itself.
-  std::string target = in_name;
-  if (o.output) {
-    const std::vector<std::string> inputs = {in_name};
-    const auto chosen = dialog::choose_output(
-        *o.output, inputs, {stdout, "\nfixed image? ", "name for the fixed image"});
-    if (!chosen) return con::kExitEndOfInput;
-    target = *chosen;
-  } else if (!files::can_create(in_name)) {
-    con::error_line(in_name + ": cannot be replaced (not a plain file that may be written); " +
-                    "nothing written; a second name takes the fixed image");
-    return 1;
-  }
-  if (!right) say(kReminder);
-
-  files::AtomicFile out;
-  if (!out.open(target)) {
-    con::error_line(target + ": cannot be created; nothing written");
-    return 1;
-  }
-  const bool written = write_fixed(out, bytes, x.order, *x.computed);
-  if (input.cut_short()) {
-    out.discard();
-    con::error_line(in_name + ": " + files::kCutShort);
-    return 1;
-  }
-  if (!written || !out.finish()) {
-    con::error_line(target + ": cannot be written (is the disk full?); nothing written");
-    return 1;
-  }
-  // The input is let go before a file is put in its place: a mapped file cannot be replaced
-  // everywhere.
-  input = files::InputFile();
-  if (!out.publish()) {
-    con::error_line(target + ": cannot be put in place; nothing written");
-    return 1;
-  }
-  if (right) {
-    say(line("written", target + ", a copy (the check code was right)"));
-  } else {
-    say(line("fixed", target + " holds " + code_text(*x.computed)));
-  }
-  return 0;
+  return fix(input, in_name, o.output, x);
 }
 
 Options parse_arguments(const std::vector<std::string>& args) {
