@@ -166,11 +166,6 @@ constexpr const char* kOwnOptions[] = {"--fix", "--cic"};
 
 int run(const shell::Args& args) {
   const Options o = parse_arguments(args);
-  if (o.help) {
-    std::fputs(kUsage, stdout);
-    std::fflush(stdout);
-    return 0;
-  }
   if (!o.problem.empty()) {
     con::error_line(o.problem + "; --help shows the usage");
     return shell::kExitUsage;
@@ -227,8 +222,6 @@ Options parse_arguments(const std::vector<std::string>& args) {
       const char letter = arg.size() == 2 ? arg[1] : '\0';
       if (letter == 'f' || letter == 'F') {
         o.fix = true;
-      } else if (letter == 'h' || letter == 'H' || letter == '?') {
-        o.help = true;
       } else {
         set_problem(o, "unknown switch '" + arg + "'");
       }

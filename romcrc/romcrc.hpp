@@ -21,13 +21,13 @@ struct Options {
   std::optional<rom::Cic> cic;  // --cic N
   std::optional<std::string> input;
   std::optional<std::string> output;  // where --fix writes, instead of the input
-  bool help = false;                  // /h, /H, -H (the shell answers --help and the others)
   std::string problem;                // a line for the user when the arguments cannot be used
 };
 
 // --fix and --cic (also --cic=N) anywhere; /f or -f is --fix. Switches are '/' or '-' and one
 // letter (an argument that starts with '/' and holds another '/' is an absolute path). The first
-// name is the image, the second the output of --fix.
+// name is the image, the second the output of --fix. The shell has answered --help, -h, -?, /?
+// and --version.
 Options parse_arguments(const std::vector<std::string>& args);
 
 // What is known about an image once it has been read.

@@ -222,10 +222,12 @@ TEST(RomcrcCli, RefusalsGetOneLineAndWriteNothing) {
 
 TEST(RomcrcCli, HelpVersionAndTheNamePrompt) {
   TempDir dir;
-  RunResult r = run_with_idle_stdin(program("romcrc"), {"x.z64", "--help"}, dir.path());
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out.rfind("Usage: romcrc [--fix] [--cic N] ROM [OUTPUT]\n", 0), 0u) << r.out;
-  r = run_with_idle_stdin(program("romcrc"), {"--version"}, dir.path());
+  for (const char* help : {"--help", "-h", "-?", "/?"}) {
+    const RunResult r = run_with_idle_stdin(program("romcrc"), {"x.z64", help}, dir.path());
+    EXPECT_EQ(r.exit_code, 0) << help;
+    EXPECT_EQ(r.out.rfind("Usage: romcrc [--fix] [--cic N] ROM [OUTPUT]\n", 0), 0u) << r.out;
+  }
+  RunResult r = run_with_idle_stdin(program("romcrc"), {"--version"}, dir.path());
   EXPECT_EQ(r.out, "romcrc 1.1.0\n");
   // Without a name, or while it does not open, the image is asked for.
   write_bytes(dir / "g.z64", romtest::made_up_image(k6102, Cic::c6102, true));
