@@ -3,7 +3,6 @@
 #include <random>
 
 #include "romcore/bootcheck.hpp"
-#include "romcore/header.hpp"
 #include "support/testsupport.hpp"
 #include "tests/romcore/rom_images.hpp"
 #include "tests/romcore/slow_check.hpp"
@@ -188,26 +187,4 @@ TEST(RomcoreBootcheck, StoredCodeRoundTripsInEveryOrder) {
   rom::store_check(short_image, rom::ByteOrder::native, code);
   EXPECT_EQ(short_image, Bytes(0x17, 0xAA));
   EXPECT_EQ(rom::stored_check(short_image), CheckCode{});
-}
-
-TEST(RomcoreHeader, FieldsAndRegions) {
-  Bytes image(rom::kHeaderLength, 0);
-  const std::string title = "A MADE-UP TITLE     ";
-  std::copy(title.begin(), title.end(), image.begin() + 0x20);
-  const std::string code = "NZZP";
-  std::copy(code.begin(), code.end(), image.begin() + 0x3B);
-  bytes::store_be32(image.data() + 0x08, 0x80000400);
-  image[0x3F] = 2;
-  const auto h = rom::read_header(image).value();
-  EXPECT_EQ(std::string(h.title.begin(), h.title.end()), title);
-  EXPECT_EQ(std::string(h.game_code.begin(), h.game_code.end()), code);
-  EXPECT_EQ(h.entry_point, 0x80000400u);
-  EXPECT_EQ(h.version, 2);
-  EXPECT_STREQ(rom::region_name(h.region()), "Europe");
-  EXPECT_STREQ(rom::region_name('J'), "Japan");
-  EXPECT_STREQ(rom::region_name('E'), "North America");
-  EXPECT_EQ(rom::region_name('Q'), nullptr);
-  EXPECT_EQ(rom::region_name(0), nullptr);
-  image.pop_back();
-  EXPECT_EQ(rom::read_header(image), std::nullopt);
 }
