@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 #include <stdexcept>
+#include <string_view>
 
 #include "common/console.hpp"
 
@@ -10,6 +11,16 @@ namespace shell {
 namespace {
 
 std::string g_subject;
+
+bool is_own_option(const Program& program, std::string_view arg) {
+  for (const std::string_view own : program.own_options) {
+    if (arg == own ||
+        (arg.size() > own.size() && arg.substr(0, own.size()) == own && arg[own.size()] == '=')) {
+      return true;
+    }
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -28,7 +39,7 @@ int standard_options(const Program& program, std::span<const std::string> args) 
       std::fflush(stdout);
       return 0;
     }
-    if (arg.rfind("--", 0) == 0) {
+    if (arg.rfind("--", 0) == 0 && !is_own_option(program, arg)) {
       // Nothing has been printed yet, so the line stands on its own.
       std::fprintf(stderr, "%s: unknown option '%s'; --help shows the usage\n", program.name,
                    arg.c_str());

@@ -5,8 +5,9 @@
 //
 // and its own file defines `kProgram` and `run`. The shell puts the standard streams into binary
 // mode and installs the handling of interruptions, answers --help and --version at once (without
-// reading standard input), refuses any other "--" option with status 2, runs the program and
-// turns memory running out into one line and the program's failure status.
+// reading standard input), refuses any other "--" option that is not the program's own with
+// status 2, runs the program and turns memory running out into one line and the program's failure
+// status.
 #pragma once
 
 #include <span>
@@ -32,6 +33,9 @@ struct Program {
   bool short_help = true;
   // The exit status when memory runs out.
   int failure = 1;
+  // The program's own options that start with "--" ("--fix"), which are left to it; one that
+  // takes a value may also be written "--name=value". Any other "--" option is refused.
+  std::span<const char* const> own_options = {};
 };
 
 // The whole process: returns the exit status for main.
