@@ -25,6 +25,7 @@ namespace {
 
 constexpr std::size_t kHashBytes = 8;
 constexpr std::size_t kSourceStep = 4;        // every fourth source position is indexed
+constexpr std::size_t kLongStep = 16;         // and every 16th by the 32 bytes there
 constexpr std::uint64_t kNice = 64;           // a match this long is taken at once
 constexpr std::size_t kSegment = 1u << 15;    // the most positions one parse weighs at a time
 constexpr std::size_t kBackLimit = 64;        // how far a match found by hash is followed back
@@ -63,16 +64,20 @@ std::uint64_t backward_match(const std::uint8_t* a, const std::uint8_t* b, std::
   return n;
 }
 
-// One position per bucket, found by a hash of the 8 bytes there; a later position replaces an
-// earlier one with the same hash.
+// One position per bucket, found by a hash of the `Words` 8-byte words there; a later position
+// replaces an earlier one with the same hash.
+template <std::size_t Words>
 class Index {
  public:
+  static constexpr std::size_t kBytes = 8 * Words;
   Index(std::uint64_t positions, int max_bits) {
-    bits_ = std::clamp(static_cast<int>(std::bit_width(positions)), 10, max_bits);
+    bits_ = std::clamp(static_cast<int>(std::bit_width(positions)) - 1, 10, max_bits);
     slots_.assign(std::size_t{1} << bits_, kEmpty);
   }
   std::uint32_t& at(const std::uint8_t* p) {
-    return slots_[static_cast<std::size_t>((load64(p) * 0x9E3779B97F4A7C15ull) >> (64 - bits_))];
+    std::uint64_t h = load64(p) * 0x9E3779B97F4A7C15ull;
+    for (std::size_t w = 1; w < Words; ++w) h = (h ^ load64(p + 8 * w)) * 0xC2B2AE3D27D4EB4Full;
+    return slots_[static_cast<std::size_t>(h >> (64 - bits_))];
   }
 
  private:
@@ -85,6 +90,10 @@ struct Cursors {
   std::uint64_t source = 0;       // the SourceCopy cursor
   std::uint64_t target = 0;       // the TargetCopy cursor
   std::int64_t source_shift = 0;  // source position minus output position of the last SourceCopy
+  // Where the last two reads of the source (SourceRead or SourceCopy) that did not go on from the
+  // one before ended, the latest first: after bytes inserted into the target, the source goes on
+  // there, and after a stretch copied from elsewhere it may go on at the one before.
+  std::uint64_t read_end[2] = {0, 0};
 };
 
 // The cheapest way found to reach a position with an action boundary there.
@@ -168,6 +177,8 @@ class Writer {
   std::uint64_t pos_ = 0;
 };
 
+using LongIndex = Index<4>;
+
 class Maker {
  public:
   Maker(ByteSpan source, ByteSpan target, Bytes& out)
@@ -177,6 +188,7 @@ class Maker {
         target_size_(target.size()),
         indexed_(source.size() < kEmpty && target.size() < kEmpty),
         sources_(indexed_ ? source.size() / kSourceStep : 0, 23),
+        long_sources_(indexed_ ? source.size() / kLongStep : 0, 22),
         targets_(indexed_ ? target.size() / kSourceStep : 0, 22),
         writer_(out, target),
         nodes_(kSegment + kNice + 2),
@@ -184,6 +196,11 @@ class Maker {
     if (indexed_ && source_size_ >= kHashBytes) {
       for (std::uint64_t r = 0; r + kHashBytes <= source_size_; r += kSourceStep) {
         sources_.at(src_ + r) = static_cast<std::uint32_t>(r);
+      }
+    }
+    if (indexed_ && source_size_ >= LongIndex::kBytes) {
+      for (std::uint64_t r = 0; r + LongIndex::kBytes <= source_size_; r += kLongStep) {
+        long_sources_.at(src_ + r) = static_cast<std::uint32_t>(r);
       }
     }
   }
@@ -276,6 +293,11 @@ class Maker {
     } else if (kind == target_copy) {
       n.cursors.target = pos + length;
     }
+    if (kind == source_read || kind == source_copy) {
+      std::uint64_t* ends = n.cursors.read_end;
+      if (ends[0] != pos) ends[1] = ends[0];
+      ends[0] = pos + length;
+    }
     return n;
   }
 
@@ -315,6 +337,7 @@ class Maker {
         n.cost = cost;
         if (kind == source_copy) n.cursors.source = pos + k;
         if (kind == target_copy) n.cursors.target = pos + k;
+        if (kind != target_copy) n.cursors.read_end[0] = pos + k;
       }
     }
     Offered& o = offered_[next_offered_++ % offered_.size()];
@@ -333,14 +356,14 @@ class Maker {
       const std::uint64_t n = forward_match(src_ + p, tgt_ + p, std::min(source_size_ - p, left));
       if (n > 0) offer(i, source_read, i, p, n);
     }
-    // The source with the shift of the last SourceCopy.
-    const std::int64_t shift = here.cursors.source_shift;
-    if (shift != 0 && !already_offered(0, shift, p, cost)) {
-      const std::uint64_t r = p + static_cast<std::uint64_t>(shift);
-      if (r < source_size_) {
-        const std::uint64_t n = forward_match(src_ + r, tgt_ + p, std::min(source_size_ - r, left));
-        if (n > 0) offer(i, source_copy, i, r, n);
-      }
+    // The source with the shift of the last SourceCopy, and where the last reads ended.
+    const std::uint64_t again[3] = {p + static_cast<std::uint64_t>(here.cursors.source_shift),
+                                    here.cursors.read_end[0], here.cursors.read_end[1]};
+    for (const std::uint64_t r : again) {
+      const auto shift = static_cast<std::int64_t>(r - p);
+      if (r == p || r >= source_size_ || already_offered(0, shift, p, cost)) continue;
+      const std::uint64_t n = forward_match(src_ + r, tgt_ + p, std::min(source_size_ - r, left));
+      if (n > 0) offer(i, source_copy, i, r, n);
     }
     // The output so far: where the last TargetCopy ended, one byte back, one word back.
     const std::uint64_t behind[3] = {here.cursors.target, p - 1, p - 4};
@@ -353,7 +376,12 @@ class Maker {
       if (n > 0) offer(i, target_copy, i, q, n);
     }
     if (!indexed_ || left < kHashBytes) return;
-    // What the hashes find in the source and in the output so far.
+    // What the hashes find in the source and in the output so far. Short repeats (of words in
+    // text, say) point the 8-byte index anywhere; the 32-byte one finds the long match among them.
+    if (left >= LongIndex::kBytes) {
+      const std::uint32_t r = long_sources_.at(tgt_ + p);
+      if (r != kEmpty) find(i, p, source_copy, r, src_, source_size_);
+    }
     const std::uint32_t r = sources_.at(tgt_ + p);
     if (r != kEmpty) find(i, p, source_copy, r, src_, source_size_);
     const std::uint32_t q = targets_.at(tgt_ + p);
@@ -393,8 +421,9 @@ class Maker {
   std::uint64_t source_size_;
   std::uint64_t target_size_;
   bool indexed_;
-  Index sources_;
-  Index targets_;
+  Index<1> sources_;
+  LongIndex long_sources_;
+  Index<1> targets_;
   Writer writer_;
   std::vector<Node> nodes_;
   std::vector<Literal> literals_;
