@@ -78,6 +78,7 @@ Bytes apply(ByteSpan patch, ByteSpan source) {
         std::memcpy(out.data() + offset, data, length);
       },
       [&](std::uint32_t offset, std::size_t count, std::uint8_t byte) {
+        if (count == 0) return;  // a run of no bytes does not make the file longer
         room(offset + count);
         std::memset(out.data() + offset, byte, count);
       });

@@ -14,11 +14,13 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 
 #include "bpscore/bps.hpp"
 #include "bpscore/varint.hpp"
 #include "common/bytes.hpp"
 #include "common/crc32.hpp"
+#include "common/memory.hpp"
 
 namespace bps {
 namespace {
@@ -29,6 +31,7 @@ constexpr std::size_t kLongStep = 16;         // and every 16th by the 32 bytes 
 constexpr std::uint64_t kNice = 64;           // a match this long is taken at once
 constexpr std::size_t kSegment = 1u << 15;    // the most positions one parse weighs at a time
 constexpr std::size_t kBackLimit = 64;        // how far a match found by hash is followed back
+constexpr std::uint64_t kAhead = 8;           // how far ahead the lookups are fetched
 constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 constexpr std::uint64_t kInfinite = ~std::uint64_t{0} >> 2;
 
@@ -36,6 +39,12 @@ std::uint64_t load64(const std::uint8_t* p) {
   std::uint64_t v;
   std::memcpy(&v, p, 8);
   return v;
+}
+
+void prefetch([[maybe_unused]] const void* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(p);
+#endif
 }
 
 // How many bytes `a` and `b` agree for, up to `limit`.
@@ -72,7 +81,11 @@ class Index {
   static constexpr std::size_t kBytes = 8 * Words;
   Index(std::uint64_t positions, int max_bits) {
     bits_ = std::clamp(static_cast<int>(std::bit_width(positions)) - 1, 10, max_bits);
-    slots_.assign(std::size_t{1} << bits_, kEmpty);
+    const std::size_t size = std::size_t{1} << bits_;
+    // Looked up at random: huge pages spare most of the misses in the address translation.
+    slots_.reset(new std::uint32_t[size]);
+    memory::advise_large_block(slots_.get(), size * sizeof(std::uint32_t));
+    std::fill(slots_.get(), slots_.get() + size, kEmpty);
   }
   std::uint32_t& at(const std::uint8_t* p) {
     std::uint64_t h = load64(p) * 0x9E3779B97F4A7C15ull;
@@ -82,7 +95,7 @@ class Index {
 
  private:
   int bits_ = 10;
-  std::vector<std::uint32_t> slots_;
+  std::unique_ptr<std::uint32_t[]> slots_;
 };
 
 // Where the cursors stand after an action.
@@ -191,8 +204,8 @@ class Maker {
         long_sources_(indexed_ ? source.size() / kLongStep : 0, 22),
         targets_(indexed_ ? target.size() / kSourceStep : 0, 22),
         writer_(out, target),
-        nodes_(kSegment + kNice + 2),
-        literals_(kSegment + kNice + 2) {
+        nodes_(static_cast<std::size_t>(std::min<std::uint64_t>(target.size(), kSegment)) + kNice + 2),
+        literals_(nodes_.size()) {
     if (indexed_ && source_size_ >= kHashBytes) {
       for (std::uint64_t r = 0; r + kHashBytes <= source_size_; r += kSourceStep) {
         sources_.at(src_ + r) = static_cast<std::uint32_t>(r);
@@ -240,6 +253,7 @@ class Maker {
       taken_ = Taken{};
       offer_candidates(i, p);
       if (taken_.found) {
+        quiet_ = 0;
         commit(taken_.start);
         const Taken t = taken_;
         Node after = next_node(t.start, t.kind, t.pos, t.length);
@@ -248,9 +262,6 @@ class Maker {
         return base + t.start + t.length;
       }
       relax_literal(i);
-      if (indexed_ && p + kHashBytes <= target_size_) {
-        targets_.at(tgt_ + p) = static_cast<std::uint32_t>(p);
-      }
     }
   }
 
@@ -376,26 +387,48 @@ class Maker {
       if (n > 0) offer(i, target_copy, i, q, n);
     }
     if (!indexed_ || left < kHashBytes) return;
-    // What the hashes find in the source and in the output so far. Short repeats (of words in
-    // text, say) point the 8-byte index anywhere; the 32-byte one finds the long match among them.
-    if (left >= LongIndex::kBytes) {
-      const std::uint32_t r = long_sources_.at(tgt_ + p);
-      if (r != kEmpty) find(i, p, source_copy, r, src_, source_size_);
+    // Where the hashes have long found nothing (new data), they are asked at every third, then
+    // every seventh position: steps that meet every alignment of the sampled source positions.
+    const std::uint64_t step = quiet_ < 64 ? 1 : quiet_ < 512 ? 3 : 7;
+    if (p % step != 0) return;
+    // The buckets two steps ahead, and the bytes that those one step ahead point to, are fetched
+    // early: each lookup is a cache miss, and they overlap so.
+    const std::uint64_t ahead = kAhead * step;
+    if (left >= kHashBytes + ahead * 2) {
+      prefetch(&sources_.at(tgt_ + p + ahead * 2));
+      prefetch(&long_sources_.at(tgt_ + p + ahead * 2));
+      prefetch(&targets_.at(tgt_ + p + ahead * 2));
+      const std::uint32_t r = sources_.at(tgt_ + p + ahead);
+      if (r != kEmpty) prefetch(src_ + r);
+      const std::uint32_t q = targets_.at(tgt_ + p + ahead);
+      if (q != kEmpty) prefetch(tgt_ + q);
     }
+    // What the hashes find in the source and in the output so far. Short repeats (of words in
+    // text, say) point the 8-byte index anywhere; the 32-byte one finds the long match among them
+    // (and only where the 8 bytes occur at all).
+    bool found = false;
     const std::uint32_t r = sources_.at(tgt_ + p);
-    if (r != kEmpty) find(i, p, source_copy, r, src_, source_size_);
-    const std::uint32_t q = targets_.at(tgt_ + p);
-    if (q != kEmpty) find(i, p, target_copy, q, tgt_, p);
+    if (r != kEmpty && find(i, p, source_copy, r, src_, source_size_)) {
+      found = true;
+      if (left >= LongIndex::kBytes) {
+        const std::uint32_t longer = long_sources_.at(tgt_ + p);
+        if (longer != kEmpty && longer != r) find(i, p, source_copy, longer, src_, source_size_);
+      }
+    }
+    std::uint32_t& q = targets_.at(tgt_ + p);
+    if (q != kEmpty && find(i, p, target_copy, q, tgt_, p)) found = true;
+    q = static_cast<std::uint32_t>(p);
+    quiet_ = found ? 0 : quiet_ + 1;
   }
 
   // Offers the match between position `p` of the target and position `at` of `data` that a hash
-  // found, followed back as far as it goes.
-  void find(std::size_t i, std::uint64_t p, unsigned kind, std::uint64_t at,
+  // found, followed back as far as it goes. False when the bytes there differ.
+  bool find(std::size_t i, std::uint64_t p, unsigned kind, std::uint64_t at,
             const std::uint8_t* data, std::uint64_t data_end) {
     const auto shift = static_cast<std::int64_t>(at - p);
     const unsigned from_target = kind == target_copy ? 1 : 0;
-    if (shift == 0 || already_offered(from_target, shift, p, nodes_[i].cost)) return;
-    if (load64(data + at) != load64(tgt_ + p)) return;
+    if (shift == 0 || already_offered(from_target, shift, p, nodes_[i].cost)) return true;
+    if (load64(data + at) != load64(tgt_ + p)) return false;
     // A TargetCopy may read what it writes: the bytes it compares lie in the target either way.
     const std::uint64_t limit =
         kind == target_copy ? target_size_ - p : std::min(data_end - at, target_size_ - p);
@@ -404,6 +437,7 @@ class Maker {
     const std::uint64_t back =
         backward_match(data + at, tgt_ + p, std::min<std::uint64_t>({at, i, kBackLimit}));
     offer(i, kind, i - back, at - back, n + back);
+    return true;
   }
 
   // Writes the cheapest parse that ends at segment position `end`.
@@ -432,6 +466,7 @@ class Maker {
   std::size_t next_offered_ = 0;
   std::uint64_t base_ = 0;
   std::size_t ready_ = 0;
+  std::uint64_t quiet_ = 0;  // positions since the hashes last found a match
   Taken taken_;
 };
 

@@ -91,4 +91,8 @@ TEST(Ips, DamagedPatchesAreRefused) {
   EXPECT_EQ(c.info.records, 1u);
   EXPECT_EQ(c.info.end, 9u);
   EXPECT_EQ(testsupport::to_hex(bps::ips::apply(patch, hex("01 02"))), "01 7A 7A 7A 00 00 00");
+  // A run of no bytes past the end writes nothing and does not make the file longer.
+  const Bytes empty_run = hex("50 41 54 43 48 00 43 00 00 00 00 00 44 45 4F 46");
+  ASSERT_TRUE(bps::ips::check(empty_run).ok());
+  EXPECT_EQ(testsupport::to_hex(bps::ips::apply(empty_run, hex("01 02"))), "01 02");
 }
