@@ -156,12 +156,13 @@ int make_patch(const Options& o, Names& n, const files::InputFile& original,
 
 // Finishes an applied patch: the boot check code, the input checks, the file.
 int finish_apply(const Options& o, const Names& n, const files::InputFile& original,
-                 const files::InputFile& patch, const std::string& out_name, Bytes& result) {
+                 const files::InputFile& patch, const std::string& out_name, Bytes& result,
+                 std::uint32_t crc) {
   (void)o;  // --fix-crc: see HOOK(fix-crc)
   if (refuse_cut(original, n.first) || refuse_cut(patch, n.second)) return 1;
   if (!write_output(out_name, result)) return 1;
   std::printf("%s: patched with %s, %s bytes, CRC-32 %s\n", out_name.c_str(), n.second.c_str(),
-              count(result.size()).c_str(), hex32(crc::crc32(result)).c_str());
+              count(result.size()).c_str(), hex32(crc).c_str());
   return 0;
 }
 
@@ -204,7 +205,7 @@ int apply_bps(const Options& o, Names& n, const files::InputFile& original,
     con::error_line(n.second + ": " + a.problem + "; nothing written");
     return 1;
   }
-  return finish_apply(o, n, original, patch, *out_name, a.target);
+  return finish_apply(o, n, original, patch, *out_name, a.target, info.target_crc);
 }
 
 int apply_ips(const Options& o, Names& n, const files::InputFile& original,
@@ -231,7 +232,7 @@ int apply_ips(const Options& o, Names& n, const files::InputFile& original,
   const auto out_name =
       ask_output(o.names.size() > 2 ? o.names[2] : default_output(n.second, n.first), n);
   if (!out_name) return con::kExitEndOfInput;
-  return finish_apply(o, n, original, patch, *out_name, result);
+  return finish_apply(o, n, original, patch, *out_name, result, crc::crc32(result));
 }
 
 // Metadata shown as text when it is text (UTF-8 or ASCII, with tabs and line ends).

@@ -8,6 +8,7 @@
 #include "bpscore/varint.hpp"
 #include "common/bytes.hpp"
 #include "common/crc32.hpp"
+#include "common/memory.hpp"
 
 namespace bps {
 namespace {
@@ -52,10 +53,10 @@ void copy_overlapping(std::uint8_t* out, std::size_t distance, std::size_t lengt
 }
 
 // Walks the actions, checking each against the sizes and cursors before it is carried out; with
-// `target` non-null, also writes them. Every action writes at least one byte and its length is
+// `target` non-null (room reserved for the whole target), also appends what they write. Every action writes at least one byte and its length is
 // checked against what is left of the target before anything else, so the walk takes time linear
 // in the patch and the target, and none in what a hostile length claims.
-std::string walk(const Header& h, ByteSpan source, std::uint8_t* target, Info& info) {
+std::string walk(const Header& h, ByteSpan source, Bytes* target, Info& info) {
   const std::uint8_t* p = h.actions;
   std::uint64_t out = 0;
   std::uint64_t source_cursor = 0;
@@ -76,9 +77,7 @@ std::string walk(const Header& h, ByteSpan source, std::uint8_t* target, Info& i
         if (length > static_cast<std::uint64_t>(h.end - p)) {
           return "a TargetRead runs past the end of the patch";
         }
-        if (target != nullptr) {
-          std::memcpy(target + out, p, static_cast<std::size_t>(length));
-        }
+        if (target != nullptr) target->insert(target->end(), p, p + length);
         p += length;
         break;
       default: {
@@ -107,9 +106,11 @@ std::string walk(const Header& h, ByteSpan source, std::uint8_t* target, Info& i
     if (target != nullptr) {
       const auto n = static_cast<std::size_t>(length);
       if (kind == source_read || kind == source_copy) {
-        std::memcpy(target + out, source.data() + from, n);
+        const std::uint8_t* at = source.data() + from;
+        target->insert(target->end(), at, at + n);
       } else if (kind == target_copy) {
-        copy_overlapping(target + out, static_cast<std::size_t>(out - from), n);
+        target->resize(target->size() + n);
+        copy_overlapping(target->data() + out, static_cast<std::size_t>(out - from), n);
       }
     }
     ++info.actions[kind];
@@ -175,8 +176,10 @@ Applied apply(ByteSpan patch, const Info& info, ByteSpan source) {
     a.problem = "the source is not the size the patch was made for";
     return a;
   }
-  a.target.resize(static_cast<std::size_t>(h.target_size));
-  a.problem = walk(h, source, a.target.data(), counts);
+  // Filled once, in order; huge pages make its first touch cheaper.
+  a.target.reserve(static_cast<std::size_t>(h.target_size));
+  memory::advise_large_block(a.target.data(), a.target.capacity());
+  a.problem = walk(h, source, &a.target, counts);
   if (a.problem.empty() && crc::crc32(a.target) != info.target_crc) {
     a.problem = "the result does not have the CRC-32 the patch expects";
   }
