@@ -147,10 +147,9 @@ int make_patch(const Options& o, Names& n, const files::InputFile& original,
   const Bytes patch = o.ips ? ips::make(spans[0], spans[1]) : make(spans[0], spans[1]);
   if (refuse_cut(original, n.first) || refuse_cut(modified, n.second)) return 1;
   if (!write_output(*out_name, patch)) return 1;
-  std::printf("%s: %s patch of %s bytes, from %s (%s bytes) to %s (%s bytes)\n",
-              out_name->c_str(), o.ips ? "IPS" : "BPS", count(patch.size()).c_str(),
-              n.first.c_str(), count(spans[0].size()).c_str(), n.second.c_str(),
-              count(spans[1].size()).c_str());
+  std::printf("%s: %s patch of %s bytes, from %s (%s bytes) to %s (%s bytes)\n", out_name->c_str(),
+              o.ips ? "IPS" : "BPS", count(patch.size()).c_str(), n.first.c_str(),
+              count(spans[0].size()).c_str(), n.second.c_str(), count(spans[1].size()).c_str());
   return 0;
 }
 
@@ -181,8 +180,7 @@ int apply_bps(const Options& o, Names& n, const files::InputFile& original,
     copy = done ? std::nullopt : native_copy(source);
     if (done || (copy && is_target(info, *copy))) {
       std::printf("%s is already patched (it is what %s makes%s); nothing written\n",
-                  n.first.c_str(), n.second.c_str(),
-                  done ? "" : ", in another byte order");
+                  n.first.c_str(), n.second.c_str(), done ? "" : ", in another byte order");
       return 0;
     }
     if (!copy || !is_source(info, *copy)) {
@@ -246,8 +244,9 @@ int show_info(const std::string& name, const files::InputFile& in) {
   const ByteSpan patch = in.bytes();
   const PatchKind kind = identify(patch);
   if (kind == PatchKind::unknown) {
-    con::error_line(name + ": not a BPS or IPS patch (it starts with neither \"BPS1\" nor "
-                           "\"PATCH\")");
+    con::error_line(name +
+                    ": not a BPS or IPS patch (it starts with neither \"BPS1\" nor "
+                    "\"PATCH\")");
     return 1;
   }
   std::string text;
@@ -263,8 +262,8 @@ int show_info(const std::string& name, const files::InputFile& in) {
            "\n  result:   " + count(i.target_size) + " bytes, CRC-32 " + hex32(i.target_crc) +
            "\n  actions:";
     for (unsigned k = 0; k < 4; ++k) {
-      text += std::string(k ? "," : "") + " " + count(i.actions[k]) + " " + kActionNames[k] +
-              " (" + count(i.bytes[k]) + " bytes)";
+      text += std::string(k ? "," : "") + " " + count(i.actions[k]) + " " + kActionNames[k] + " (" +
+              count(i.bytes[k]) + " bytes)";
     }
     text += "\n  metadata: ";
     if (i.metadata.empty()) {
@@ -287,9 +286,10 @@ int show_info(const std::string& name, const files::InputFile& in) {
       return 1;
     }
     const ips::Info& i = c.info;
-    text = name + ": IPS patch, " + count(patch.size()) + " bytes\n  records:  " +
-           count(i.records) + " with bytes, " + count(i.runs) + " runs of one byte; " +
-           count(i.written) + " bytes written, up to offset " + count(i.end) + "\n  result:   " +
+    text = name + ": IPS patch, " + count(patch.size()) +
+           " bytes\n  records:  " + count(i.records) + " with bytes, " + count(i.runs) +
+           " runs of one byte; " + count(i.written) + " bytes written, up to offset " +
+           count(i.end) + "\n  result:   " +
            (i.truncate ? "cut to " + count(*i.truncate) + " bytes\n"
                        : std::string("no size given (the original's size, or more)\n"));
   }
@@ -336,8 +336,9 @@ int run(const std::vector<std::string>& args, Names& n) {
   const PatchKind kind = o.ips ? PatchKind::unknown : identify(second.bytes());
   if (kind == PatchKind::unknown) {
     if (o.fix_crc) {
-      con::error_line(n.second + ": not a patch (it starts with neither \"BPS1\" nor \"PATCH\"); "
-                                 "--fix-crc is for applying one");
+      con::error_line(n.second +
+                      ": not a patch (it starts with neither \"BPS1\" nor \"PATCH\"); "
+                      "--fix-crc is for applying one");
       return cli::kExitUsage;
     }
     return make_patch(o, n, first, second);

@@ -53,9 +53,10 @@ void copy_overlapping(std::uint8_t* out, std::size_t distance, std::size_t lengt
 }
 
 // Walks the actions, checking each against the sizes and cursors before it is carried out; with
-// `target` non-null (room reserved for the whole target), also appends what they write. Every action writes at least one byte and its length is
-// checked against what is left of the target before anything else, so the walk takes time linear
-// in the patch and the target, and none in what a hostile length claims.
+// `target` non-null (room reserved for the whole target), also appends what they write. Every
+// action writes at least one byte and its length is checked against what is left of the target
+// before anything else, so the walk takes time linear in the patch and the target, and none in what
+// a hostile length claims.
 std::string walk(const Header& h, ByteSpan source, Bytes* target, Info& info) {
   const std::uint8_t* p = h.actions;
   std::uint64_t out = 0;

@@ -15,10 +15,10 @@ namespace bps::ips {
 inline constexpr std::uint64_t kMaxFileSize = std::uint64_t{1} << 24;
 
 struct Info {
-  std::uint64_t records = 0;     // records with bytes
-  std::uint64_t runs = 0;        // run records
-  std::uint64_t written = 0;     // bytes written by all records
-  std::uint64_t end = 0;         // the highest offset written to, plus one
+  std::uint64_t records = 0;              // records with bytes
+  std::uint64_t runs = 0;                 // run records
+  std::uint64_t written = 0;              // bytes written by all records
+  std::uint64_t end = 0;                  // the highest offset written to, plus one
   std::optional<std::uint32_t> truncate;  // the size the result is cut to, when given
 };
 

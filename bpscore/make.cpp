@@ -26,12 +26,12 @@ namespace bps {
 namespace {
 
 constexpr std::size_t kHashBytes = 8;
-constexpr std::size_t kSourceStep = 4;        // every fourth source position is indexed
-constexpr std::size_t kLongStep = 16;         // and every 16th by the 32 bytes there
-constexpr std::uint64_t kNice = 64;           // a match this long is taken at once
-constexpr std::size_t kSegment = 1u << 15;    // the most positions one parse weighs at a time
-constexpr std::size_t kBackLimit = 64;        // how far a match found by hash is followed back
-constexpr std::uint64_t kAhead = 8;           // how far ahead the lookups are fetched
+constexpr std::size_t kSourceStep = 4;      // every fourth source position is indexed
+constexpr std::size_t kLongStep = 16;       // and every 16th by the 32 bytes there
+constexpr std::uint64_t kNice = 64;         // a match this long is taken at once
+constexpr std::size_t kSegment = 1u << 15;  // the most positions one parse weighs at a time
+constexpr std::size_t kBackLimit = 64;      // how far a match found by hash is followed back
+constexpr std::uint64_t kAhead = 8;         // how far ahead the lookups are fetched
 constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 constexpr std::uint64_t kInfinite = ~std::uint64_t{0} >> 2;
 
@@ -67,7 +67,8 @@ std::uint64_t forward_match(const std::uint8_t* a, const std::uint8_t* b, std::u
 // How many bytes before `a` and `b` agree, up to `limit`.
 std::uint64_t backward_match(const std::uint8_t* a, const std::uint8_t* b, std::uint64_t limit) {
   std::uint64_t n = 0;
-  while (n < limit && a[-1 - static_cast<std::ptrdiff_t>(n)] == b[-1 - static_cast<std::ptrdiff_t>(n)]) {
+  while (n < limit &&
+         a[-1 - static_cast<std::ptrdiff_t>(n)] == b[-1 - static_cast<std::ptrdiff_t>(n)]) {
     ++n;
   }
   return n;
@@ -114,7 +115,7 @@ struct Node {
   std::uint64_t cost = kInfinite;
   std::uint32_t from = 0;  // where the action that ends here starts, in the segment
   unsigned kind = 0;
-  std::uint64_t pos = 0;   // where a copy reads
+  std::uint64_t pos = 0;  // where a copy reads
   Cursors cursors;
 };
 
@@ -204,7 +205,8 @@ class Maker {
         long_sources_(indexed_ ? source.size() / kLongStep : 0, 22),
         targets_(indexed_ ? target.size() / kSourceStep : 0, 22),
         writer_(out, target),
-        nodes_(static_cast<std::size_t>(std::min<std::uint64_t>(target.size(), kSegment)) + kNice + 2),
+        nodes_(static_cast<std::size_t>(std::min<std::uint64_t>(target.size(), kSegment)) + kNice +
+               2),
         literals_(nodes_.size()) {
     if (indexed_ && source_size_ >= kHashBytes) {
       for (std::uint64_t r = 0; r + kHashBytes <= source_size_; r += kSourceStep) {
@@ -332,9 +334,10 @@ class Maker {
     if (kind == source_copy) extra = delta_size(pos, from.cursors.source);
     if (kind == target_copy) extra = delta_size(pos, from.cursors.target);
     if (length >= kNice) {
-      const auto score = static_cast<std::int64_t>(
-          length - extra - varint_size(action_word(length, kind)));
-      if (!taken_.found || score > taken_.score) taken_ = Taken{true, kind, start, pos, length, score};
+      const auto score =
+          static_cast<std::int64_t>(length - extra - varint_size(action_word(length, kind)));
+      if (!taken_.found || score > taken_.score)
+        taken_ = Taken{true, kind, start, pos, length, score};
       return;
     }
     const std::uint64_t base_cost = from.cost + extra;
@@ -432,8 +435,8 @@ class Maker {
     // A TargetCopy may read what it writes: the bytes it compares lie in the target either way.
     const std::uint64_t limit =
         kind == target_copy ? target_size_ - p : std::min(data_end - at, target_size_ - p);
-    const std::uint64_t n = kHashBytes + forward_match(data + at + kHashBytes, tgt_ + p + kHashBytes,
-                                                       limit - kHashBytes);
+    const std::uint64_t n = kHashBytes + forward_match(data + at + kHashBytes,
+                                                       tgt_ + p + kHashBytes, limit - kHashBytes);
     const std::uint64_t back =
         backward_match(data + at, tgt_ + p, std::min<std::uint64_t>({at, i, kBackLimit}));
     offer(i, kind, i - back, at - back, n + back);

@@ -35,12 +35,14 @@ void induce(const int* s, int* sa, int n, int k, const std::vector<bool>& stype,
   fill(false);
   for (int i = 0; i < n; ++i) {
     const int j = sa[i] - 1;
-    if (sa[i] > 0 && !stype[static_cast<std::size_t>(j)]) sa[bucket[static_cast<std::size_t>(s[j])]++] = j;
+    if (sa[i] > 0 && !stype[static_cast<std::size_t>(j)])
+      sa[bucket[static_cast<std::size_t>(s[j])]++] = j;
   }
   fill(true);
   for (int i = n - 1; i >= 0; --i) {
     const int j = sa[i] - 1;
-    if (sa[i] > 0 && stype[static_cast<std::size_t>(j)]) sa[--bucket[static_cast<std::size_t>(s[j])]] = j;
+    if (sa[i] > 0 && stype[static_cast<std::size_t>(j)])
+      sa[--bucket[static_cast<std::size_t>(s[j])]] = j;
   }
 }
 
@@ -58,7 +60,8 @@ void sais(const int* s, int* sa, int n, int k) {
   auto ends = [&]() {
     std::fill(bucket.begin(), bucket.end(), 0);
     for (int i = 0; i < n; ++i) ++bucket[static_cast<std::size_t>(s[i])];
-    for (int c = 1; c < k; ++c) bucket[static_cast<std::size_t>(c)] += bucket[static_cast<std::size_t>(c - 1)];
+    for (int c = 1; c < k; ++c)
+      bucket[static_cast<std::size_t>(c)] += bucket[static_cast<std::size_t>(c - 1)];
   };
   ends();
   std::fill(sa, sa + n, -1);
@@ -133,7 +136,8 @@ Text index(const Bytes& source, const Bytes& target) {
   t.sa.resize(static_cast<std::size_t>(n));
   sais(s.data(), t.sa.data(), n, 258);
   t.rank.resize(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) t.rank[static_cast<std::size_t>(t.sa[static_cast<std::size_t>(i)])] = i;
+  for (int i = 0; i < n; ++i)
+    t.rank[static_cast<std::size_t>(t.sa[static_cast<std::size_t>(i)])] = i;
   t.lcp.assign(static_cast<std::size_t>(n), 0);  // lcp[i]: of sa[i - 1] and sa[i]
   for (int i = 0, h = 0; i < n; ++i) {
     const int r = t.rank[static_cast<std::size_t>(i)];
@@ -142,7 +146,8 @@ Text index(const Bytes& source, const Bytes& target) {
       continue;
     }
     const int j = t.sa[static_cast<std::size_t>(r - 1)];
-    while (i + h < n && j + h < n && s[static_cast<std::size_t>(i + h)] == s[static_cast<std::size_t>(j + h)] &&
+    while (i + h < n && j + h < n &&
+           s[static_cast<std::size_t>(i + h)] == s[static_cast<std::size_t>(j + h)] &&
            s[static_cast<std::size_t>(i + h)] > 1) {
       ++h;
     }
@@ -202,7 +207,9 @@ Bytes greedy(const Bytes& source, const Bytes& target, const Text& t, int min_le
   std::size_t q = 0;
   while (q < target.size()) {
     std::size_t read = 0;
-    while (q + read < target.size() && q + read < source.size() && source[q + read] == target[q + read]) ++read;
+    while (q + read < target.size() && q + read < source.size() &&
+           source[q + read] == target[q + read])
+      ++read;
     const Match m = longest_earlier(t, t.target_start + static_cast<int>(q));
     const std::size_t length = std::max<std::size_t>(read, static_cast<std::size_t>(m.length));
     if (length < static_cast<std::size_t>(min_length)) {
@@ -216,9 +223,11 @@ Bytes greedy(const Bytes& source, const Bytes& target, const Text& t, int min_le
       bps::put_varint(out, bps::action_word(read, bps::source_read));
     } else {
       const bool in_source = m.pos < t.source_size;
-      const std::uint64_t pos = static_cast<std::uint64_t>(in_source ? m.pos : m.pos - t.target_start);
+      const std::uint64_t pos =
+          static_cast<std::uint64_t>(in_source ? m.pos : m.pos - t.target_start);
       std::uint64_t& cursor = in_source ? source_cursor : target_cursor;
-      bps::put_varint(out, bps::action_word(length, in_source ? bps::source_copy : bps::target_copy));
+      bps::put_varint(out,
+                      bps::action_word(length, in_source ? bps::source_copy : bps::target_copy));
       bps::put_varint(out, bps::offset_word(static_cast<std::int64_t>(pos - cursor)));
       cursor = pos + length;
     }

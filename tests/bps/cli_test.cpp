@@ -43,13 +43,14 @@ Bytes swapped(Bytes b, bool words) {
 }
 
 RunResult run_bps(const TempDir& dir, const std::vector<std::string>& args,
-              const std::string& input = "") {
+                  const std::string& input = "") {
   return run(program("bps"), args, input, dir.path());
 }
 
 std::vector<std::string> listing(const TempDir& dir) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(dir.path()))
+    names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -119,9 +120,12 @@ TEST(BpsCli, ByteOrdersAreStraightened) {
   struct Case {
     std::string original, patch, said;
   } cases[] = {
-      {"game.v64", "fix.bps", "game.v64 is 16-bit byteswapped (v64); patched its native-order copy\n"},
-      {"game.n64", "fix.bps", "game.n64 is 32-bit byteswapped (n64); patched its native-order copy\n"},
-      {"game.v64", "fix.ips", "game.v64 is 16-bit byteswapped (v64); patched its native-order copy\n"},
+      {"game.v64", "fix.bps",
+       "game.v64 is 16-bit byteswapped (v64); patched its native-order copy\n"},
+      {"game.n64", "fix.bps",
+       "game.n64 is 32-bit byteswapped (n64); patched its native-order copy\n"},
+      {"game.v64", "fix.ips",
+       "game.v64 is 16-bit byteswapped (v64); patched its native-order copy\n"},
   };
   for (const Case& c : cases) {
     fs::remove(dir / "out.z64");
@@ -213,7 +217,7 @@ TEST(BpsCli, OutputsAreReplacedOnlyWhenTold) {
     int status;
     bool replaced;
   } cases[] = {
-      {"", 2, false},       // no answer is no, and no other name is given
+      {"", 2, false},  // no answer is no, and no other name is given
       {"n\n", 2, false},
       {"y\n", 0, true},
       {"n\nother.bps\n", 0, false},

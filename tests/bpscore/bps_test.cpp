@@ -38,8 +38,10 @@ Bytes edited(const Bytes& source, std::mt19937& rng, int edits) {
         t.insert(t.begin() + static_cast<std::ptrdiff_t>(at), fresh.begin(), fresh.end());
         break;
       }
-      case 2: t.erase(t.begin() + static_cast<std::ptrdiff_t>(at),
-                      t.begin() + static_cast<std::ptrdiff_t>(std::min(t.size(), at + n))); break;
+      case 2:
+        t.erase(t.begin() + static_cast<std::ptrdiff_t>(at),
+                t.begin() + static_cast<std::ptrdiff_t>(std::min(t.size(), at + n)));
+        break;
       case 3: {  // a block moved elsewhere
         const std::size_t len = std::min(t.size() - at, n * 10);
         Bytes block(t.begin() + static_cast<std::ptrdiff_t>(at),
@@ -180,11 +182,13 @@ TEST(BpsMake, SpecialShapesMakeSmallPatches) {
       {"zeros from nothing", {}, Bytes(1 << 20, 0), 40},
       {"repeated words from nothing", {}, words, 40},
       {"random after zeros", Bytes(1 << 20, 0), random, (1 << 20) + 500},
-      {"the source twice", random, [&] {
+      {"the source twice", random,
+       [&] {
          Bytes t = random;
          t.insert(t.end(), random.begin(), random.end());
          return t;
-       }(), 60},
+       }(),
+       60},
   };
   for (const Case& c : cases) {
     EXPECT_LE(round_trip(c.source, c.target, c.what), c.most) << c.what;
@@ -224,12 +228,14 @@ TEST(BpsApply, HostilePatchesAreRefusedWithAReason) {
       {"a damaged byte", damaged, "damaged"},
       {"bytes cut out", cut, "cut short"},
       {"a target of 2^60 bytes", huge_target, "larger than 4 GiB"},
-      {"a length of 2^60", patch_of(8, 4, act(std::uint64_t{1} << 60, bps::target_copy), source,
-                                    target), "past the end of the target"},
+      {"a length of 2^60",
+       patch_of(8, 4, act(std::uint64_t{1} << 60, bps::target_copy), source, target),
+       "past the end of the target"},
       {"a SourceRead past the source", patch_of(2, 4, act(4, bps::source_read), source, target),
        "past the end of the source"},
-      {"a TargetRead past the patch", patch_of(8, 4, join({act(4, bps::target_read), hex("10")}),
-                                               source, target), "past the end of the patch"},
+      {"a TargetRead past the patch",
+       patch_of(8, 4, join({act(4, bps::target_read), hex("10")}), source, target),
+       "past the end of the patch"},
       {"a SourceCopy before the source",
        patch_of(8, 4, join({act(4, bps::source_copy), hex("83")}), source, target),
        "outside the source"},
@@ -240,18 +246,20 @@ TEST(BpsApply, HostilePatchesAreRefusedWithAReason) {
        patch_of(8, 4, join({act(4, bps::target_copy), hex("80")}), source, target),
        "not written yet"},
       {"a TargetCopy ahead of the output",
-       patch_of(8, 4, join({act(1, bps::source_read), act(3, bps::target_copy), hex("84")}),
-                source, target),
+       patch_of(8, 4, join({act(1, bps::source_read), act(3, bps::target_copy), hex("84")}), source,
+                target),
        "outside the output"},
       {"actions that end early", patch_of(8, 4, act(3, bps::source_read), source, target),
        "before the target is complete"},
       {"an action word cut off", patch_of(8, 4, hex("0C"), source, target), "damaged"},
-      {"metadata past the end", [&] {
+      {"metadata past the end",
+       [&] {
          Bytes p = {'B', 'P', 'S', '1', 0x88, 0x84, 0xFF};
          for (int i = 0; i < 8; ++i) p.push_back(0);
          bytes::append_le32(p, crc::crc32(p));
          return p;
-       }(), "metadata"},
+       }(),
+       "metadata"},
   };
   for (const Case& c : cases) {
     const bps::Checked checked = bps::check(c.patch);

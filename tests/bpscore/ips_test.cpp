@@ -41,7 +41,8 @@ TEST(Ips, RoundTripsThroughBothAppliers) {
       const std::size_t at = rng() % target.size();
       const std::size_t n = std::min<std::size_t>(target.size() - at, 1 + rng() % 100000 % 90);
       const std::uint8_t fill = static_cast<std::uint8_t>(rng());
-      for (std::size_t i = at; i < at + n; ++i) target[i] = e % 2 ? fill : static_cast<std::uint8_t>(rng());
+      for (std::size_t i = at; i < at + n; ++i)
+        target[i] = e % 2 ? fill : static_cast<std::uint8_t>(rng());
     }
     const Bytes patch = bps::ips::make(source, target);
     const bps::ips::Checked c = bps::ips::check(patch);
@@ -79,12 +80,13 @@ TEST(Ips, DamagedPatchesAreRefused) {
   };
   for (const Case& c : cases) {
     const bps::ips::Checked checked = bps::ips::check(hex(c.patch));
-    EXPECT_NE(checked.problem.find(c.problem), std::string::npos) << c.patch << ": "
-                                                                  << checked.problem;
+    EXPECT_NE(checked.problem.find(c.problem), std::string::npos)
+        << c.patch << ": " << checked.problem;
     EXPECT_FALSE(reference::apply_ips({}, hex(c.patch))) << c.patch;
   }
   // A run, a record past the end (the gap is zeros) and a size to cut to.
-  const Bytes patch = hex("50 41 54 43 48 00 00 01 00 00 00 03 7A 00 00 08 00 01 42 45 4F 46 00 00 07");
+  const Bytes patch =
+      hex("50 41 54 43 48 00 00 01 00 00 00 03 7A 00 00 08 00 01 42 45 4F 46 00 00 07");
   const bps::ips::Checked c = bps::ips::check(patch);
   ASSERT_TRUE(c.ok()) << c.problem;
   EXPECT_EQ(c.info.runs, 1u);

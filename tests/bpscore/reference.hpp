@@ -106,7 +106,8 @@ inline std::optional<Bytes> apply_bps(const Bytes& source, const Bytes& patch) {
 }
 
 inline std::optional<Bytes> apply_ips(const Bytes& source, const Bytes& patch) {
-  if (patch.size() < 8 || Bytes(patch.begin(), patch.begin() + 5) != Bytes{'P', 'A', 'T', 'C', 'H'}) {
+  if (patch.size() < 8 ||
+      Bytes(patch.begin(), patch.begin() + 5) != Bytes{'P', 'A', 'T', 'C', 'H'}) {
     return std::nullopt;
   }
   Bytes out = source;
