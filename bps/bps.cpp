@@ -1,7 +1,6 @@
 #include "bps/bps.hpp"
 
 #include <algorithm>
-#include <cinttypes>
 #include <cstdio>
 #include <optional>
 

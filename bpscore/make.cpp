@@ -399,7 +399,7 @@ class Maker {
     const std::uint64_t ahead = kAhead * step;
     if (left >= kHashBytes + ahead * 2) {
       prefetch(&sources_.at(tgt_ + p + ahead * 2));
-      prefetch(&long_sources_.at(tgt_ + p + ahead * 2));
+      if (left >= LongIndex::kBytes + ahead * 2) prefetch(&long_sources_.at(tgt_ + p + ahead * 2));
       prefetch(&targets_.at(tgt_ + p + ahead * 2));
       const std::uint32_t r = sources_.at(tgt_ + p + ahead);
       if (r != kEmpty) prefetch(src_ + r);
