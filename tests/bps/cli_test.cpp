@@ -42,9 +42,27 @@ Bytes swapped(Bytes b, bool words) {
   return b;
 }
 
+// A folder with a made-up image (game.z64), its modified copy (mod.z64) and the BPS patch
+// between them (fix.bps).
+struct Pair {
+  Pair(std::size_t size, unsigned seed) : original(image(size, seed)), changed(modified(original)) {
+    write_bytes(dir / "game.z64", original);
+    write_bytes(dir / "mod.z64", changed);
+    make_patch({"game.z64", "mod.z64", "fix.bps"});
+  }
+  void make_patch(const std::vector<std::string>& args) const;
+  TempDir dir;
+  Bytes original, changed;
+};
+
 RunResult run_bps(const TempDir& dir, const std::vector<std::string>& args,
                   const std::string& input = "") {
   return run(program("bps"), args, input, dir.path());
+}
+
+void Pair::make_patch(const std::vector<std::string>& args) const {
+  const RunResult r = run_bps(dir, args);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
 }
 
 std::vector<std::string> listing(const TempDir& dir) {
@@ -107,16 +125,13 @@ TEST(BpsCli, MakesAndAppliesBothFormatsWithTheirDefaultNames) {
 }
 
 TEST(BpsCli, ByteOrdersAreStraightened) {
-  TempDir dir;
-  const Bytes original = image(200000, 2);
-  const Bytes changed = modified(original);
-  write_bytes(dir / "game.z64", original);
-  write_bytes(dir / "mod.z64", changed);
-  write_bytes(dir / "game.v64", swapped(original, false));
-  write_bytes(dir / "game.n64", swapped(original, true));
+  const Pair pair(200000, 2);
+  const TempDir& dir = pair.dir;
+  const Bytes& changed = pair.changed;
+  write_bytes(dir / "game.v64", swapped(pair.original, false));
+  write_bytes(dir / "game.n64", swapped(pair.original, true));
   write_bytes(dir / "mod.v64", swapped(changed, false));
-  ASSERT_EQ(run_bps(dir, {"game.z64", "mod.z64", "fix.bps"}).exit_code, 0);
-  ASSERT_EQ(run_bps(dir, {"--ips", "game.z64", "mod.z64", "fix.ips"}).exit_code, 0);
+  pair.make_patch({"--ips", "game.z64", "mod.z64", "fix.ips"});
   struct Case {
     std::string original, patch, said;
   } cases[] = {
@@ -148,14 +163,10 @@ TEST(BpsCli, ByteOrdersAreStraightened) {
 }
 
 TEST(BpsCli, AlreadyPatchedAndWrongOriginalsWriteNothing) {
-  TempDir dir;
-  const Bytes original = image(100000, 3);
-  const Bytes changed = modified(original);
-  write_bytes(dir / "game.z64", original);
-  write_bytes(dir / "mod.z64", changed);
-  write_bytes(dir / "mod.v64", swapped(changed, false));
+  const Pair pair(100000, 3);
+  const TempDir& dir = pair.dir;
+  write_bytes(dir / "mod.v64", swapped(pair.changed, false));
   write_bytes(dir / "other.z64", image(100000, 4));
-  ASSERT_EQ(run_bps(dir, {"game.z64", "mod.z64", "fix.bps"}).exit_code, 0);
   const auto before = listing(dir);
   for (const char* name : {"mod.z64", "mod.v64"}) {
     const RunResult r = run_bps(dir, {name, "fix.bps"});
@@ -174,12 +185,9 @@ TEST(BpsCli, AlreadyPatchedAndWrongOriginalsWriteNothing) {
 }
 
 TEST(BpsCli, DamagedPatchesGetOneLineAndWriteNothing) {
-  TempDir dir;
-  const Bytes original = image(50000, 5);
-  write_bytes(dir / "game.z64", original);
-  write_bytes(dir / "mod.z64", modified(original));
-  ASSERT_EQ(run_bps(dir, {"game.z64", "mod.z64", "fix.bps"}).exit_code, 0);
-  ASSERT_EQ(run_bps(dir, {"--ips", "game.z64", "mod.z64", "fix.ips"}).exit_code, 0);
+  const Pair pair(50000, 5);
+  const TempDir& dir = pair.dir;
+  pair.make_patch({"--ips", "game.z64", "mod.z64", "fix.ips"});
   const Bytes patch = read_bytes(dir / "fix.bps");
   const Bytes ips = read_bytes(dir / "fix.ips");
   Bytes flipped = patch;
@@ -206,12 +214,8 @@ TEST(BpsCli, DamagedPatchesGetOneLineAndWriteNothing) {
 }
 
 TEST(BpsCli, OutputsAreReplacedOnlyWhenTold) {
-  TempDir dir;
-  const Bytes original = image(20000, 6);
-  const Bytes changed = modified(original);
-  write_bytes(dir / "game.z64", original);
-  write_bytes(dir / "mod.z64", changed);
-  write_text(dir / "mod.bps", "keep");
+  const Pair pair(20000, 6);
+  const TempDir& dir = pair.dir;
   struct Case {
     std::string answers;
     int status;
@@ -234,8 +238,8 @@ TEST(BpsCli, OutputsAreReplacedOnlyWhenTold) {
   const RunResult r = run_bps(dir, {"game.z64", "mod.z64", "game.z64"}, "p.bps\n");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_NE(r.err.find("game.z64: that is an input file"), std::string::npos) << r.err;
-  EXPECT_TRUE(read_bytes(dir / "game.z64") == original);
-  EXPECT_TRUE(read_bytes(dir / "o.z64") == changed);
+  EXPECT_TRUE(read_bytes(dir / "game.z64") == pair.original);
+  EXPECT_TRUE(read_bytes(dir / "o.z64") == pair.changed);
 }
 
 TEST(BpsCli, UsageAndRefusals) {
