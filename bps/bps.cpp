@@ -4,14 +4,13 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/crc32.hpp"
 #include "bpscore/bps.hpp"
 #include "bpscore/ips.hpp"
-#include "common/cli.hpp"
 #include "common/console.hpp"
-#include "common/crc32.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
-#include "common/input_dialog.hpp"
+#include "common/shell.hpp"
 #include "romcore/byteorder.hpp"
 
 namespace bps {
@@ -49,11 +48,10 @@ std::string hex32(std::uint32_t v) {
 
 std::string count(std::uint64_t n) { return std::to_string(n); }
 
-// The names a run uses, kept where the memory guard can name the input in its line.
+// The names of the two files a run reads.
 struct Names {
   std::string first;
   std::string second;
-  std::string current;  // the input the run works on, for the memory line
 };
 
 // Opens an input, asking for a name while it does not open; nullopt once it is open.
@@ -127,10 +125,11 @@ int make_patch(const Options& o, Names& n, const files::InputFile& original,
   std::optional<Bytes> copies[2];
   ByteSpan spans[2] = {original.bytes(), modified.bytes()};
   for (int k = 0; k < 2; ++k) {
-    n.current = k == 0 ? n.first : n.second;
+    const std::string& name = k == 0 ? n.first : n.second;
+    shell::set_subject(name);
     copies[k] = native_copy(spans[k]);
     if (!copies[k]) continue;
-    std::printf("%s is %s; the patch is made from its native-order copy\n", n.current.c_str(),
+    std::printf("%s is %s; the patch is made from its native-order copy\n", name.c_str(),
                 order_of(spans[k]).c_str());
     spans[k] = *copies[k];
   }
@@ -142,7 +141,7 @@ int make_patch(const Options& o, Names& n, const files::InputFile& original,
       return 1;
     }
   }
-  n.current = n.second;
+  shell::set_subject(n.second);
   const Bytes patch = o.ips ? ips::make(spans[0], spans[1]) : make(spans[0], spans[1]);
   if (refuse_cut(original, n.first) || refuse_cut(modified, n.second)) return 1;
   if (!write_output(*out_name, patch)) return 1;
@@ -296,29 +295,25 @@ int show_info(const std::string& name, const files::InputFile& in) {
   return 0;
 }
 
-int run(const std::vector<std::string>& args, Names& n) {
-  Options o = parse_arguments(args);
-  std::vector<std::string> rest;
-  for (const std::string& a : args) {
-    if (a != "--info" && a != "--ips" && a != "--fix-crc") rest.push_back(a);
-  }
-  if (const auto status = cli::standard_options(cli::Program{"bps", kUsage, true}, rest)) {
-    return *status;
-  }
+constexpr const char* kOwnOptions[] = {"--info", "--ips", "--fix-crc"};
+
+}  // namespace
+
+int run(const shell::Args& args) {
+  const Options o = parse_arguments(args);
   if (!o.problem.empty()) {
     con::error_line(o.problem + "; --help shows the usage");
-    return cli::kExitUsage;
+    return shell::kExitUsage;
   }
+  Names n;
   if (o.fix_crc && !kCanFixBootCheck) {
     con::error_line("--fix-crc: repairing the boot check code is not part of this build yet");
     return 1;
   }
   n.first = o.names.empty() ? "" : o.names[0];
-  n.current = n.first;
   files::InputFile first;
   if (o.info) {
     if (const auto s = open(first, n.first, "\npatch file? ", "name for the patch")) return *s;
-    n.current = n.first;
     const int status = show_info(n.first, first);
     return refuse_cut(first, n.first) ? 1 : status;
   }
@@ -326,7 +321,6 @@ int run(const std::vector<std::string>& args, Names& n) {
     return *s;
   }
   n.second = o.names.size() > 1 ? o.names[1] : "";
-  n.current = n.second;
   files::InputFile second;
   if (const auto s = open(second, n.second, "\nmodified file or patch? ",
                           "name for the modified file or the patch")) {
@@ -338,15 +332,13 @@ int run(const std::vector<std::string>& args, Names& n) {
       con::error_line(n.second +
                       ": not a patch (it starts with neither \"BPS1\" nor \"PATCH\"); "
                       "--fix-crc is for applying one");
-      return cli::kExitUsage;
+      return shell::kExitUsage;
     }
     return make_patch(o, n, first, second);
   }
-  n.current = n.first;
+  shell::set_subject(n.first);
   return kind == PatchKind::bps ? apply_bps(o, n, first, second) : apply_ips(o, n, first, second);
 }
-
-}  // namespace
 
 Options parse_arguments(const std::vector<std::string>& args) {
   Options o;
@@ -380,9 +372,6 @@ std::string default_output(const std::string& patch, const std::string& original
   return files::derive_output_name(patch, dot == std::string::npos ? "" : tail.substr(dot));
 }
 
-int run(const std::vector<std::string>& args) {
-  Names n;
-  return con::run_guarded(n.current, [&]() { return run(args, n); });
-}
+const shell::Program kProgram{"bps", kUsage, run, true, 1, kOwnOptions};
 
 }  // namespace bps

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/shell.hpp"
+
 namespace bps {
 
 struct Options {
@@ -17,7 +19,7 @@ struct Options {
 };
 
 // --info, --ips and --fix-crc anywhere among the names; every other argument is a name. Other
-// "--" options are left to cli::standard_options.
+// "--" options are refused by the shell before the program runs.
 Options parse_arguments(const std::vector<std::string>& args);
 
 // The name an applied patch's output gets: the patch's name cut at its first dot, with the
@@ -25,6 +27,8 @@ Options parse_arguments(const std::vector<std::string>& args);
 std::string default_output(const std::string& patch, const std::string& original);
 
 // The whole program; returns the exit status.
-int run(const std::vector<std::string>& args);
+int run(const shell::Args& args);
+
+extern const shell::Program kProgram;
 
 }  // namespace bps

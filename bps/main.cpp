@@ -1,11 +1,4 @@
-#include <string>
-#include <vector>
-
 #include "bps/bps.hpp"
-#include "common/console.hpp"
+#include "common/shell.hpp"
 
-int main(int argc, char** argv) {
-  con::init();
-  con::set_program_name("bps");
-  return bps::run(std::vector<std::string>(argv + 1, argv + argc));
-}
+int main(int argc, char** argv) { return shell::main(bps::kProgram, argc, argv); }

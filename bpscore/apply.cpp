@@ -6,8 +6,8 @@
 
 #include "bpscore/bps.hpp"
 #include "bpscore/varint.hpp"
-#include "common/bytes.hpp"
-#include "common/crc32.hpp"
+#include "base/bytes.hpp"
+#include "base/crc32.hpp"
 #include "common/memory.hpp"
 
 namespace bps {

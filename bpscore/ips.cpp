@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/bytes.hpp"
+#include "base/bytes.hpp"
 
 namespace bps::ips {
 namespace {

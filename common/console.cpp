@@ -1,5 +1,9 @@
 #include "common/console.hpp"
 
+#include <cstdlib>
+
+#include "common/signals.hpp"
+
 #ifdef _WIN32
 #include <conio.h>
 #include <fcntl.h>
@@ -12,12 +16,6 @@
 
 #include <cerrno>
 #endif
-
-#include <cstdlib>
-#include <new>
-#include <stdexcept>
-
-#include "common/signals.hpp"
 
 namespace con {
 namespace {
@@ -38,8 +36,69 @@ int next_stdin_byte() {
 void set_program_name(const char* name) { g_program = name; }
 const char* program_name() { return g_program; }
 
+#ifdef _WIN32
+
+namespace {
+
+// A console, not any character device: _isatty() says yes to NUL too, and a key would then be
+// awaited from the console while the script that ran `prog < NUL` expects the end of input.
+bool is_terminal(std::FILE* stream) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+int read_terminal_key() { return _getch(); }
+
+void drop_typed_ahead() { FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE)); }
+
+}  // namespace
+
 void init() {
-#ifndef _WIN32
+  signals::install();
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+void clear_screen() {
+  std::fflush(stdout);
+  std::system("CLS");
+}
+
+void pause() {
+  std::fflush(stdout);
+  std::system("PAUSE");
+}
+
+#else
+
+namespace {
+
+bool is_terminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+int read_terminal_key() {
+  // Kept outside the call so that an interruption while the key is awaited can put it back.
+  static termios saved{};
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return next_stdin_byte();
+  termios raw = saved;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  signals::restore_terminal_on_interrupt(&saved);
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  unsigned char byte = 0;
+  const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
+  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  signals::restore_terminal_on_interrupt(nullptr);
+  return got == 1 ? byte : EOF;
+}
+
+void drop_typed_ahead() { tcflush(STDIN_FILENO, TCIFLUSH); }
+
+}  // namespace
+
+void init() {
   // A standard stream closed by whoever started the program (`prog >&-`) would hand its number to
   // the next file opened, and prompts and reports written to it would land in an output file.
   // Each closed one reads and writes /dev/null instead. The lowest free number is the one opened.
@@ -51,30 +110,27 @@ void init() {
       ::close(null);
     }
   }
-#endif
   signals::install();
-#ifdef _WIN32
-  _setmode(_fileno(stdin), _O_BINARY);
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-#endif
 }
 
-namespace {
-
-bool is_terminal(std::FILE* stream) {
-#ifdef _WIN32
-  // A console, not any character device: _isatty() says yes to NUL too, and a key would then be
-  // awaited from the console while the script that ran `prog < NUL` expects the end of input.
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  DWORD mode = 0;
-  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
-#else
-  return isatty(fileno(stream)) != 0;
-#endif
+void clear_screen() {
+  std::fflush(stdout);
+  if (stdout_is_terminal()) {
+    std::fputs("\x1b[H\x1b[2J\x1b[3J", stdout);
+    std::fflush(stdout);
+  }
 }
 
-}  // namespace
+void pause() {
+  std::fflush(stdout);
+  std::fputs("Press any key to continue . . . ", stdout);
+  std::fflush(stdout);
+  read_key();
+  std::fputs("\n", stdout);
+  std::fflush(stdout);
+}
+
+#endif
 
 bool stdin_is_terminal() { return is_terminal(stdin); }
 bool stdout_is_terminal() { return is_terminal(stdout); }
@@ -103,25 +159,7 @@ int read_char() {
 int read_key() {
   std::fflush(stdout);
   std::fflush(stderr);
-  if (!stdin_is_terminal()) return next_stdin_byte();
-#ifdef _WIN32
-  return _getch();
-#else
-  // Kept outside the call so that an interruption while the key is awaited can put it back.
-  static termios saved{};
-  if (tcgetattr(STDIN_FILENO, &saved) != 0) return next_stdin_byte();
-  termios raw = saved;
-  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  signals::restore_terminal_on_interrupt(&saved);
-  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-  unsigned char byte = 0;
-  const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
-  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-  signals::restore_terminal_on_interrupt(nullptr);
-  return got == 1 ? byte : EOF;
-#endif
+  return stdin_is_terminal() ? read_terminal_key() : next_stdin_byte();
 }
 
 void discard_pending_input() {
@@ -133,37 +171,7 @@ void discard_pending_input() {
     } while (c != EOF && c != '\n');
     g_at_line_start = true;
   }
-  if (!stdin_is_terminal()) return;
-#ifdef _WIN32
-  FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
-#else
-  tcflush(STDIN_FILENO, TCIFLUSH);
-#endif
-}
-
-void clear_screen() {
-  std::fflush(stdout);
-#ifdef _WIN32
-  std::system("CLS");
-#else
-  if (stdout_is_terminal()) {
-    std::fputs("\x1b[H\x1b[2J\x1b[3J", stdout);
-    std::fflush(stdout);
-  }
-#endif
-}
-
-void pause() {
-  std::fflush(stdout);
-#ifdef _WIN32
-  std::system("PAUSE");
-#else
-  std::fputs("Press any key to continue . . . ", stdout);
-  std::fflush(stdout);
-  read_key();
-  std::fputs("\n", stdout);
-  std::fflush(stdout);
-#endif
+  if (stdin_is_terminal()) drop_typed_ahead();
 }
 
 std::optional<std::string> ask_line(std::FILE* out, const char* prompt, const char* what) {
@@ -178,17 +186,6 @@ void error_line(const std::string& text) {
   std::fflush(stdout);
   std::fprintf(stderr, "\n%s: %s\n", g_program, text.c_str());
   std::fflush(stderr);
-}
-
-int run_guarded(const std::string& file, const std::function<int()>& body, int failure) {
-  const char* problem = "not enough memory to go on; nothing written";
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-  } catch (const std::length_error&) {
-  }
-  error_line(file.empty() ? std::string(problem) : file + ": " + problem);
-  return failure;
 }
 
 }  // namespace con

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -53,10 +52,5 @@ std::optional<std::string> ask_line(std::FILE* out, const char* prompt, const ch
 
 // Prints one error line "<program>: <text>" on stderr.
 void error_line(const std::string& text);
-
-// Runs a program's body. Should memory run out in it, the files it was writing are dropped as the
-// body unwinds, one line names `file` (the input, as far as it is known when that happens; it may
-// change while the body runs) and the problem, and the status is `failure`.
-int run_guarded(const std::string& file, const std::function<int()>& body, int failure = 1);
 
 }  // namespace con

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "common/console.hpp"
-#include "common/files.hpp"
+#include "common/shell.hpp"
 
 namespace dialog {
 
@@ -15,25 +15,58 @@ bool ask_yes_no(std::FILE* out, const std::string& question) {
   return answer && !answer->empty() && (answer->front() == 'Y' || answer->front() == 'y');
 }
 
-std::optional<std::string> choose_output(std::string name, std::span<const std::string> inputs,
-                                         const OutputDialog& dialog) {
-  for (;;) {
-    bool usable = !name.empty();
-    for (const std::string& input : inputs) {
-      if (usable && files::same_target(name, input)) {
-        con::error_line(name + ": that is an input file; give another name for the output");
-        usable = false;
-      }
+std::optional<int> open_input(files::InputFile& in, std::string& name, const InputDialog& dialog,
+                              bool ask_first) {
+  for (bool ask = ask_first;; ask = true) {
+    if (ask) {
+      auto line = con::ask_line(dialog.out, dialog.prompt, dialog.what);
+      if (!line) return con::kExitEndOfInput;
+      name = std::move(*line);
     }
-    std::error_code ec;
-    const bool exists = usable && std::filesystem::exists(std::filesystem::path(name), ec);
-    if (usable && !files::can_create(name)) {
+    if (in.open(name)) {
+      shell::set_subject(name);
+      return std::nullopt;
+    }
+    if (in.error() != files::InputError::cannot_open) {
+      con::error_line(name + ": " + files::describe(in.error()));
+      return dialog.refused_status;
+    }
+  }
+}
+
+namespace {
+
+// Whether `name` can be taken as the output, saying why not where the dialogue says so.
+bool usable(const std::string& name, std::span<const std::string> inputs,
+            const OutputDialog& dialog, files::AtomicFile* file) {
+  if (name.empty()) return false;
+  for (const std::string& input : inputs) {
+    if (files::same_target(name, input)) {
+      if (dialog.names_an_input != nullptr) con::error_line(name + ": " + dialog.names_an_input);
+      return false;
+    }
+  }
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(std::filesystem::path(name), ec);
+  if (!files::can_create(name)) {
+    if (dialog.say_why)
       con::error_line(name + (exists ? ": cannot be written" : ": cannot be created"));
-      usable = false;
-    } else if (exists) {
-      usable = ask_yes_no(dialog.out, "\"" + name + "\" exists; replace it? (Y/N) ");
-    }
-    if (usable) return name;
+    return false;
+  }
+  if (exists && dialog.ask_replace &&
+      !ask_yes_no(dialog.out, "\"" + name + "\" exists; replace it? (Y/N) ")) {
+    return false;
+  }
+  return file == nullptr || file->open(name);
+}
+
+}  // namespace
+
+std::optional<std::string> choose_output(std::string name, std::span<const std::string> inputs,
+                                         const OutputDialog& dialog, files::AtomicFile* file) {
+  for (bool first = true;; first = false) {
+    if (usable(name, inputs, dialog, file)) return name;
+    if (first && dialog.drop_pending_line) con::discard_pending_input();
     auto line = con::ask_line(dialog.out, dialog.prompt, dialog.what);
     if (!line) return std::nullopt;
     name = std::move(*line);

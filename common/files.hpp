@@ -1,4 +1,6 @@
-// File names and file access shared by the programs.
+// File names and file access shared by the programs: output names (names.cpp), whole input files
+// (input_file.cpp), whether a name can be written (can_create.cpp), outputs that replace their
+// target only when complete (atomic_file.cpp), and a lock on a folder (folder_lock.cpp).
 #pragma once
 
 #include <cstdint>
@@ -77,6 +79,7 @@ class InputFile {
 
  private:
   void close();
+  void forget();  // the state of a closed file
   bool read_whole(std::intptr_t handle, std::uint64_t expected);
   const std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;

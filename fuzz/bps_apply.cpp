@@ -9,8 +9,8 @@
 
 #include "bpscore/bps.hpp"
 #include "bpscore/ips.hpp"
-#include "common/bytes.hpp"
-#include "common/crc32.hpp"
+#include "base/bytes.hpp"
+#include "base/crc32.hpp"
 #include "fuzz/check.hpp"
 
 namespace {

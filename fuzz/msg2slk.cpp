@@ -4,16 +4,15 @@
 
 #include "fuzz/check.hpp"
 #include "fuzz/decompile_check.hpp"
-#include "msg2slk/msg2slk.hpp"
-#include "slk2msg/sylk.hpp"
+#include "msgcore/sylk.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzz::Case c = fuzz::make_case(data, size);
-  const std::string table = fuzz::decompile(c, msg::SourceForm::sylk, msg2slk::check_cell);
+  const std::string table = fuzz::decompile(c, msg::SourceForm::sylk, msg::check_cell);
   for (const char ch : table) FUZZ_CHECK((ch >= 0x20 && ch <= 0x7E) || ch == '\r' || ch == '\n');
   const msg::Source src(reinterpret_cast<const std::uint8_t*>(table.data()), table.size());
   msg::Diagnostics quiet = msg::Diagnostics::quiet();
-  const slk2msg::Table t = slk2msg::read_table(src, c.line_numbers ? 2 : 1, quiet);
+  const msg::Table t = msg::read_table(src, c.line_numbers ? 2 : 1, quiet);
   FUZZ_CHECK(quiet.reports() == 0 && !t.unclosed && !t.ended_early);
   FUZZ_CHECK(t.archive.body == c.archive.body);
   FUZZ_CHECK(t.archive.lengths == c.archive.lengths);

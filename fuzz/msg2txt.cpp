@@ -4,7 +4,7 @@
 
 #include "fuzz/check.hpp"
 #include "fuzz/decompile_check.hpp"
-#include "txt2msg/txt2msg.hpp"
+#include "msgcore/dump.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzz::Case c = fuzz::make_case(data, size);
@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const msg::Source src(reinterpret_cast<const std::uint8_t*>(source.data()), source.size());
   msg::Diagnostics quiet = msg::Diagnostics::quiet();
   msg::Unclosed unclosed;
-  const msg::Archive again = txt2msg::compile_dump(src, txt2msg::first_message_offset(src),
-                                                   c.line_numbers, quiet, {}, &unclosed);
+  const msg::Archive again = msg::compile_dump(src, msg::first_message_offset(src), c.line_numbers,
+                                               quiet, msg::kMaxBody, &unclosed);
   FUZZ_CHECK(quiet.reports() == 0 && !unclosed);
   FUZZ_CHECK(again.body == c.archive.body);
   // An empty archive's dump compiles to one empty message, as the program says.

@@ -9,7 +9,8 @@
 
 #include "fuzz/archive_check.hpp"
 #include "fuzz/check.hpp"
-#include "slk2msg/sylk.hpp"
+#include "msgcore/number.hpp"
+#include "msgcore/sylk.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const msg::Source src(data, size);
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // One value: the body grows by exactly the length returned; a table without quoted text gives
   // nothing.
   msg::Body body = {0x44, 0x55};
-  const slk2msg::SylkMessage m = slk2msg::encode_sylk_message(src, 0, body, diag);
+  const msg::SylkMessage m = msg::encode_sylk_message(src, 0, body, diag);
   FUZZ_CHECK(body.size() == 2 + std::uint64_t{m.length});
   FUZZ_CHECK(body[0] == 0x44 && body[1] == 0x55);
   // The longest tag output is 21 bytes from at least five bytes of tag text.
@@ -31,14 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (at % (size / 16 + 1) != 0) continue;
     msg::Body plain;
     msg::Body indexed;
-    const slk2msg::SylkMessage a = slk2msg::encode_sylk_message(src, at, plain, diag);
-    const slk2msg::SylkMessage b = slk2msg::encode_sylk_message(src, at, indexed, diag, index);
+    const msg::SylkMessage a = msg::encode_sylk_message(src, at, plain, diag);
+    const msg::SylkMessage b = msg::encode_sylk_message(src, at, indexed, diag, index);
     FUZZ_CHECK(plain == indexed && a.length == b.length);
     FUZZ_CHECK(a.unclosed.at == b.unclosed.at && a.unclosed.opener == b.unclosed.opener);
   }
 
   for (const int column : {1, 2}) {
-    const slk2msg::Table table = slk2msg::read_table(src, column, diag);
+    const msg::Table table = msg::read_table(src, column, diag);
     fuzz::check_archive(table.archive);
     FUZZ_CHECK(!table.archive.too_large);
     // A value's hex run or tag may run on into later values, which encode it again: each message
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Stopped at a limit: the same messages up to the first that passes it.
     const std::uint64_t limit = size / 2;
-    const slk2msg::Table limited = slk2msg::read_table(src, column, diag, limit);
+    const msg::Table limited = msg::read_table(src, column, diag, limit);
     const msg::Archive& whole = table.archive;
     FUZZ_CHECK(limited.archive.too_large == (whole.body.size() > limit));
     if (limited.archive.too_large) {
@@ -73,6 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const long long clamped = expected > INT32_MAX   ? INT32_MAX
                             : expected < INT32_MIN ? INT32_MIN
                                                    : expected;
-  FUZZ_CHECK(slk2msg::item_number(src) == clamped);
+  FUZZ_CHECK(msg::parse_number(text, 10) == clamped);
   return 0;
 }

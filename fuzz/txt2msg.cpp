@@ -7,8 +7,8 @@
 
 #include "fuzz/archive_check.hpp"
 #include "fuzz/check.hpp"
+#include "msgcore/dump.hpp"
 #include "msgcore/encoding.hpp"
-#include "txt2msg/txt2msg.hpp"
 
 namespace {
 
@@ -63,10 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(a.unclosed.at == b.unclosed.at && a.unclosed.opener == b.unclosed.opener);
   }
 
-  const std::size_t start = txt2msg::first_message_offset(src);
+  const std::size_t start = msg::first_message_offset(src);
   FUZZ_CHECK(start <= size && start <= 3);
   for (const bool line_numbers : {false, true}) {
-    const msg::Archive archive = txt2msg::compile_dump(src, start, line_numbers, diag);
+    const msg::Archive archive = msg::compile_dump(src, start, line_numbers, diag);
     fuzz::check_archive(archive);
     // Every message but the last takes at least its terminator.
     FUZZ_CHECK(!archive.too_large);
@@ -75,21 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(length <= kMaxGrowth * size + 2);
     }
     const std::uint64_t limit = size / 2;
-    check_limit(archive, txt2msg::compile_dump(src, start, line_numbers, diag, {}, nullptr, limit),
-                limit);
+    check_limit(archive, msg::compile_dump(src, start, line_numbers, diag, limit), limit);
 
-    // Streaming the body gives the same archive.
-    std::vector<std::uint8_t> streamed;
-    const msg::Archive lengths_only = txt2msg::compile_dump(
-        src, start, line_numbers, diag, [&streamed](std::span<const std::uint8_t> piece) {
-          streamed.insert(streamed.end(), piece.begin(), piece.end());
-        });
-    FUZZ_CHECK(lengths_only.body.empty());
-    FUZZ_CHECK(lengths_only.lengths == archive.lengths);
-    FUZZ_CHECK(streamed == archive.body);
+    // Streaming both files gives the same archive, and the table form.
+    std::vector<std::uint8_t> body;
+    std::vector<std::uint8_t> table;
+    msg::ArchiveWriter out(
+        true, [&body](auto piece) { body.insert(body.end(), piece.begin(), piece.end()); },
+        [&table](auto piece) { table.insert(table.end(), piece.begin(), piece.end()); });
+    msg::compile_dump(src, start, line_numbers, diag, out);
+    out.finish();
+    FUZZ_CHECK(body == archive.body);
+    FUZZ_CHECK(table == fuzz::rewritten_index(archive, true));
   }
-
-  // The table conversion over the input taken as an index file.
-  fuzz::check_table_convert(data, size);
   return 0;
 }

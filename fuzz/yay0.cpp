@@ -12,6 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char signature[] = "Yay0";
   for (std::size_t i = 0; i < 4 && i < size; ++i) file[i] = static_cast<std::uint8_t>(signature[i]);
   const yazcore::Decoded d = yazcore::decode(file);
-  fuzz::check_decoded(file, d, fuzz::plain_yay0(file));
+  fuzz::check_decoded(file, d, oracle::plain_yay0(file));
   return 0;
 }

@@ -13,6 +13,8 @@
 #include <span>
 #include <vector>
 
+#include "common/shell.hpp"
+
 namespace greyconv {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -71,6 +73,8 @@ void convert(ByteSpan file, std::int64_t size, int key, const Sink& sink);
 Bytes convert(ByteSpan file, std::int64_t size, int key);
 
 // The whole program: command line, dialogue on the console, output file. Returns the exit status.
-int run(int argc, char** argv);
+int run(const shell::Args& args);
+
+extern const shell::Program kProgram;
 
 }  // namespace greyconv

@@ -1,8 +1,7 @@
 #include "msg2slk/msg2slk.hpp"
 
-#include <algorithm>
-
-#include "slk2msg/sylk.hpp"
+#include "msgapp/decompile.hpp"
+#include "msgcore/sylk.hpp"
 
 namespace msg2slk {
 
@@ -27,30 +26,17 @@ constexpr const char* kUsage =
 
 }  // namespace
 
-bool check_cell(std::span<const std::uint8_t> piece, std::span<const std::uint8_t> bytes,
-                msg::CheckScratch& scratch) {
-  if (piece.size() < 3 || piece.front() != '"' || piece.back() != '"') return false;
-  const bool printable = std::all_of(piece.begin() + 1, piece.end() - 1, [](std::uint8_t c) {
-    return c >= 0x20 && c <= 0x7E && c != '"' && c != ';';
-  });
-  if (!printable) return false;
-  scratch.body.clear();
-  const unsigned long reports = scratch.diag.reports();
-  const slk2msg::SylkMessage m = slk2msg::encode_sylk_message(piece, 0, scratch.body, scratch.diag);
-  return scratch.diag.reports() == reports && !m.unclosed &&
-         std::equal(scratch.body.begin(), scratch.body.end(), bytes.begin(), bytes.end());
-}
-
-int run(const std::vector<std::string>& args) {
-  const msg::Decompiler program{"msg2slk",
-                                kUsage,
+int run(const shell::Args& args) {
+  const msg::Decompiler program{kUsage,
                                 ".slk",
                                 "\noutput SYLK file? ",
                                 "name for the SYLK file",
                                 msg::SourceForm::sylk,
-                                check_cell,
+                                msg::check_cell,
                                 /*empty_source_gives_a_message=*/false};
   return msg::run_decompiler(program, args);
 }
+
+const shell::Program kProgram{"msg2slk", kUsage, run};
 
 }  // namespace msg2slk

@@ -1,6 +1,6 @@
 #include "msg2txt/msg2txt.hpp"
 
-#include "msgcore/decompile.hpp"
+#include "msgapp/decompile.hpp"
 
 namespace msg2txt {
 
@@ -23,9 +23,8 @@ constexpr const char* kUsage =
 
 }  // namespace
 
-int run(const std::vector<std::string>& args) {
-  const msg::Decompiler program{"msg2txt",
-                                kUsage,
+int run(const shell::Args& args) {
+  const msg::Decompiler program{kUsage,
                                 ".txt",
                                 "\noutput text file? ",
                                 "name for the text file",
@@ -34,5 +33,7 @@ int run(const std::vector<std::string>& args) {
                                 /*empty_source_gives_a_message=*/true};
   return msg::run_decompiler(program, args);
 }
+
+const shell::Program kProgram{"msg2txt", kUsage, run};
 
 }  // namespace msg2txt

@@ -1,46 +1,73 @@
 #include "msgcore/archive.hpp"
 
+#include <utility>
+
+#include "base/bytes.hpp"
+
 namespace msg {
+namespace {
 
-void put_be32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  out.push_back(static_cast<std::uint8_t>(value >> 24));
-  out.push_back(static_cast<std::uint8_t>(value >> 16));
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-  out.push_back(static_cast<std::uint8_t>(value));
-}
+// Bytes of body, and of index, held before they go to a sink.
+constexpr std::size_t kPiece = std::size_t{1} << 20;
 
-std::uint32_t get_be32(const std::uint8_t* p) {
-  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-         std::uint32_t{p[3]};
-}
+}  // namespace
 
-std::vector<std::uint8_t> offset_index(std::span<const std::uint32_t> lengths) {
-  std::vector<std::uint8_t> out;
-  out.reserve(lengths.size() * 4);
-  for (const std::uint32_t length : lengths) put_be32(out, length);
-  return out;
-}
+ArchiveWriter::ArchiveWriter(bool table_mode, Sink body_sink, Sink index_sink,
+                             std::uint64_t max_body)
+    : table_mode_(table_mode),
+      body_sink_(std::move(body_sink)),
+      index_sink_(std::move(index_sink)),
+      max_body_(max_body) {}
 
-std::uint32_t table_convert(std::vector<std::uint8_t>& index) {
-  const std::size_t size = index.size();
-  index.resize((size + 3) / 4 * 4, 0);
-  std::uint32_t total = 0;
-  std::size_t q = 0;
-  for (; q < size; q += 4) {
-    total += get_be32(&index[q]);
-    index[q] = static_cast<std::uint8_t>(total >> 24);
-    index[q + 1] = static_cast<std::uint8_t>(total >> 16);
-    index[q + 2] = static_cast<std::uint8_t>(total >> 8);
-    index[q + 3] = static_cast<std::uint8_t>(total);
+bool ArchiveWriter::end_message() {
+  const auto length = static_cast<std::uint32_t>(body_.size() - start_);
+  ++messages_;
+  end_ += length;
+  bytes::append_be32(index_, table_mode_ ? end_ : length);
+  if (passed_on_ + body_.size() > max_body_) {
+    too_large_ = true;
+    return false;
   }
-  put_be32(index, 0);
-  return static_cast<std::uint32_t>(q / 4);
+  if (body_sink_ && body_.size() >= kPiece) {
+    body_sink_(body_);
+    passed_on_ += body_.size();
+    body_.clear();
+  }
+  if (index_sink_ && index_.size() >= kPiece) {
+    index_sink_(index_);
+    index_.clear();
+  }
+  start_ = body_.size();
+  return true;
 }
 
-std::vector<std::uint8_t> index_file(const Archive& archive, bool table_mode) {
-  std::vector<std::uint8_t> index = offset_index(archive.lengths);
-  if (table_mode) table_convert(index);
-  return index;
+void ArchiveWriter::finish() {
+  if (table_mode_) bytes::append_be32(index_, 0);
+  if (body_sink_) {
+    body_sink_(body_);
+    body_.clear();
+  }
+  if (index_sink_) {
+    index_sink_(index_);
+    index_.clear();
+  }
+  start_ = 0;
+}
+
+Archive compile_in_memory(const std::function<void(ArchiveWriter&)>& compile,
+                          std::uint64_t max_body) {
+  ArchiveWriter out(/*table_mode=*/false, {}, {}, max_body);
+  compile(out);
+  out.finish();
+  Archive a;
+  a.body = std::move(out.body());
+  a.too_large = out.too_large();
+  const std::vector<std::uint8_t>& index = out.index();
+  a.lengths.reserve(index.size() / 4);
+  for (std::size_t at = 0; at + 4 <= index.size(); at += 4) {
+    a.lengths.push_back(bytes::load_be32(&index[at]));
+  }
+  return a;
 }
 
 }  // namespace msg

@@ -6,10 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <string>
 #include <vector>
 
 namespace msg {
+
+using Body = std::vector<std::uint8_t>;
 
 // The largest body the index can address: its offsets are 32-bit words.
 inline constexpr std::uint64_t kMaxBody = 0xFFFFFFFFu;
@@ -18,40 +19,55 @@ inline constexpr std::uint64_t kMaxBody = 0xFFFFFFFFu;
 inline constexpr const char* kTooLarge =
     "the message body would pass 4 GiB, more than the index can address; nothing written";
 
+// Receives a file of the archive in pieces, so that a large archive need not be held whole.
+using Sink = std::function<void(std::span<const std::uint8_t>)>;
+
+// Writes an archive as its messages are compiled: the compiler appends each message's bytes to
+// body() and then calls end_message(). Without a sink, a file is kept whole in memory (body(),
+// index()); with one, it goes to the sink in pieces of about a megabyte. Compiling stops once the
+// body passes `max_body` bytes. (A hex run or tag that runs on past its line is encoded again by
+// every later message that reaches it, so a small source can make a very large body.)
+class ArchiveWriter {
+ public:
+  explicit ArchiveWriter(bool table_mode, Sink body_sink = {}, Sink index_sink = {},
+                         std::uint64_t max_body = kMaxBody);
+
+  // Where the message being compiled is appended.
+  Body& body() { return body_; }
+  // Ends the message: its length is what was appended since the last end. False once the body has
+  // passed the limit (too_large()): the compiler stops there.
+  bool end_message();
+  // After the last message: hands out what is held, with the table's closing zero word.
+  void finish();
+
+  bool too_large() const { return too_large_; }
+  std::size_t messages() const { return messages_; }
+  // The index so far (without an index sink).
+  const std::vector<std::uint8_t>& index() const { return index_; }
+
+ private:
+  bool table_mode_;
+  Sink body_sink_;
+  Sink index_sink_;
+  std::uint64_t max_body_;
+  Body body_;
+  std::vector<std::uint8_t> index_;
+  std::uint64_t passed_on_ = 0;  // body bytes already given to the sink
+  std::size_t start_ = 0;        // where the current message starts in body_
+  std::uint32_t end_ = 0;        // the running end offset, as the table's 32-bit words keep it
+  std::size_t messages_ = 0;
+  bool too_large_ = false;
+};
+
+// A whole archive compiled in memory, as tests and tools check it.
 struct Archive {
-  std::vector<std::uint8_t> body;
+  Body body;
   std::vector<std::uint32_t> lengths;  // one per message, in source order
-  // The body grew past the largest size the index can address, and compiling stopped there. (A
-  // hex run or tag that runs on past its line is encoded again by every later message that
-  // reaches it, so a small source can make a very large body.)
   bool too_large = false;
 };
 
-// Receives a body in pieces, so that a large body need not be held whole.
-using BodySink = std::function<void(std::span<const std::uint8_t>)>;
-
-// Bytes of body held before they go to a BodySink.
-inline constexpr std::size_t kBodyPiece = std::size_t{1} << 20;
-
-// Receives the message lengths in pieces, so that a source of very many messages need not hold
-// them all.
-using LengthSink = std::function<void(std::span<const std::uint32_t>)>;
-
-// Lengths held before they go to a LengthSink.
-inline constexpr std::size_t kLengthPiece = std::size_t{1} << 18;
-
-void put_be32(std::vector<std::uint8_t>& out, std::uint32_t value);
-std::uint32_t get_be32(const std::uint8_t* p);
-
-// The offset file: the length word of message k at byte 4k.
-std::vector<std::uint8_t> offset_index(std::span<const std::uint32_t> lengths);
-
-// The table conversion, in place: each length word becomes the running total of the lengths up to
-// and including it, and one zero word is appended. Returns the number of words converted. A last
-// word cut short by the end of the index reads as if padded with zero bytes.
-std::uint32_t table_convert(std::vector<std::uint8_t>& index);
-
-// The index file of `archive` in table form (`table_mode`) or offset form.
-std::vector<std::uint8_t> index_file(const Archive& archive, bool table_mode);
+// Runs `compile` into an offset-form writer kept in memory and returns what it wrote.
+Archive compile_in_memory(const std::function<void(ArchiveWriter&)>& compile,
+                          std::uint64_t max_body = kMaxBody);
 
 }  // namespace msg

@@ -66,7 +66,7 @@ std::uint8_t charmap_lookup(std::uint8_t b2, std::uint8_t b3) {
 
 std::uint8_t map_character(std::uint8_t b2, std::uint8_t b3, Diagnostics& diag) {
   const std::uint8_t code = charmap_lookup(b2, b3);
-  if (code == kNoMatch) diag.report(0, 0);
+  if (code == kNoMatch) diag.report(0);
   return code;
 }
 

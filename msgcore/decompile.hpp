@@ -1,5 +1,4 @@
-// Decompiling a whole message archive into a source that compiles back to it byte for byte, and
-// what the two decompiling programs share (reading the archive, names, the output dialogue).
+// Decompiling a whole message archive into a source that compiles back to it byte for byte.
 //
 // Every message is written in its readable form (msgcore/decode.hpp). Its pieces are closed in
 // themselves, so its text compiles to the bytes of its pieces: the forms of single bytes and the
@@ -81,22 +80,5 @@ using TextSink = std::function<void(std::string_view)>;
 std::optional<std::size_t> decompile(std::span<const std::uint8_t> body,
                                      std::span<const std::uint32_t> ends, const Layout& layout,
                                      const TextSink& sink);
-
-// What a decompiling program is.
-struct Decompiler {
-  const char* name;           // "msg2txt"
-  const char* usage;          // the help text
-  const char* ending;         // ".txt"
-  const char* output_prompt;  // asked for another output name
-  const char* output_what;    // "name for the text file", for the end-of-input line
-  SourceForm form;
-  MessageCheck check;
-  // The compiler's rule when the archive holds no messages: its empty source gives one empty
-  // message, said on stderr.
-  bool empty_source_gives_a_message;
-};
-
-// The whole program over its arguments; returns the exit status.
-int run_decompiler(const Decompiler& program, const std::vector<std::string>& args);
 
 }  // namespace msg

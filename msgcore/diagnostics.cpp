@@ -1,6 +1,5 @@
 #include "msgcore/diagnostics.hpp"
 
-#include <cstdlib>
 #include <utility>
 
 namespace msg {
@@ -24,19 +23,13 @@ const char* Diagnostics::message(int status, DiagBuild build) {
   }
 }
 
-int Diagnostics::report(int status, int severity) {
+void Diagnostics::report(int status) {
   ++reports_;
   if (err_ != nullptr) {
     if (const char* text = message(status, build_)) std::fputs(text, err_);
-    if (severity > 1) {
-      std::fprintf(err_, "\nPress -enter- to %s", status == 2 ? "continue" : "quit");
-    }
     std::fflush(err_);
   }
-  // The SYLK build waits for a character after every report, whatever its severity.
-  if ((severity > 1 || build_ == DiagBuild::sylk) && read_char_) read_char_();
-  if (severity == 2) std::exit(status);
-  return 1;
+  if (build_ == DiagBuild::sylk && read_char_) read_char_();
 }
 
 }  // namespace msg

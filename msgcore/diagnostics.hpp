@@ -1,5 +1,5 @@
 // The diagnostics routine of the message compilers: every problem found inside a message is
-// reported through it by a status number (naming a fixed message) and a severity.
+// reported through it by a status number naming a fixed message. No problem stops a compile.
 #pragma once
 
 #include <cstdio>
@@ -20,10 +20,8 @@ class Diagnostics {
   // an empty `read_char` the reports are only counted.
   Diagnostics(DiagBuild build, std::FILE* err, ReadChar read_char);
 
-  // Severity 0 or 1: the message only. 2: the message, the prompt, one character, then the
-  // program ends with `status` as exit code. Above 2: the message, the prompt, one character.
-  // Returns 1.
-  int report(int status, int severity);
+  // Prints the message of `status` (some have none); the SYLK build then waits for one character.
+  void report(int status);
 
   // The fixed message of `status` in `build`, or nullptr when it has none.
   static const char* message(int status, DiagBuild build);

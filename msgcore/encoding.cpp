@@ -41,14 +41,6 @@ constexpr std::array<bool, 256> make_hex_stops() {
 }
 constexpr std::array<bool, 256> kHexStop = make_hex_stops();
 
-std::size_t find_byte(Source src, std::size_t from, std::size_t to, std::uint8_t byte) {
-  if (from >= to) return to;
-  const void* hit = std::memchr(src.data() + from, byte, to - from);
-  return hit != nullptr
-             ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - src.data())
-             : to;
-}
-
 std::size_t find_hex_stop(Source src, std::size_t from, std::size_t to) {
   const std::uint8_t* data = src.data();
   while (from < to && !kHexStop[data[from]]) ++from;
@@ -84,6 +76,14 @@ Scan encode_tag_at(Source src, std::size_t open, std::size_t close, Body& body, 
 }
 
 }  // namespace
+
+std::size_t find_byte(Source src, std::size_t from, std::size_t to, std::uint8_t byte) {
+  if (from >= to) return to;
+  const void* hit = std::memchr(src.data() + from, byte, to - from);
+  return hit != nullptr
+             ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - src.data())
+             : to;
+}
 
 template <class Match>
 std::size_t SourceIndex::Finder<Match>::find(std::size_t from) {
@@ -215,7 +215,7 @@ Message encode_text(Source src, std::size_t start, Body& body, Diagnostics& diag
         const std::uint8_t code = map_character(data[p + 1], data[p + 2], diag);
         if (code != kNoMatch) body.push_back(code);
       } else {
-        diag.report(0, 0);
+        diag.report(0);
       }
       p += 3;
     } else if (c < 0x20) {

@@ -8,15 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "msgcore/archive.hpp"
 #include "msgcore/diagnostics.hpp"
 
 namespace msg {
 
 using Source = std::span<const std::uint8_t>;
-using Body = std::vector<std::uint8_t>;
 
 // Marks "no byte": the follower read at the end of the source.
 inline constexpr int kEndOfSource = -1;
+
+// The first `byte` in `src` from `from` up to `to`, or `to`.
+std::size_t find_byte(Source src, std::size_t from, std::size_t to, std::uint8_t byte);
 
 // The byte at `pos`, or kEndOfSource past the end.
 inline int byte_at(Source src, std::size_t pos) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "msgcore/number.hpp"
 #include "msgcore/tag_table.hpp"
 
 namespace msg {
@@ -33,40 +34,6 @@ class Words {
   std::size_t pos_ = 0;
 };
 
-bool is_c_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-int digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-  return 99;
-}
-
-// The number at the start of `word` as strtol reads it in `base` (10 or 16): leading white
-// space, an optional sign, for base 16 an optional 0x/0X, then digits up to the first other
-// byte; no digits give 0. The value is clamped to the signed 32-bit range on every platform.
-std::int32_t parse_number(std::string_view word, int base) {
-  std::size_t i = 0;
-  while (i < word.size() && is_c_space(word[i])) ++i;
-  bool negative = false;
-  if (i < word.size() && (word[i] == '+' || word[i] == '-')) negative = word[i++] == '-';
-  if (base == 16 && i + 1 < word.size() && word[i] == '0' && (word[i + 1] | 0x20) == 'x') {
-    i += 2;  // "0x" with no hex digit after it reads as 0 either way
-  }
-  constexpr std::uint64_t kCap = 0x80000001u;  // beyond every representable magnitude
-  std::uint64_t magnitude = 0;
-  for (; i < word.size(); ++i) {
-    const int d = digit_value(word[i]);
-    if (d >= base) break;
-    magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(d);
-    if (magnitude > kCap) magnitude = kCap;
-  }
-  if (negative) {
-    return magnitude >= 0x80000000u ? INT32_MIN : -static_cast<std::int32_t>(magnitude);
-  }
-  return magnitude > 0x7FFFFFFFu ? INT32_MAX : static_cast<std::int32_t>(magnitude);
-}
-
 // A small decimal number keeps its low 8 bits, a message ID its low 16 bits.
 std::uint8_t low8(std::int32_t v) {
   return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v));
@@ -91,7 +58,7 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
     if (words.next(word)) {
       put_id(at, word);
     } else {
-      diag.report(entry.status, 0);
+      diag.report(entry.status);
     }
   };
   seq[0] = 0x7F;
@@ -106,7 +73,7 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
       if (words.next(word)) {
         seq[2] = low8(parse_number(word, 10));
       } else {
-        diag.report(entry.status, 0);  // size1, sound and size have no message text
+        diag.report(entry.status);  // size1, sound and size have no message text
       }
       return 3;
 
@@ -119,7 +86,7 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
         if (n >= 1 && n <= 6) {
           op = static_cast<std::uint8_t>(op + n + (n >= 5 ? 100 : 0));
         } else {
-          diag.report(entry.status, 0);
+          diag.report(entry.status);
           op = static_cast<std::uint8_t>(op + 1);
         }
       }
@@ -127,7 +94,7 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
         put_id(seq + 2, word);
       } else {
         // Without an ID the sequence always falls back to the first select number.
-        diag.report(entry.status, 0);
+        diag.report(entry.status);
         op = static_cast<std::uint8_t>(entry.code + 1);
       }
       seq[1] = op;
@@ -146,7 +113,7 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
         put_id(seq + next_free, word);
         length = next_free + 2;
       } else {
-        diag.report(entry.status, 0);
+        diag.report(entry.status);
         length = 6;
       }
       for (int more = 0; more < 2; ++more) {  // third and fourth ID
@@ -182,11 +149,11 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
       if (words.next(word)) {
         n = static_cast<std::uint32_t>(parse_number(word, 10));
         if (n > 25) {  // also every negative number
-          diag.report(entry.status, 0);
+          diag.report(entry.status);
           n = 25;
         }
       } else {
-        diag.report(entry.status, 0);
+        diag.report(entry.status);
       }
       std::uint32_t op = n + 0x23;
       if (n > 10) op += 8;
@@ -210,7 +177,7 @@ std::uint32_t build_sequence(const TagEntry& entry, Words& words, std::uint8_t* 
       if (words.next(word)) {
         seq[4] = low8(parse_number(word, 10));
       } else {
-        diag.report(entry.status, 0);
+        diag.report(entry.status);
       }
       return length;
     }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "common/bytes.hpp"
+#include "base/bytes.hpp"
 
 namespace rom {
 namespace {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/shell.hpp"
 #include "romcore/byteorder.hpp"
 
 namespace romext {
@@ -48,7 +49,8 @@ std::string done_message(const std::string& output_name);
 // names the input. Talks on standard input and output. Returns the exit status: 0 when the copy
 // was written, 1 when the image is refused or cannot be read or written, 2 when standard input
 // ended at a name prompt.
-int run(const std::vector<std::string>& args);
-int run(int argc, char** argv);
+int run(const shell::Args& args);
+
+extern const shell::Program kProgram;
 
 }  // namespace romext

@@ -1,63 +1,34 @@
 #include "txt2msg/txt2msg.hpp"
 
-#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
 
 #include "common/console.hpp"
-#include "msgcore/encoding.hpp"
-#include "msgcore/frontend.hpp"
+#include "msgapp/compile.hpp"
+#include "msgcore/dump.hpp"
 
 namespace txt2msg {
-
-std::size_t first_message_offset(std::span<const std::uint8_t> dump) {
-  if (!dump.empty() && dump[0] == 0xEF) return std::min<std::size_t>(3, dump.size());
-  return 0;
-}
-
-msg::Archive compile_dump(std::span<const std::uint8_t> dump, std::size_t start, bool line_numbers,
-                          msg::Diagnostics& diag, const BodySink& sink, msg::Unclosed* unclosed,
-                          std::uint64_t max_body, const msg::LengthSink& length_sink) {
-  msg::Archive archive;
-  // With a sink the body is held a piece at a time; a small dump needs no more than its size.
-  archive.body.reserve(sink ? std::min(msg::kBodyPiece, dump.size()) + 4096 : dump.size());
-  std::size_t pos = start;
-  std::uint64_t passed_on = 0;  // body bytes already given to the sink
-  msg::SourceIndex index(dump);
-  for (;;) {
-    if (line_numbers) pos = msg::pass_terminator(dump, pos).next;
-    const msg::Message m = msg::encode_text_message(dump, pos, archive.body, diag, index);
-    archive.lengths.push_back(m.length);
-    if (unclosed != nullptr && m.unclosed) unclosed->note(m.unclosed.at, m.unclosed.opener);
-    if (passed_on + archive.body.size() > max_body) {
-      archive.too_large = true;
-      break;
-    }
-    if (sink && archive.body.size() >= msg::kBodyPiece) {
-      sink(archive.body);
-      passed_on += archive.body.size();
-      archive.body.clear();
-    }
-    if (length_sink && archive.lengths.size() >= msg::kLengthPiece) {
-      length_sink(archive.lengths);
-      archive.lengths.clear();
-    }
-    if (m.last) break;
-    pos = m.next;
-  }
-  if (sink) {
-    sink(archive.body);
-    archive.body.clear();
-  }
-  if (length_sink) {
-    length_sink(archive.lengths);
-    archive.lengths.clear();
-  }
-  return archive;
-}
-
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: txt2msg [/o] [/L] [/Q] [/H] DUMP.txt\n"
+    "Compiles a text dump (one message per line; UTF-8 kana, escapes, hex runs and tags) into\n"
+    "a message archive: DUMP.bin, the messages back to back, and an index, DUMP.tbl (where each\n"
+    "message ends, then a zero word) or, with /o, DUMP.off (each message's length).\n"
+    "\n"
+    "  /o   write the offset file (.off) instead of the table (.tbl)\n"
+    "  /L   the lines have no line numbers: every line (or tab-separated field) is a message\n"
+    "  /Q   do not ask about a missing UTF-8 byte-order mark\n"
+    "  /H   (or /?, -H, -?, -h) show the old help text and wait for Enter\n"
+    "  --help, --version   this text, or the version, at once\n"
+    "\n"
+    "Switches start with '/' or '-' and toggle; the last other argument names the dump. The\n"
+    "archive is named after the dump, cut at the first dot of its file name (proj/dump.txt gives\n"
+    "proj/dump.bin and proj/dump.tbl). A name that cannot be used is asked for; an existing\n"
+    "archive is replaced only when the new one is complete.\n"
+    "Exit status: 0 done; 1 the byte-order-mark question declined, or the archive not written;\n"
+    "2 input ended at a prompt, or an unknown --option.\n";
 
 constexpr std::array<const char*, 6> kHelp = {
     "\nConverts UTF-8 text dump to Hollowfen bin+offset file",
@@ -75,46 +46,34 @@ constexpr const char* kBomQuestion =
 
 }  // namespace
 
-int run(const std::vector<std::string>& args) {
-  const msg::Switches sw = msg::parse_switches(
-      args, msg::kLineNumbers | msg::kTableMode | msg::kBomComplaint, /*accept_q=*/true);
-  if (sw.help) {
-    msg::show_help(kHelp);
-    return 0;
+int run(const shell::Args& args) {
+  const msg::FrontEnd fe{"\nUTF-8 text file? ", "text file name",
+                         msg::kLineNumbers | msg::kTableMode | msg::kBomComplaint,
+                         /*accept_q=*/true, kHelp};
+  int status = 0;
+  auto started = msg::start_compile(fe, args, status);
+  if (!started) return status;
+  const std::uint8_t settings = started->switches.settings;
+  const msg::OpenedFiles* opened = &started->files;
+
+  const std::size_t start = msg::first_message_offset(opened->input);
+  if (start == 0 && (settings & msg::kBomComplaint) != 0) {
+    std::fputs(kBomQuestion, stdout);
+    const int answer = con::read_char();
+    // Declining leaves every file as it was: nothing has been written yet.
+    if (answer == EOF || std::toupper(answer) != 'Y') return 1;
   }
 
-  std::string input_name;
-  return con::run_guarded(input_name, [&]() {
-    const msg::FrontEnd fe{"\nUTF-8 text file? ", "text file name"};
-    int status = 0;
-    auto opened = msg::open_files(fe, sw.settings, sw.input, status);
-    if (!opened) return status;
-    input_name = opened->input_name;
-
-    const std::size_t start = first_message_offset(opened->input);
-    if (start == 0 && (sw.settings & msg::kBomComplaint) != 0) {
-      std::fputs(kBomQuestion, stdout);
-      const int answer = con::read_char();
-      // Declining leaves every file as it was: nothing has been written yet.
-      if (answer == EOF || std::toupper(answer) != 'Y') return 1;
-    }
-
-    msg::ArchiveOutput out;
-    if (!out.open(*opened)) return 1;
-    msg::Diagnostics diag(msg::DiagBuild::text_dump, stderr, [] { return con::read_char(); });
-    msg::Unclosed unclosed;
-    const bool table_mode = (sw.settings & msg::kTableMode) != 0;
-    const msg::Archive archive = compile_dump(
-        opened->input, start, (sw.settings & msg::kLineNumbers) != 0, diag,
-        [&out](std::span<const std::uint8_t> piece) { out.write_body(piece); }, &unclosed,
-        msg::kMaxBody,
-        [&out, table_mode](std::span<const std::uint32_t> lengths) {
-          out.write_lengths(lengths, table_mode);
-        });
-    return msg::finish_compile(
-        out, *opened, archive, table_mode,
-        unclosed ? msg::unclosed_warning(opened->input_name, unclosed) : std::string());
-  });
+  msg::ArchiveOutput out;
+  if (!out.open(*opened, (settings & msg::kTableMode) != 0)) return 1;
+  msg::Diagnostics diag(msg::DiagBuild::text_dump, stderr, [] { return con::read_char(); });
+  msg::Unclosed unclosed;
+  msg::compile_dump(opened->input, start, (settings & msg::kLineNumbers) != 0, diag, out.writer(),
+                    &unclosed);
+  return msg::finish_compile(
+      out, *opened, unclosed ? msg::unclosed_warning(opened->input_name, unclosed) : std::string());
 }
+
+const shell::Program kProgram{"txt2msg", kUsage, run, /*short_help=*/false};
 
 }  // namespace txt2msg

@@ -2,6 +2,8 @@
 // output file.
 #pragma once
 
+#include "common/shell.hpp"
+
 namespace unyaz {
 
 // Exit status after a failed decoding (a short or faulty file, a refused forced decoding, an
@@ -9,6 +11,8 @@ namespace unyaz {
 inline constexpr int kExitFailed = 255;
 
 // The whole program; returns its exit status.
-int run(int argc, char** argv);
+int run(const shell::Args& args);
+
+extern const shell::Program kProgram;
 
 }  // namespace unyaz

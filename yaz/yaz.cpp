@@ -2,11 +2,9 @@
 
 #include <cstdio>
 
-#include "common/cli.hpp"
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
-#include "common/input_dialog.hpp"
 
 namespace yaz {
 namespace {
@@ -104,13 +102,7 @@ Options parse_arguments(const std::vector<std::string>& args) {
   return o;
 }
 
-namespace {
-
-// The whole run; `in_name` is the input's name once it is known.
-int run(const std::vector<std::string>& args, std::string& in_name) {
-  if (const auto status = cli::standard_options(cli::Program{"yaz", kUsage, true}, args)) {
-    return *status;
-  }
+int run(const shell::Args& args) {
   const Options o = parse_arguments(args);
   if (o.help) {
     std::fputs(kUsage, stdout);
@@ -119,10 +111,10 @@ int run(const std::vector<std::string>& args, std::string& in_name) {
   }
   if (!o.problem.empty()) {
     con::error_line(o.problem + "; --help shows the usage");
-    return cli::kExitUsage;
+    return shell::kExitUsage;
   }
 
-  in_name = o.input.value_or("");
+  std::string in_name = o.input.value_or("");
   files::InputFile input;
   if (const auto status = dialog::open_input(
           input, in_name, {stdout, "\nfile to compress? ", "name for the input file"}, !o.input)) {
@@ -167,11 +159,6 @@ int run(const std::vector<std::string>& args, std::string& in_name) {
   return 0;
 }
 
-}  // namespace
-
-int run(const std::vector<std::string>& args) {
-  std::string in_name;
-  return con::run_guarded(in_name, [&]() { return run(args, in_name); });
-}
+const shell::Program kProgram{"yaz", kUsage, run};
 
 }  // namespace yaz

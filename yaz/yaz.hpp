@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/shell.hpp"
 #include "yazcore/encode.hpp"
 
 namespace yaz {
@@ -24,6 +25,8 @@ struct Options {
 Options parse_arguments(const std::vector<std::string>& args);
 
 // The whole program; returns the exit status.
-int run(const std::vector<std::string>& args);
+int run(const shell::Args& args);
+
+extern const shell::Program kProgram;
 
 }  // namespace yaz

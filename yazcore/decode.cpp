@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/bytes.hpp"
 #include "common/memory.hpp"
 
 namespace yazcore {
@@ -44,13 +45,6 @@ inline void copy_match(std::uint8_t* to, std::size_t dist, std::size_t len) {
 }
 
 }  // namespace
-
-std::uint32_t be32(const std::uint8_t* p) {
-  std::uint32_t w = 0;
-  std::memcpy(&w, p, 4);
-  if constexpr (std::endian::native == std::endian::little) w = swap32(w);
-  return w;
-}
 
 Layout classify(ByteSpan file) {
   if (file.size() >= 4 && std::memcmp(file.data(), kYaz0Signature, 4) == 0) return Layout::yaz0;
@@ -101,49 +95,59 @@ inline Status put_copy(std::uint8_t* o, std::size_t& op, std::size_t limit, std:
 // Decodes one Yaz0 group: a flag byte and up to eight tokens, stopping early once the output is
 // complete. `checked`: the input may end inside the group, so each byte is checked before it is
 // read, and a token the input cannot complete writes nothing. Otherwise the caller has made sure
-// the whole group is there. Returns need_input when the group is done and more output is due;
-// `token` is where a fault was met.
+// the whole group is there. Returns true when the group is done and more output is due; else
+// `status` says why decoding ends (done, or a fault met at `token`).
 template <bool checked>
-inline Status yaz0_group(const std::uint8_t*& ip, const std::uint8_t* end, std::uint8_t* o,
-                         std::size_t& op, std::size_t limit, const std::uint8_t*& token) {
+inline bool yaz0_group(const std::uint8_t*& ip, const std::uint8_t* end, std::uint8_t* o,
+                       std::size_t& op, std::size_t limit, const std::uint8_t*& token,
+                       Status& status) {
   token = ip;
-  if (checked && ip == end) return Status::short_read;
+  const auto cut_short = [&status] {
+    status = Status::short_read;
+    return false;
+  };
+  if (checked && ip == end) return cut_short();
   unsigned flags = *ip++;
   if (!checked && flags == 0xFF && limit - op >= 8) {
     copy8(o + op, ip);
     ip += 8;
     op += 8;
-    return op >= limit ? Status::done : Status::need_input;
+    status = Status::done;
+    return op < limit;
   }
   for (int i = 0; i < 8; ++i, flags <<= 1) {
     token = ip;
     if (flags & 0x80) {
-      if (checked && ip == end) return Status::short_read;
+      if (checked && ip == end) return cut_short();
       o[op++] = *ip++;
     } else {
-      if (checked && end - ip < 2) return Status::short_read;
+      if (checked && end - ip < 2) return cut_short();
       const unsigned b0 = ip[0];
       const unsigned link = b0 << 8 | ip[1];
       const std::size_t dist = (link & kDistanceMask) + 1;
       std::size_t len = link >> kLengthShift;
       if (len == 0) {
-        if (checked && end - ip < 3) return Status::short_read;
+        if (checked && end - ip < 3) return cut_short();
         len = std::size_t{ip[2]} + kLongBias;
         ip += 3;
       } else {
         len += kShortBias;
         ip += 2;
       }
-      if (const Status s = put_copy(o, op, limit, dist, len); s != Status::done) return s;
+      status = put_copy(o, op, limit, dist, len);
+      if (status != Status::done) return false;
     }
-    if (op >= limit) return Status::done;
+    if (op >= limit) {
+      status = Status::done;
+      return false;
+    }
   }
-  return Status::need_input;
+  return true;
 }
 
 }  // namespace
 
-Step yaz0dec(ByteSpan in, bool final, Output& out) {
+Step yaz0dec(ByteSpan in, Output& out) {
   const std::uint8_t* const begin = in.data();
   const std::uint8_t* const end = begin + in.size();
   const std::uint8_t* ip = begin;
@@ -153,7 +157,7 @@ Step yaz0dec(ByteSpan in, bool final, Output& out) {
 
   const auto stop = [&](Status status, const std::uint8_t* at) {
     out.set_size(op);
-    return Step{status, static_cast<std::size_t>(ip - begin), static_cast<std::size_t>(at - begin)};
+    return Step{status, static_cast<std::size_t>(at - begin)};
   };
   if (op >= limit) return stop(Status::done, ip);
 
@@ -168,16 +172,15 @@ Step yaz0dec(ByteSpan in, bool final, Output& out) {
       // one: make_room left room for a whole group or for all that is still to come).
       std::size_t groups =
           std::max<std::size_t>(1, std::min(whole_groups, (out.capacity() - op) / kGroupOutput));
+      Status s = Status::done;
       do {
-        const Status s = yaz0_group<false>(ip, end, o, op, limit, token);
-        if (s != Status::need_input) return stop(s, token);
+        if (!yaz0_group<false>(ip, end, o, op, limit, token, s)) return stop(s, token);
       } while (--groups > 0);
       continue;
     }
-    if (!final) return stop(Status::need_input, ip);
     // The last few bytes of the input.
-    const Status s = yaz0_group<true>(ip, end, o, op, limit, token);
-    if (s != Status::need_input) return stop(s, token);
+    Status s = Status::done;
+    if (!yaz0_group<true>(ip, end, o, op, limit, token, s)) return stop(s, token);
   }
 }
 
@@ -193,14 +196,14 @@ Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out
 
   const auto stop = [&](Status status, std::size_t at) {
     out.set_size(op);
-    return Step{status, mp, at};
+    return Step{status, at};
   };
   if (n < 16 || link > n || chunk > n) return stop(Status::bad_table, 8);
   if (op >= limit) return stop(Status::done, mp);
 
   for (;;) {
     if (n - mp < 4) return stop(Status::short_read, mp);
-    std::uint32_t mask = be32(f + mp);
+    std::uint32_t mask = bytes::load_be32(f + mp);
     mp += 4;
     if (!out.make_room(op, kMaskOutput)) return stop(Status::no_memory, mp - 4);
     o = out.data();
@@ -240,11 +243,11 @@ Header read_header(ByteSpan head, std::uint64_t file_size, Layout layout) {
     return h;
   }
   const std::size_t size_at = layout == Layout::other ? 8 : 4;
-  h.size = be32(head.data() + size_at);
+  h.size = bytes::load_be32(head.data() + size_at);
   h.start = layout == Layout::other ? 12 : kHeaderSize;
   if (layout == Layout::yay0) {
-    h.link = be32(head.data() + 8);
-    h.chunk = be32(head.data() + 12);
+    h.link = bytes::load_be32(head.data() + 8);
+    h.chunk = bytes::load_be32(head.data() + 12);
     if (h.link > file_size) {
       h.status = Status::bad_table;
       h.at = 8;
@@ -271,10 +274,10 @@ bool reserve_initial(Output& out, std::uint64_t file_size) {
 }
 
 Step decode_body(ByteSpan file, Layout layout, const Header& h, Output& out) {
-  if (!reserve_initial(out, file.size())) return Step{Status::no_memory, 0, h.start};
+  if (!reserve_initial(out, file.size())) return Step{Status::no_memory, h.start};
   if (layout == Layout::yay0) return yay0dec(file, h.link, h.chunk, out);
   const std::size_t start = std::min(h.start, file.size());
-  Step step = yaz0dec(file.subspan(start), true, out);
+  Step step = yaz0dec(file.subspan(start), out);
   step.at += start;
   return step;
 }
@@ -308,8 +311,7 @@ std::string describe(const std::string& file_name, Status status, std::uint64_t 
   std::snprintf(where, sizeof where, "offset 0x%llX", static_cast<unsigned long long>(at));
   const std::string w = where;
   switch (status) {
-    case Status::done:
-    case Status::need_input: break;
+    case Status::done: break;
     case Status::short_read: return file_name + ": the file ends inside a token at " + w;
     case Status::bad_reference:
       return file_name + ": the copy at " + w + " reaches before the start of the output";

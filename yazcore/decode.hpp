@@ -21,17 +21,8 @@ namespace yazcore {
 using Bytes = std::vector<std::uint8_t>;
 using ByteSpan = std::span<const std::uint8_t>;
 
-// Returns `w` with its four bytes in reverse order.
-constexpr std::uint32_t swap32(std::uint32_t w) {
-  return (w >> 24) | ((w >> 8) & 0x0000FF00u) | ((w << 8) & 0x00FF0000u) | (w << 24);
-}
-
-// The big-endian u32 at `p`.
-std::uint32_t be32(const std::uint8_t* p);
-
 enum class Status {
   done,           // the output is complete
-  need_input,     // (streaming) more input is needed to go on
   short_read,     // the input ended before the output was complete
   bad_reference,  // a copy reaches before the start of the output
   overrun,        // a copy would run past the output size
@@ -81,19 +72,15 @@ class Output {
   std::uint32_t limit_;
 };
 
-// What a decoding step did. `consumed` counts the input bytes used; `at` is the offset (in the
-// span given) of the token where decoding stopped with a fault.
+// What a decoding did: `at` is the offset (in the span given) of the token where decoding stopped
+// with a fault.
 struct Step {
   Status status = Status::done;
-  std::size_t consumed = 0;
   std::size_t at = 0;
 };
 
-// Decodes a Yaz0 token stream that starts at the beginning of `in`, appending to `out`. When
-// `final` is false, `in` is only the part of the stream read so far: decoding then stops between
-// groups once fewer than a whole group's bytes are left, with Status::need_input and the number
-// of bytes used (the caller passes the rest again with more input after it).
-Step yaz0dec(ByteSpan in, bool final, Output& out);
+// Decodes the whole Yaz0 token stream `in` (the file after its header), appending to `out`.
+Step yaz0dec(ByteSpan in, Output& out);
 
 // Decodes a whole Yay0 file (header included) whose tables start at `link` and `chunk`; fault
 // offsets are file offsets.

@@ -3,9 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/txt2msg/dumpgen.hpp"
-#include "msg2slk/msg2slk.hpp"
 #include "msgcore/decompile.hpp"
-#include "txt2msg/txt2msg.hpp"
+#include "msgcore/dump.hpp"
+#include "msgcore/sylk.hpp"
 
 namespace {
 
@@ -19,7 +19,7 @@ const Compiled& compiled() {
     const std::string dump = generate_dump(32u << 20);
     msg::Diagnostics quiet = msg::Diagnostics::quiet();
     Compiled out;
-    out.archive = txt2msg::compile_dump(
+    out.archive = msg::compile_dump(
         {reinterpret_cast<const std::uint8_t*>(dump.data()), dump.size()}, 3, true, quiet);
     std::uint32_t end = 0;
     for (const std::uint32_t length : out.archive.lengths) out.ends.push_back(end += length);
@@ -45,7 +45,7 @@ void BM_DecompileDump(benchmark::State& state) {
   run(state, msg::SourceForm::dump, msg::check_dump_line);
 }
 void BM_DecompileSylk(benchmark::State& state) {
-  run(state, msg::SourceForm::sylk, msg2slk::check_cell);
+  run(state, msg::SourceForm::sylk, msg::check_cell);
 }
 
 }  // namespace

@@ -7,11 +7,11 @@
 
 namespace {
 
-void straighten_block(benchmark::State& state, romext::CopyMode mode) {
+void straighten_block(benchmark::State& state, rom::CopyMode mode) {
   std::vector<std::uint8_t> block(romext::kBlockSize);
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 13);
   for (auto _ : state) {
-    romext::straighten(block, mode);
+    rom::straighten(block, mode);
     benchmark::DoNotOptimize(block.data());
     benchmark::ClobberMemory();
   }
@@ -19,8 +19,8 @@ void straighten_block(benchmark::State& state, romext::CopyMode mode) {
                           static_cast<std::int64_t>(block.size()));
 }
 
-void BM_Swap16(benchmark::State& state) { straighten_block(state, romext::CopyMode::swap16); }
-void BM_Swap32(benchmark::State& state) { straighten_block(state, romext::CopyMode::swap32); }
+void BM_Swap16(benchmark::State& state) { straighten_block(state, rom::CopyMode::swap16); }
+void BM_Swap32(benchmark::State& state) { straighten_block(state, rom::CopyMode::swap32); }
 
 }  // namespace
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "bench/slk2msg/tablegen.hpp"
-#include "slk2msg/sylk.hpp"
+#include "msgcore/sylk.hpp"
 
 static void BM_ReadTable(benchmark::State& state) {
   const std::string table = generate_table(100000);
@@ -13,7 +13,7 @@ static void BM_ReadTable(benchmark::State& state) {
   std::FILE* err = std::tmpfile();
   msg::Diagnostics diag(msg::DiagBuild::sylk, err, [] { return EOF; });
   for (auto _ : state) {
-    slk2msg::Table t = slk2msg::read_table(src, 2, diag);
+    msg::Table t = msg::read_table(src, 2, diag);
     benchmark::DoNotOptimize(t.archive.body.data());
   }
   std::fclose(err);

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "bench/txt2msg/dumpgen.hpp"
-#include "txt2msg/txt2msg.hpp"
+#include "msgcore/dump.hpp"
 
 static void BM_CompileDump(benchmark::State& state) {
   const std::string dump = generate_dump(32u << 20);
@@ -13,7 +13,7 @@ static void BM_CompileDump(benchmark::State& state) {
   std::FILE* err = std::tmpfile();
   msg::Diagnostics diag(msg::DiagBuild::text_dump, err, [] { return EOF; });
   for (auto _ : state) {
-    msg::Archive a = txt2msg::compile_dump(src, 3, true, diag);
+    msg::Archive a = msg::compile_dump(src, 3, true, diag);
     benchmark::DoNotOptimize(a.body.data());
   }
   std::fclose(err);

@@ -33,7 +33,7 @@ void decode(benchmark::State& state, const std::string& kind, bool yay0) {
     yazcore::Output out(header.size);
     out.reserve(header.size);
     const auto step = yay0 ? yazcore::yay0dec(span, header.link, header.chunk, out)
-                           : yazcore::yaz0dec(span.subspan(16), true, out);
+                           : yazcore::yaz0dec(span.subspan(16), out);
     if (step.status != yazcore::Status::done) state.SkipWithError("decoding failed");
     benchmark::DoNotOptimize(out.data());
   }

@@ -5,9 +5,9 @@
 
 #include "bpscore/bps.hpp"
 #include "bpscore/varint.hpp"
-#include "common/bytes.hpp"
-#include "common/crc32.hpp"
-#include "reference.hpp"
+#include "base/bytes.hpp"
+#include "base/crc32.hpp"
+#include "patch_oracle.hpp"
 #include "support/testsupport.hpp"
 
 using testsupport::Bytes;
@@ -94,8 +94,8 @@ std::size_t round_trip(const Bytes& source, const Bytes& target, const std::stri
   const bps::Applied a = bps::apply(patch, c.info, source);
   EXPECT_TRUE(a.ok()) << what << ": " << a.problem;
   EXPECT_TRUE(a.target == target) << what;
-  const auto ref = reference::apply_bps(source, patch);
-  EXPECT_TRUE(ref && *ref == target) << what << ": the reference applier disagrees";
+  const auto ref = oracle::apply_bps(source, patch);
+  EXPECT_TRUE(ref && *ref == target) << what << ": the oracle disagrees";
   return patch.size();
 }
 
@@ -141,7 +141,7 @@ TEST(BpsFormat, TheCheckValueAppliesAndTheMakerDoesAtLeastAsWell) {
   EXPECT_EQ(c.info.actions[bps::source_read], 2u);
   EXPECT_EQ(c.info.bytes[bps::target_read], 8u);
   EXPECT_TRUE(bps::apply(given, c.info, source).target == target);
-  EXPECT_TRUE(reference::apply_bps(source, given) == target);
+  EXPECT_TRUE(oracle::apply_bps(source, given) == target);
   EXPECT_LE(round_trip(source, target, "check value"), given.size());
   // The same header and CRCs, whatever the parse.
   const Bytes made = bps::make(source, target);
@@ -265,7 +265,7 @@ TEST(BpsApply, HostilePatchesAreRefusedWithAReason) {
     const bps::Checked checked = bps::check(c.patch);
     EXPECT_NE(checked.problem.find(c.problem), std::string::npos)
         << c.what << ": " << checked.problem;
-    EXPECT_FALSE(reference::apply_bps(source, c.patch)) << c.what;
+    EXPECT_FALSE(oracle::apply_bps(source, c.patch)) << c.what;
   }
   // A sound patch whose result has another CRC than it says.
   Bytes wrong = patch_of(8, 4, act(4, bps::source_read), source, hex("10 11 12 14"));

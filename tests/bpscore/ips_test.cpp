@@ -5,8 +5,8 @@
 #include <random>
 
 #include "bpscore/ips.hpp"
-#include "common/bytes.hpp"
-#include "reference.hpp"
+#include "base/bytes.hpp"
+#include "patch_oracle.hpp"
 #include "support/testsupport.hpp"
 
 using testsupport::Bytes;
@@ -48,7 +48,7 @@ TEST(Ips, RoundTripsThroughBothAppliers) {
     const bps::ips::Checked c = bps::ips::check(patch);
     ASSERT_TRUE(c.ok()) << c.problem;
     EXPECT_TRUE(bps::ips::apply(patch, source) == target) << round;
-    EXPECT_TRUE(reference::apply_ips(source, patch) == target) << round;
+    EXPECT_TRUE(oracle::apply_ips(source, patch) == target) << round;
   }
 }
 
@@ -62,7 +62,7 @@ TEST(Ips, NoRecordStartsWhereItWouldReadAsTheEnd) {
     const Bytes patch = bps::ips::make(source, target);
     for (const std::uint32_t offset : record_offsets(patch)) EXPECT_NE(offset, eof) << at;
     EXPECT_TRUE(bps::ips::apply(patch, source) == target) << at;
-    EXPECT_TRUE(reference::apply_ips(source, patch) == target) << at;
+    EXPECT_TRUE(oracle::apply_ips(source, patch) == target) << at;
   }
 }
 
@@ -82,7 +82,7 @@ TEST(Ips, DamagedPatchesAreRefused) {
     const bps::ips::Checked checked = bps::ips::check(hex(c.patch));
     EXPECT_NE(checked.problem.find(c.problem), std::string::npos)
         << c.patch << ": " << checked.problem;
-    EXPECT_FALSE(reference::apply_ips({}, hex(c.patch))) << c.patch;
+    EXPECT_FALSE(oracle::apply_ips({}, hex(c.patch))) << c.patch;
   }
   // A run, a record past the end (the gap is zeros) and a size to cut to.
   const Bytes patch =

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/crc32.hpp"
+#include "base/crc32.hpp"
 #include "support/testsupport.hpp"
 
 using testsupport::bytes_of;

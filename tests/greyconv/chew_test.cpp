@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "tests/greyconv/step_oracle.hpp"
 #include "tga_fixture.hpp"
 
 using namespace testsupport;
@@ -70,45 +71,6 @@ TEST(Chew, LastStepReadsTheFooterOrFFPastTheEnd) {
   }
 }
 
-// The routines as a straightforward step-by-step walk over the file, one byte read at a time.
-Bytes reference(const Bytes& file, std::int64_t size, int key) {
-  auto at = [&](std::uint64_t offset) -> unsigned {
-    return offset < file.size() ? file[offset] : 0xFF;
-  };
-  const int channel = key == '3' ? 1 : 0;
-  const std::uint64_t start = 18u + at(0) + channel;
-  const std::uint64_t end = start + static_cast<std::uint64_t>(size);
-  const std::uint64_t step = (key == '1' || key == '5') ? 2 : 4;
-  Bytes out;
-  for (std::uint64_t o = start; o < end; o += step) {
-    unsigned v = 0;
-    if (key == '1') {
-      v = (at(o) & 0xF0) + (at(o + 1) >> 4);
-      if ((at(o + 1) >> 4) == 0) v = 0;
-    } else if (key == '2') {
-      v = at(o) & ~0x1Fu;
-      if (at(o + 1) > 0x40)
-        v += 0x10;
-      else
-        v = 0;
-      v += (at(o + 2) >> 5) << 1;
-      if (at(o + 3) > 0x40)
-        v += 1;
-      else
-        v &= 0xF0;
-    } else if (key == '3' || key == '4') {
-      v = (at(o) & 0xF0) + (at(o + 2) >> 4);
-    } else {
-      unsigned p1 = at(o), p2 = at(o + 1);
-      if (p1 <= 0xF7) p1 += 8;
-      if (p2 <= 0xF7) p2 += 8;
-      v = ((p1 >> 4) << 4) + (p2 >> 4);
-    }
-    out.push_back(static_cast<std::uint8_t>(v));
-  }
-  return out;
-}
-
 TEST(Chew, MatchesAStepByStepWalkOnRandomImages) {
   std::mt19937 rng(20240601);
   for (int round = 0; round < 300; ++round) {
@@ -123,13 +85,15 @@ TEST(Chew, MatchesAStepByStepWalkOnRandomImages) {
     const auto size = greytest::check(file).check.size;
     ASSERT_EQ(size, static_cast<std::int64_t>(data.size()));
     for (int key = '1'; key <= '5'; ++key) {
-      ASSERT_EQ(to_hex(greyconv::convert(file, size, key)), to_hex(reference(file, size, key)))
+      ASSERT_EQ(to_hex(greyconv::convert(file, size, key)),
+                to_hex(oracle::converted(file, size, key)))
           << "round " << round << " key " << char(key);
     }
     // A size reaching well past the end of the file reads 0xFF there.
     const std::int64_t beyond = size + 1 + static_cast<std::int64_t>(rng() % 64);
     for (int key = '1'; key <= '5'; ++key) {
-      ASSERT_EQ(to_hex(greyconv::convert(file, beyond, key)), to_hex(reference(file, beyond, key)))
+      ASSERT_EQ(to_hex(greyconv::convert(file, beyond, key)),
+                to_hex(oracle::converted(file, beyond, key)))
           << "round " << round << " key " << char(key) << " beyond";
     }
   }
@@ -145,7 +109,7 @@ TEST(Chew, EveryByteValue) {
   const Bytes file = Tga().data(data).no_footer().bytes();
   const auto size = static_cast<std::int64_t>(data.size());
   for (int key = '1'; key <= '5'; ++key) {
-    EXPECT_EQ(greyconv::convert(file, size, key), reference(file, size, key)) << char(key);
+    EXPECT_EQ(greyconv::convert(file, size, key), oracle::converted(file, size, key)) << char(key);
   }
 }
 

@@ -3,10 +3,9 @@
 
 #include <random>
 
-#include "msg2slk/msg2slk.hpp"
 #include "msgcore/decode.hpp"
 #include "msgcore/decompile_support.hpp"
-#include "slk2msg/sylk.hpp"
+#include "msgcore/sylk.hpp"
 #include "support/testsupport.hpp"
 
 using testsupport::Bytes;
@@ -20,12 +19,11 @@ bool cell_round_trips(const Bytes& message, std::string* text = nullptr) {
   cell += '"';
   if (text != nullptr) *text = cell;
   msg::CheckScratch scratch;
-  return msg2slk::check_cell(testsupport::bytes_of(cell), message, scratch);
+  return msg::check_cell(testsupport::bytes_of(cell), message, scratch);
 }
 
 std::string decompile(const msg::Archive& a, bool line_numbers) {
-  return decompile_support::source_of(a,
-                                      {msg::SourceForm::sylk, line_numbers, msg2slk::check_cell});
+  return decompile_support::source_of(a, {msg::SourceForm::sylk, line_numbers, msg::check_cell});
 }
 
 }  // namespace
@@ -76,7 +74,7 @@ TEST(Msg2slkCell, RandomArchivesCompileBackSilently) {
       const std::string table = decompile(a, line_numbers);
       const Bytes src = testsupport::bytes_of(table);
       msg::Diagnostics quiet = msg::Diagnostics::quiet();
-      const slk2msg::Table t = slk2msg::read_table(src, line_numbers ? 2 : 1, quiet);
+      const msg::Table t = msg::read_table(src, line_numbers ? 2 : 1, quiet);
       ASSERT_EQ(t.archive.lengths, a.lengths) << table;
       ASSERT_EQ(t.archive.body, a.body) << table;
       EXPECT_EQ(quiet.reports(), 0u);
@@ -95,7 +93,7 @@ TEST(Msg2slkCell, RandomArchivesCompileBackSilently) {
       msg::hex_message(m, cell);
       cell.append("\"");
       msg::CheckScratch scratch;
-      EXPECT_TRUE(msg2slk::check_cell(cell.bytes(0, cell.size()), m, scratch));
+      EXPECT_TRUE(msg::check_cell(cell.bytes(0, cell.size()), m, scratch));
     }
   }
 }

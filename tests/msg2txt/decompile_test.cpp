@@ -4,8 +4,8 @@
 #include <random>
 
 #include "msgcore/decompile_support.hpp"
+#include "msgcore/dump.hpp"
 #include "support/testsupport.hpp"
-#include "txt2msg/txt2msg.hpp"
 
 TEST(Msg2txtDecompile, RandomArchivesCompileBackSilentlyAndDecompileToTheSameSource) {
   std::mt19937 rng(5);
@@ -18,8 +18,8 @@ TEST(Msg2txtDecompile, RandomArchivesCompileBackSilentlyAndDecompileToTheSameSou
       const testsupport::Bytes src = testsupport::bytes_of(source);
       msg::Diagnostics quiet = msg::Diagnostics::quiet();
       msg::Unclosed unclosed;
-      const msg::Archive again = txt2msg::compile_dump(src, txt2msg::first_message_offset(src),
-                                                       line_numbers, quiet, {}, &unclosed);
+      const msg::Archive again = msg::compile_dump(src, msg::first_message_offset(src),
+                                                   line_numbers, quiet, msg::kMaxBody, &unclosed);
       ASSERT_EQ(again.lengths, a.lengths) << source;
       ASSERT_EQ(again.body, a.body) << source;
       EXPECT_EQ(quiet.reports(), 0u) << source;

@@ -5,31 +5,11 @@
 
 #include "romext/romext.hpp"
 #include "support/testsupport.hpp"
+#include "tests/romcore/straighten_oracle.hpp"
 
 using namespace testsupport;
-using romext::ByteOrder;
-using romext::CopyMode;
-
-namespace {
-
-// The straightening written out group by group, as the byte orders are defined: the image is
-// padded with 0x00 to whole groups, then each pair exchanged (16) or each group reversed (32).
-Bytes reference_copy(const Bytes& image, CopyMode mode) {
-  Bytes out = image;
-  out.resize((image.size() + 3) / 4 * 4, 0);
-  for (std::size_t i = 0; i < out.size(); i += 4) {
-    if (mode == CopyMode::swap16) {
-      std::swap(out[i], out[i + 1]);
-      std::swap(out[i + 2], out[i + 3]);
-    } else if (mode == CopyMode::swap32) {
-      std::reverse(out.begin() + static_cast<std::ptrdiff_t>(i),
-                   out.begin() + static_cast<std::ptrdiff_t>(i + 4));
-    }
-  }
-  return out;
-}
-
-}  // namespace
+using rom::ByteOrder;
+using rom::CopyMode;
 
 TEST(RomextStraighten, MatchesGroupByGroupFormulationOnRandomImages) {
   std::mt19937 rng(7);
@@ -38,7 +18,7 @@ TEST(RomextStraighten, MatchesGroupByGroupFormulationOnRandomImages) {
     for (const std::size_t length : lengths) {
       Bytes image(length);
       for (auto& b : image) b = static_cast<std::uint8_t>(rng());
-      EXPECT_EQ(romext::copied_image(image, mode), reference_copy(image, mode))
+      EXPECT_EQ(rom::copied_image(image, mode), oracle::straightened(image, mode))
           << "mode " << static_cast<int>(mode) << ", length " << length;
     }
   }
@@ -46,11 +26,11 @@ TEST(RomextStraighten, MatchesGroupByGroupFormulationOnRandomImages) {
 
 TEST(RomextStraighten, LastPartGroupIsPaddedWithZerosNeverOtherBytes) {
   // The earlier groups hold non-zero bytes, so a pad taken from anywhere else would show.
-  EXPECT_EQ(to_hex(romext::copied_image(hex("37 80 40 12 AA"), CopyMode::swap16)),
+  EXPECT_EQ(to_hex(rom::copied_image(hex("37 80 40 12 AA"), CopyMode::swap16)),
             "80 37 12 40 00 AA 00 00");
-  EXPECT_EQ(to_hex(romext::copied_image(hex("40 12 37 80 AA BB CC"), CopyMode::swap32)),
+  EXPECT_EQ(to_hex(rom::copied_image(hex("40 12 37 80 AA BB CC"), CopyMode::swap32)),
             "80 37 12 40 00 CC BB AA");
-  EXPECT_EQ(to_hex(romext::copied_image(hex("01 02 03 04 05 06"), CopyMode::unchanged)),
+  EXPECT_EQ(to_hex(rom::copied_image(hex("01 02 03 04 05 06"), CopyMode::unchanged)),
             "01 02 03 04 05 06 00 00");
 }
 
@@ -80,9 +60,9 @@ TEST(RomextByteOrder, TellsOrderByFirstWord) {
       {"37 80 40", ByteOrder::unknown, CopyMode::unchanged, ""},
   };
   for (const auto& c : cases) {
-    const ByteOrder order = romext::detect_order(hex(c.head));
+    const ByteOrder order = rom::detect_order(hex(c.head));
     EXPECT_EQ(order, c.order) << c.head;
-    EXPECT_EQ(romext::straightening_mode(order), c.mode) << c.head;
+    EXPECT_EQ(rom::straightening_mode(order), c.mode) << c.head;
     EXPECT_EQ(romext::order_question(order), c.question) << c.head;
   }
 }

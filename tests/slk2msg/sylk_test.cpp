@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "slk2msg/sylk.hpp"
+#include "msgcore/number.hpp"
+#include "msgcore/sylk.hpp"
 #include "support/testsupport.hpp"
 
 using namespace testsupport;
@@ -25,7 +26,7 @@ Read read(const std::string& table, int column) {
     return EOF;
   });
   const auto src = bytes_of(table);
-  const slk2msg::Table t = slk2msg::read_table(src, column, diag);
+  const msg::Table t = msg::read_table(src, column, diag);
   std::fclose(err);
   return {string_of(t.archive.body), t.archive.lengths, t.ended_early, waits, t.unclosed};
 }
@@ -35,7 +36,7 @@ std::string encode(const std::string& value, bool* hit_end = nullptr) {
   msg::Diagnostics diag(msg::DiagBuild::sylk, err, [] { return EOF; });
   const auto src = bytes_of(value);
   msg::Body body;
-  const auto m = slk2msg::encode_sylk_message(src, 0, body, diag);
+  const auto m = msg::encode_sylk_message(src, 0, body, diag);
   std::fclose(err);
   EXPECT_EQ(m.length, body.size());
   if (hit_end) *hit_end = static_cast<bool>(m.unclosed);
@@ -199,8 +200,7 @@ TEST(SylkReader, ItemNumbers) {
       {"-99999999999999", -2147483647 - 1},
       {"0000000000000000000001", 1},
   };
-  for (const auto& [text, value] : cases)
-    EXPECT_EQ(slk2msg::item_number(bytes_of(text)), value) << text;
+  for (const auto& [text, value] : cases) EXPECT_EQ(msg::parse_number(text, 10), value) << text;
 }
 
 TEST(SylkReader, StopsOnceTheBodyOutgrowsTheIndex) {
@@ -211,8 +211,8 @@ TEST(SylkReader, StopsOnceTheBodyOutgrowsTheIndex) {
   std::FILE* err = std::tmpfile();
   msg::Diagnostics diag(msg::DiagBuild::sylk, err, [] { return EOF; });
   const auto src = bytes_of(table);
-  const slk2msg::Table whole = slk2msg::read_table(src, 1, diag);
-  const slk2msg::Table limited = slk2msg::read_table(src, 1, diag, 100);
+  const msg::Table whole = msg::read_table(src, 1, diag);
+  const msg::Table limited = msg::read_table(src, 1, diag, 100);
   std::fclose(err);
   ASSERT_FALSE(whole.archive.too_large);
   ASSERT_GT(whole.archive.body.size(), 1000u);  // far more than the table's 600 bytes

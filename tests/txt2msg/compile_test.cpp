@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "msgcore/dump.hpp"
 #include "support/testsupport.hpp"
-#include "txt2msg/txt2msg.hpp"
 
 using testsupport::bytes_of;
 using testsupport::hex;
@@ -20,8 +20,7 @@ Compiled compile(const std::string& dump, bool line_numbers) {
   std::FILE* err = std::tmpfile();
   msg::Diagnostics diag(msg::DiagBuild::text_dump, err, [] { return EOF; });
   const auto src = bytes_of(dump);
-  const msg::Archive a =
-      txt2msg::compile_dump(src, txt2msg::first_message_offset(src), line_numbers, diag);
+  const msg::Archive a = msg::compile_dump(src, msg::first_message_offset(src), line_numbers, diag);
   std::fclose(err);
   return {testsupport::string_of(a.body), a.lengths};
 }
@@ -124,7 +123,7 @@ TEST(CompileDump, StopsOnceTheBodyOutgrowsTheIndex) {
   std::FILE* err = std::tmpfile();
   msg::Diagnostics diag(msg::DiagBuild::text_dump, err, [] { return EOF; });
   const auto src = bytes_of(dump);
-  const msg::Archive whole = txt2msg::compile_dump(src, 0, false, diag);
+  const msg::Archive whole = msg::compile_dump(src, 0, false, diag);
   EXPECT_FALSE(whole.too_large);
   ASSERT_EQ(whole.lengths.size(), 101u);
   EXPECT_EQ(whole.lengths[0], 100u);
@@ -132,16 +131,17 @@ TEST(CompileDump, StopsOnceTheBodyOutgrowsTheIndex) {
   EXPECT_EQ(whole.body.size(), 5050u);
 
   std::vector<std::uint8_t> streamed;
-  const msg::Archive limited = txt2msg::compile_dump(
-      src, 0, false, diag,
+  msg::ArchiveWriter out(
+      false,
       [&streamed](std::span<const std::uint8_t> piece) {
         streamed.insert(streamed.end(), piece.begin(), piece.end());
       },
-      nullptr, 1000);
+      {}, 1000);
+  msg::compile_dump(src, 0, false, diag, out);
+  out.finish();
   std::fclose(err);
-  EXPECT_TRUE(limited.too_large);
+  EXPECT_TRUE(out.too_large());
   // 100 + 99 + ... + 90 = 1045 bytes after eleven messages.
-  EXPECT_EQ(limited.lengths,
-            std::vector<std::uint32_t>(whole.lengths.begin(), whole.lengths.begin() + 11));
+  EXPECT_EQ(out.messages(), 11u);
   EXPECT_EQ(streamed, std::vector<std::uint8_t>(whole.body.begin(), whole.body.begin() + 1045));
 }

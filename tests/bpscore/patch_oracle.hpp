@@ -1,5 +1,6 @@
 // An applier written straight from the description of the two patch formats, one byte at a time
 // and sharing nothing with bpscore: every patch the maker writes must come out right here too.
+// The oracle of the bpscore tests and of the round-trip fuzz harness.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace reference {
+namespace oracle {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -141,4 +142,4 @@ inline std::optional<Bytes> apply_ips(const Bytes& source, const Bytes& patch) {
   return out;
 }
 
-}  // namespace reference
+}  // namespace oracle

@@ -1,4 +1,4 @@
-#include "common/crc32.hpp"
+#include "base/crc32.hpp"
 
 #include <array>
 

@@ -1,11 +1,11 @@
+#include "unyaz/unyaz.hpp"
+
 #include <cstdio>
 #include <string>
 
-#include "common/cli.hpp"
 #include "common/console.hpp"
+#include "common/dialog.hpp"
 #include "common/files.hpp"
-#include "common/input_dialog.hpp"
-#include "unyaz/unyaz.hpp"
 #include "yazcore/decode.hpp"
 
 namespace unyaz {
@@ -13,6 +13,22 @@ namespace unyaz {
 using namespace yazcore;
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: unyaz [INPUT [OUTPUT]]\n"
+    "Expands a Yaz0 or Yay0 compressed file. A file with another signature is decoded with\n"
+    "the 12-byte header of older tools after a question (space bar: go on; any other key: quit).\n"
+    "\n"
+    "  INPUT    the compressed file; asked for when missing or unreadable\n"
+    "  OUTPUT   where the expanded bytes go; by default INPUT cut at the first dot of its file\n"
+    "           name, plus \" new.bin\" (levels/forest.szs gives \"levels/forest new.bin\")\n"
+    "  -h, -?, /?, --help   this text;  --version   the version\n"
+    "\n"
+    "All messages go to standard error. The output never replaces the input.\n"
+    "Exit status: 0 expanded; 255 the file ends early or its data is faulty, the forced\n"
+    "decoding refused, or the output not written; 2 input ended at a prompt, a third name, or\n"
+    "an unknown --option. After a fault, the bytes decoded before it are kept in a new output\n"
+    "file; an existing file of that name is left as it was.\n";
 
 // What became of the output after a fault, for the end of the error line. A partial output is
 // kept only where no file stood under its name and at least one byte was decoded; an existing
@@ -87,35 +103,34 @@ int expand(const std::string& in_name, files::InputFile& in, files::AtomicFile& 
 
 }  // namespace
 
-int run(int argc, char** argv) {
+int run(const shell::Args& args) {
   // `unyaz *.szs` would replace the second compressed file with the first one expanded: a third
   // name means the line is not "input output", and nothing is done.
-  if (argc > 3) {
-    con::error_line(std::string("one input and one output at most ('") + argv[3] +
+  if (args.size() > 2) {
+    con::error_line("one input and one output at most ('" + args[2] +
                     "' is a third name); --help shows the usage");
-    return cli::kExitUsage;
+    return shell::kExitUsage;
   }
-  std::string in_name = argc > 1 ? argv[1] : "";
-  return con::run_guarded(
-      in_name,
-      [&]() {
-        // A regular file is mapped, anything else read whole.
-        files::InputFile in;
-        const dialog::InputDialog ask{stderr, "\nOpen which file? \n", "name for the input file",
-                                      kExitFailed};
-        if (auto status = dialog::open_input(in, in_name, ask)) return *status;
+  // A regular file is mapped, anything else read whole.
+  std::string in_name = args.empty() ? "" : args[0];
+  shell::set_subject(in_name);
+  files::InputFile in;
+  const dialog::InputDialog ask{stderr, "\nOpen which file? \n", "name for the input file",
+                                kExitFailed};
+  if (auto status = dialog::open_input(in, in_name, ask)) return *status;
 
-        // The output never replaces the input: a name that names it is asked for again.
-        std::string out_name = argc > 2 ? argv[2] : files::derive_output_name(in_name, " new.bin");
-        files::AtomicFile file;
-        while (files::same_target(in_name, out_name) || !file.open(out_name)) {
-          auto line = con::ask_line(stderr, "\nOutput where? \n", "name for the output file");
-          if (!line) return con::kExitEndOfInput;
-          out_name = *line;
-        }
-        return expand(in_name, in, file);
-      },
-      kExitFailed);
+  // The output never replaces the input: a name that names it is asked for again.
+  const std::vector<std::string> inputs = {in_name};
+  files::AtomicFile file;
+  const auto where =
+      dialog::OutputDialog::silent(stderr, "\nOutput where? \n", "name for the output file");
+  const auto out_name = dialog::choose_output(
+      args.size() > 1 ? args[1] : files::derive_output_name(in_name, " new.bin"), inputs, where,
+      &file);
+  if (!out_name) return con::kExitEndOfInput;
+  return expand(in_name, in, file);
 }
+
+const shell::Program kProgram{"unyaz", kUsage, run, true, kExitFailed};
 
 }  // namespace unyaz

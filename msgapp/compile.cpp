@@ -1,10 +1,10 @@
-#include "msgcore/frontend.hpp"
+#include "msgapp/compile.hpp"
 
 #include <cstdio>
 
 #include "common/console.hpp"
+#include "common/dialog.hpp"
 #include "common/files.hpp"
-#include "common/input_dialog.hpp"
 #include "common/signals.hpp"
 
 namespace msg {
@@ -40,12 +40,6 @@ Switches parse_switches(std::span<const std::string> args, std::uint8_t initial,
 }
 
 std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
-                                      const std::optional<std::string>& input_name) {
-  int status = 0;
-  return open_files(fe, settings, input_name, status);
-}
-
-std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
                                       const std::optional<std::string>& input_name, int& status) {
   OpenedFiles f;
   f.input_name = input_name.value_or("");
@@ -57,26 +51,26 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
   status = con::kExitEndOfInput;  // from here on, only a prompt ends the dialogue early
 
   const bool table = (settings & kTableMode) != 0;
-  f.index_name = files::derive_output_name(f.input_name, table ? ".tbl" : ".off");
   const std::string index_prompt =
       std::string("\noutput ") + (table ? "table" : "offset") + " file? ";
-  while (files::same_target(f.index_name, f.input_name) || !files::can_create(f.index_name)) {
-    auto line = con::ask_line(stdout, index_prompt.c_str(), "name for the index file");
-    if (!line) return std::nullopt;
-    f.index_name = *line;
-  }
+  const std::vector<std::string> inputs = {f.input_name};
+  auto index = files::derive_output_name(f.input_name, table ? ".tbl" : ".off");
+  const auto index_name = dialog::choose_output(
+      index, inputs,
+      dialog::OutputDialog::silent(stdout, index_prompt.c_str(), "name for the index file"));
+  if (!index_name) return std::nullopt;
+  f.index_name = *index_name;
 
-  f.body_name = files::derive_output_name(f.index_name, ".bin");
-  while (files::same_target(f.body_name, f.input_name) ||
-         files::same_target(f.body_name, f.index_name) || !files::can_create(f.body_name)) {
-    auto line = con::ask_line(stdout, "\noutput binary? ", "name for the body file");
-    if (!line) return std::nullopt;
-    f.body_name = *line;
-  }
+  const std::vector<std::string> both = {f.input_name, f.index_name};
+  const auto body_name = dialog::choose_output(
+      files::derive_output_name(f.index_name, ".bin"), both,
+      dialog::OutputDialog::silent(stdout, "\noutput binary? ", "name for the body file"));
+  if (!body_name) return std::nullopt;
+  f.body_name = *body_name;
   return f;
 }
 
-bool ArchiveOutput::open(const OpenedFiles& names) {
+bool ArchiveOutput::open(const OpenedFiles& names, bool table_mode) {
   if (!index_.open(names.index_name)) {
     con::error_line(names.index_name + ": cannot create the file");
     return false;
@@ -86,26 +80,15 @@ bool ArchiveOutput::open(const OpenedFiles& names) {
     index_.discard();
     return false;
   }
+  writer_ = ArchiveWriter(
+      table_mode,
+      [this](std::span<const std::uint8_t> piece) { body_.write(piece.data(), piece.size()); },
+      [this](std::span<const std::uint8_t> piece) { index_.write(piece.data(), piece.size()); });
   return true;
 }
 
-void ArchiveOutput::write_body(std::span<const std::uint8_t> bytes) {
-  body_.write(bytes.data(), bytes.size());
-}
-
-void ArchiveOutput::write_lengths(std::span<const std::uint32_t> lengths, bool table_mode) {
-  std::vector<std::uint8_t> words;
-  words.reserve(lengths.size() * 4);
-  for (const std::uint32_t length : lengths) {
-    total_ += length;
-    put_be32(words, table_mode ? total_ : length);
-  }
-  index_.write(words);
-}
-
-int ArchiveOutput::finish(std::span<const std::uint32_t> lengths, bool table_mode) {
-  write_lengths(lengths, table_mode);
-  if (table_mode) index_.write(std::vector<std::uint8_t>(4, 0));
+int ArchiveOutput::finish() {
+  writer_.finish();
   const std::string index_name = index_.target();
   const std::string body_name = body_.target();
   // Both files are complete before either replaces what the user had, so a failure never leaves
@@ -144,28 +127,30 @@ void ArchiveOutput::discard() {
   body_.discard();
 }
 
-int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& names) {
-  ArchiveOutput out;
-  if (!out.open(names)) return 1;
-  out.write_body(archive.body);
-  return out.finish(archive.lengths, table_mode);
-}
-
-int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const Archive& archive,
-                   bool table_mode, const std::string& warning) {
-  if (archive.too_large || files.input.cut_short()) {
+int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::string& warning) {
+  const bool too_large = out.writer().too_large();
+  if (too_large || files.input.cut_short()) {
     out.discard();
-    con::error_line(files.input_name + ": " + (archive.too_large ? kTooLarge : files::kCutShort));
+    con::error_line(files.input_name + ": " + (too_large ? kTooLarge : files::kCutShort));
     return 1;
   }
   if (!warning.empty()) con::error_line(warning);
-  return out.finish(archive.lengths, table_mode);
+  return out.finish();
 }
 
-void show_help(std::span<const char* const> lines) {
-  for (const char* line : lines) std::fputs(line, stdout);
-  std::fflush(stdout);
-  con::read_char();
+std::optional<Started> start_compile(const FrontEnd& fe, std::span<const std::string> args,
+                                     int& status) {
+  const Switches sw = parse_switches(args, fe.settings, fe.accept_q);
+  if (sw.help) {
+    for (const char* line : fe.help) std::fputs(line, stdout);
+    std::fflush(stdout);
+    con::read_char();
+    status = 0;
+    return std::nullopt;
+  }
+  auto opened = open_files(fe, sw.settings, sw.input, status);
+  if (!opened) return std::nullopt;
+  return Started{sw, std::move(*opened)};
 }
 
 }  // namespace msg

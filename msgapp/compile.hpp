@@ -31,8 +31,11 @@ struct Switches {
 Switches parse_switches(std::span<const std::string> args, std::uint8_t initial, bool accept_q);
 
 struct FrontEnd {
-  const char* input_prompt;  // asked while the input cannot be read
-  const char* input_what;    // "text file name", for the end-of-input line
+  const char* input_prompt;           // asked while the input cannot be read
+  const char* input_what;             // "text file name", for the end-of-input line
+  std::uint8_t settings = 0;          // the settings before the switches toggle them
+  bool accept_q = false;              // the /Q switch counts
+  std::span<const char* const> help;  // the old help text, which /H prints before a wait
 };
 
 struct OpenedFiles {
@@ -45,12 +48,10 @@ struct OpenedFiles {
 // The file-name dialogue: reads the input (asking for a name while it cannot be read), derives
 // the index name (".tbl" or ".off") and the body name (".bin", from the index name), asking for
 // another name while one cannot be written or names the input (or, for the body, the index).
-// nullopt when standard input ended at a prompt (`status` kExitEndOfInput) or when the input
+// nullopt when standard input ended at a prompt (`status` con::kExitEndOfInput) or when the input
 // cannot be used (a device, too large to read: `status` 1); a line has been printed on stderr.
 std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
                                       const std::optional<std::string>& input_name, int& status);
-std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
-                                      const std::optional<std::string>& input_name);
 
 // The two output files of a run. Each replaces its old file only once the run has completed, and
 // the two are put in place together: another run writing the same pair at the same time puts its
@@ -58,34 +59,34 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
 class ArchiveOutput {
  public:
   // Starts both files; false after a line on stderr.
-  bool open(const OpenedFiles& names);
-  // Appends to the body file.
-  void write_body(std::span<const std::uint8_t> bytes);
-  // Appends the index entries of the next messages (`table_mode`: the running end offsets).
-  void write_lengths(std::span<const std::uint32_t> lengths, bool table_mode);
-  // Writes the index entries of the last `lengths` (and in table mode the closing zero word) and
-  // puts both files in place. Returns the exit status: 0, or 1 after a line on stderr when a file
-  // cannot be written.
-  int finish(std::span<const std::uint32_t> lengths, bool table_mode);
+  bool open(const OpenedFiles& names, bool table_mode);
+  // What the compiler writes the messages to.
+  ArchiveWriter& writer() { return writer_; }
+  // Finishes the writer and puts both files in place. Returns the exit status: 0, or 1 after a
+  // line on stderr when a file cannot be written.
+  int finish();
   // Drops both files; what the names held before stays.
   void discard();
 
  private:
   files::AtomicFile index_;
   files::AtomicFile body_;
-  std::uint32_t total_ = 0;  // the body's length so far, for the table form
+  ArchiveWriter writer_{true};
 };
-
-// Writes a whole archive through an ArchiveOutput; returns the exit status.
-int write_archive(const Archive& archive, bool table_mode, const OpenedFiles& names);
 
 // The end of a compile, shared by both programs: a compile that outgrew the index, or an input
 // that was cut short while it was read, ends with one line and status 1 (the files are dropped);
 // otherwise `warning` (if any) is printed and the archive put in place. Returns the exit status.
-int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const Archive& archive,
-                   bool table_mode, const std::string& warning);
+int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::string& warning);
 
-// Prints the help lines on stdout and waits for one character.
-void show_help(std::span<const char* const> lines);
+// The start of a compiler's run: its switches, then the file-name dialogue. A help switch prints
+// the help lines on stdout and waits for one character. nullopt when the run ends here, with its
+// exit status in `status` (0 after the help).
+struct Started {
+  Switches switches;
+  OpenedFiles files;
+};
+std::optional<Started> start_compile(const FrontEnd& fe, std::span<const std::string> args,
+                                     int& status);
 
 }  // namespace msg

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "msgcore/frontend.hpp"
+#include "msgapp/compile.hpp"
 #include "support/testsupport.hpp"
 
 using namespace testsupport;
@@ -16,11 +16,11 @@ TEST(ArchiveOutput, AFailedBodyLeavesTheOldIndexInPlace) {
   names.index_name = (dir / "old.tbl").string();
   names.body_name = (dir / "sub" / "old.bin").string();
   msg::ArchiveOutput out;
-  ASSERT_TRUE(out.open(names));
-  out.write_body(bytes_of("new body"));
+  ASSERT_TRUE(out.open(names, true));
+  out.writer().body() = bytes_of("new body");
+  ASSERT_TRUE(out.writer().end_message());
   std::filesystem::remove_all(dir / "sub");  // the body can no longer be put in place
-  const std::vector<std::uint32_t> lengths = {8};
-  EXPECT_EQ(out.finish(lengths, true), 1);
+  EXPECT_EQ(out.finish(), 1);
   EXPECT_EQ(string_of(read_bytes(dir / "old.tbl")), "old index");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                           std::filesystem::directory_iterator()),
@@ -34,11 +34,11 @@ TEST(ArchiveOutput, ANewBodyGoesAgainWhenItsIndexCannotBePutInPlace) {
   names.index_name = (dir / "sub" / "new.tbl").string();
   names.body_name = (dir / "new.bin").string();
   msg::ArchiveOutput out;
-  ASSERT_TRUE(out.open(names));
-  out.write_body(bytes_of("new body"));
+  ASSERT_TRUE(out.open(names, true));
+  out.writer().body() = bytes_of("new body");
+  ASSERT_TRUE(out.writer().end_message());
   std::filesystem::remove_all(dir / "sub");  // the index can no longer be put in place
-  const std::vector<std::uint32_t> lengths = {8};
-  EXPECT_EQ(out.finish(lengths, true), 1);
+  EXPECT_EQ(out.finish(), 1);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // no body without its index
 }
 

@@ -1,0 +1,60 @@
+#include "common/shell.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+
+#include "common/console.hpp"
+
+namespace shell {
+namespace {
+
+std::string g_subject;
+
+}  // namespace
+
+void set_subject(const std::string& name) { g_subject = name; }
+
+int standard_options(const Program& program, std::span<const std::string> args) {
+  for (const std::string& arg : args) {
+    const bool short_help = program.short_help && (arg == "-h" || arg == "-?" || arg == "/?");
+    if (arg == "--help" || short_help) {
+      std::fputs(program.usage, stdout);
+      std::fflush(stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("%s %s\n", program.name, kVersion);
+      std::fflush(stdout);
+      return 0;
+    }
+    const auto& own = program.long_options;
+    if (arg.rfind("--", 0) == 0 && std::find(own.begin(), own.end(), arg) == own.end()) {
+      // Nothing has been printed yet, so the line stands on its own.
+      std::fprintf(stderr, "%s: unknown option '%s'; --help shows the usage\n", program.name,
+                   arg.c_str());
+      std::fflush(stderr);
+      return kExitUsage;
+    }
+  }
+  return -1;
+}
+
+int main(const Program& program, int argc, char** argv) {
+  con::init();
+  con::set_program_name(program.name);
+  const Args args(argv + 1, argv + argc);
+  if (const int status = standard_options(program, args); status >= 0) return status;
+  try {
+    return program.run(args);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  // The files the run was writing were dropped as it unwound.
+  const char* problem = "not enough memory to go on; nothing written";
+  con::error_line(g_subject.empty() ? std::string(problem) : g_subject + ": " + problem);
+  return program.failure;
+}
+
+}  // namespace shell

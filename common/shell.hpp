@@ -1,0 +1,51 @@
+// The program shell: what every program does the same way around its own work. A program's
+// main.cpp is one line:
+//
+//     int main(int argc, char** argv) { return shell::main(yaz::kProgram, argc, argv); }
+//
+// and its own file defines `kProgram` and `run`. The shell puts the standard streams into binary
+// mode and installs the handling of interruptions, answers --help and --version at once (without
+// reading standard input), refuses any other "--" option with status 2, runs the program and
+// turns memory running out into one line and the program's failure status.
+// (A program with "--" options of its own lists them in `long_options`.)
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace shell {
+
+// The toolkit's version, printed by --version.
+inline constexpr const char* kVersion = "1.1.0";
+
+// Exit status after arguments the program cannot use.
+inline constexpr int kExitUsage = 2;
+
+// The arguments after the program's own name.
+using Args = std::vector<std::string>;
+
+struct Program {
+  const char* name;   // "unyaz": the head of the program's error lines
+  const char* usage;  // the --help text, ending in a line feed
+  int (*run)(const Args& args);
+  // -h, -? and /? print the usage too (programs whose old help switches do not differ).
+  bool short_help = true;
+  // The exit status when memory runs out.
+  int failure = 1;
+  // The program's own "--" options ("--info", say): passed on to `run` with the other arguments
+  // instead of being refused.
+  std::span<const char* const> long_options = {};
+};
+
+// The whole process: returns the exit status for main.
+int main(const Program& program, int argc, char** argv);
+
+// Answers the options every program understands, before the program does anything else. Returns
+// -1 when the program is to go on, else the exit status.
+int standard_options(const Program& program, std::span<const std::string> args);
+
+// The file that a line about memory running out names: the input, once it is known.
+void set_subject(const std::string& name);
+
+}  // namespace shell

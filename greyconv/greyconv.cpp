@@ -1,0 +1,111 @@
+#include "greyconv/greyconv.hpp"
+
+#include <optional>
+#include <string>
+
+#include "common/console.hpp"
+#include "common/dialog.hpp"
+#include "common/files.hpp"
+
+namespace greyconv {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: greyconv [IMAGE.tga]\n"
+    "Converts an uncompressed greyscale TGA image into raw N64 texels (no header). After the\n"
+    "image's report, one key chooses the output:\n"
+    "  1  IA 8-bit            (16-bit grey and alpha pixels)\n"
+    "  2  IA 4-bit            (16-bit pixels)\n"
+    "  3  I 4-bit from alpha  (16-bit pixels)\n"
+    "  4  I 4-bit from grey   (16-bit pixels)\n"
+    "  5  I 4-bit             (8-bit grey pixels)\n"
+    "  space  quit without writing\n"
+    "\n"
+    "  IMAGE.tga   asked for when missing or unreadable\n"
+    "  -h, -?, /?, --help   this text;  --version   the version\n"
+    "\n"
+    "The output is IMAGE cut at the first dot of its file name, plus \".bin\" (tex/wood.tga\n"
+    "gives tex/wood.bin); it is asked for when that cannot be written or names the input.\n"
+    "From a pipe, a key is the next byte of standard input.\n"
+    "Exit status: 0 converted, or quit at the menu; 1 the image refused or the output not\n"
+    "written; 2 input ended at the menu or a prompt, or an unknown --option.\n";
+
+constexpr const char* kBanner =
+    "Greyscale Converter\n"
+    "1\tIA 8bit output\n"
+    "2\tIA 4bit output\n"
+    "3\tI 4bit (read alpha)\n"
+    "4\tI 4bit (read color)\n"
+    "5\tI 4bit output from 8bit I input\n"
+    "Press \"spacebar\" to quit.\n";
+
+// Shows the menu until one of '1' to '5' or space is pressed. EOF at the end of input.
+int menu_choice() {
+  for (;;) {
+    con::clear_screen();
+    std::fputs(kBanner, stdout);
+    const int key = con::read_key();
+    if (key == EOF || key == ' ' || (key >= '1' && key <= '5')) return key;
+  }
+}
+
+}  // namespace
+
+int run(const shell::Args& args) {
+  std::string name = args.empty() ? "" : args[0];
+  shell::set_subject(name);
+  files::InputFile file;
+  if (auto status =
+          dialog::open_input(file, name, {stdout, "\nconvert what file? ", "file name"})) {
+    return *status;
+  }
+
+  const TgaCheck check = checkTGA(stdout, file);
+  switch (check.verdict) {
+    case Verdict::accepted: break;
+    case Verdict::refused: std::fflush(stdout); return 1;
+    case Verdict::empty: con::error_line(name + ": no image data follows the TGA header"); return 1;
+    case Verdict::too_short:
+      con::error_line(name + ": the file is too short to be a TGA image");
+      return 1;
+    case Verdict::too_large:
+      con::error_line(name + ": the image data is " + std::to_string(check.size) +
+                      " bytes, more than the 2 GiB that can be converted");
+      return 1;
+  }
+
+  const int key = menu_choice();
+  if (key == ' ') return 0;
+  if (key == EOF) {
+    con::error_line("input ended before a conversion was chosen");
+    return con::kExitEndOfInput;
+  }
+
+  // The output never replaces the input: a name that names it is asked for again.
+  const std::vector<std::string> inputs = {name};
+  files::AtomicFile out;
+  auto where = dialog::OutputDialog::silent(stdout, "\nput it where? ", "name for the output file");
+  where.drop_pending_line = true;  // the rest of the line the menu key was on
+  const auto chosen =
+      dialog::choose_output(files::derive_output_name(name, ".bin"), inputs, where, &out);
+  if (!chosen) return con::kExitEndOfInput;
+  const std::string& out_name = *chosen;
+
+  convert(file, check.size, key, [&out](ByteSpan piece) { out.write(piece.data(), piece.size()); });
+  if (file.cut_short()) {
+    out.discard();
+    con::error_line(name + ": " + files::kCutShort);
+    return 1;
+  }
+  if (!out.commit()) {
+    con::error_line(out_name + ": could not be written");
+    return 1;
+  }
+  std::printf("\n\nAll done!  Output is in:\n%s\n", out_name.c_str());
+  con::pause();
+  return 0;
+}
+
+const shell::Program kProgram{"greyconv", kUsage, run};
+
+}  // namespace greyconv

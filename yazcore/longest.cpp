@@ -1,0 +1,175 @@
+#include "yazcore/longest.hpp"
+
+#include "yazcore/match.hpp"
+
+namespace yazcore::detail {
+namespace {
+
+// The positions of the last 4096 bytes in binary search trees ordered by the bytes that follow
+// them (one tree per hash of their first three bytes), each tree with its newest position at the
+// root. Entering a position walks down from the root towards it and splits the tree around it;
+// the positions that sort next to it, and so the longest match, lie on that path. A position that
+// agrees with the new one to the longest length possible is replaced by it: any later match with
+// it is one with the newer position too. Exact: nothing is left out of the trees but positions
+// that have left the window, and those only ever lie below the ones still in it.
+class TreeFinder {
+ public:
+  explicit TreeFinder(ByteSpan data)
+      : data_(data.data()),
+        size_(data.size()),
+        bits_(hash_bits(data.size())),
+        root_(std::size_t{1} << bits_, kNone),
+        child_(4 * kWindow, kNone) {}
+
+  // Enters `pos` (positions come in order, none left out) and returns its longest match, given
+  // that the position `hint` agrees with it for at least `hint_length` bytes.
+  Match enter(std::size_t pos, std::size_t hint, std::size_t hint_length) {
+    const std::size_t cap = copy_cap(pos, size_);
+    if (cap < kMinCopy) return {};
+    const std::uint8_t* const q = data_ + pos;
+    const std::size_t window_start = pos > kWindow ? pos - kWindow : 0;
+    const std::uint32_t h = hash3(q, bits_);
+    std::uint32_t node = root_[h];
+    root_[h] = static_cast<std::uint32_t>(pos);
+
+    std::uint32_t* smaller = &child_[slot(pos)];     // where the next smaller node goes
+    std::uint32_t* larger = &child_[slot(pos) + 1];  // where the next larger node goes
+    std::size_t smaller_length = 0;  // how far the nodes below agree with the new position on
+    std::size_t larger_length = 0;   // each side
+    Match best;
+    for (;;) {
+      if (node == kNone || node < window_start) {
+        *smaller = kNone;
+        *larger = kNone;
+        break;
+      }
+      std::uint32_t* const children = &child_[slot(node)];
+      std::size_t length = std::min(smaller_length, larger_length);
+      if (node == hint) length = std::max(length, hint_length);
+      length = match_length(data_ + node, q, length, cap);
+      if (length > best.length) best = {length, pos - node};
+      if (length == cap) {
+        *smaller = children[0];
+        *larger = children[1];
+        break;
+      }
+      if (data_[node + length] < q[length]) {
+        *smaller = node;
+        smaller = &children[1];
+        node = children[1];
+        smaller_length = length;
+      } else {
+        *larger = node;
+        larger = &children[0];
+        node = children[0];
+        larger_length = length;
+      }
+    }
+    if (best.length < kMinCopy) best = {};
+    return best;
+  }
+
+ private:
+  // Two children per position; the window and the position entered need 4097 places.
+  static std::size_t slot(std::size_t pos) { return 2 * (pos & (2 * kWindow - 1)); }
+
+  const std::uint8_t* data_;
+  std::size_t size_;
+  int bits_;
+  std::vector<std::uint32_t> root_;
+  std::vector<std::uint32_t> child_;
+};
+
+// The minima of a window of positions that moves towards the start: positions enter at its low
+// end and leave at its high end. Kept as a deque of positions whose costs fall from the low end
+// to the high end, in a ring (the window never holds more than 273 positions).
+class FallingWindow {
+ public:
+  static constexpr std::size_t kRing = 512;
+  static_assert(kRing > kMaxCopy);
+
+  // Enters `pos` (lower than every position entered before) with its cost.
+  void enter(std::size_t pos, std::uint64_t cost, const std::uint64_t* costs) {
+    while (low_ != high_ && costs[at(low_) % kRing] >= cost) ++low_;
+    positions_[--low_ % kRing] = pos;
+  }
+  // Drops the positions above `last`.
+  void cut(std::size_t last) {
+    while (low_ != high_ && at(high_ - 1) > last) --high_;
+  }
+  bool empty() const { return low_ == high_; }
+  // The position of the lowest cost (the highest such position).
+  std::size_t best() const { return at(high_ - 1); }
+
+ private:
+  std::size_t at(std::size_t i) const { return positions_[i % kRing]; }
+  std::size_t positions_[kRing] = {};
+  // Indices into the ring, counting down from a start far from 0 so they never wrap.
+  std::size_t low_ = std::size_t{1} << 62;
+  std::size_t high_ = std::size_t{1} << 62;
+};
+
+}  // namespace
+
+Longest find_longest(ByteSpan data, const Progress& progress) {
+  const std::size_t n = data.size();
+  Longest longest;
+  longest.length.resize(n);
+  longest.distance.resize(n);
+  TreeFinder finder(data);
+  Reporter report(progress);
+  Match last;
+  for (std::size_t pos = 0; pos < n; ++pos) {
+    if ((pos & (kProgressStep - 1)) == 0) report.at(pos);
+    // The match at pos - 1 goes on at pos from the same distance, one byte shorter.
+    const std::size_t hint = last.length > 1 ? pos - last.distance : kNone;
+    last = finder.enter(pos, hint, last.length > 1 ? last.length - 1 : 0);
+    longest.length[pos] = static_cast<std::uint16_t>(last.length);
+    longest.distance[pos] = static_cast<std::uint16_t>(last.distance);
+  }
+  return longest;
+}
+
+// Chooses the parse with the fewest bits, from the end of the data to its start: the cost of the
+// rest from `pos` is a literal and the rest from pos + 1, or a short copy (3 to 17 bytes) or a
+// long copy (18 to the longest match) and the cheapest rest it can reach. Since the longest match
+// at pos + 1 is at least the one at pos less a byte, the reachable positions of both kinds of
+// copy move only towards the start, and each is the minimum of a sliding window. Replaces
+// `longest.length` with the length of the token chosen at each position (0: a literal).
+void choose_best(Longest& longest) {
+  const std::size_t n = longest.length.size();
+  std::vector<std::uint64_t> costs(FallingWindow::kRing);  // the cost of the rest, by position
+  auto cost = [&](std::size_t pos) -> std::uint64_t& { return costs[pos % FallingWindow::kRing]; };
+  cost(n) = 0;
+  FallingWindow shorts;
+  FallingWindow longs;
+  for (std::size_t pos = n; pos-- > 0;) {
+    const std::size_t length = longest.length[pos];
+    // The last position each kind of copy reaches (below its first when there is none).
+    const std::size_t short_end = pos + std::max(kMinCopy - 1, std::min(length, kMaxShort));
+    const std::size_t long_end = pos + std::max(kLongBias - 1, length);
+    if (pos + kMinCopy <= short_end) {
+      shorts.enter(pos + kMinCopy, cost(pos + kMinCopy), costs.data());
+    }
+    if (pos + kLongBias <= long_end) {
+      longs.enter(pos + kLongBias, cost(pos + kLongBias), costs.data());
+    }
+    shorts.cut(short_end);
+    longs.cut(long_end);
+
+    std::uint64_t best = kLiteralBits + cost(pos + 1);
+    std::size_t choice = 0;
+    if (!shorts.empty() && kShortBits + cost(shorts.best()) <= best) {
+      best = kShortBits + cost(shorts.best());
+      choice = shorts.best() - pos;
+    }
+    if (!longs.empty() && kLongBits + cost(longs.best()) <= best) {
+      best = kLongBits + cost(longs.best());
+      choice = longs.best() - pos;
+    }
+    cost(pos) = best;
+    longest.length[pos] = static_cast<std::uint16_t>(choice);
+  }
+}
+
+}  // namespace yazcore::detail

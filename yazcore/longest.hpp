@@ -1,0 +1,25 @@
+// The best mode's two passes: the longest match at every position, then the parse with the fewest
+// bits over them. For the encoder's own files only.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "yazcore/encode.hpp"
+
+namespace yazcore::detail {
+
+// The longest match at every position: its length (0 when shorter than 3) and distance.
+struct Longest {
+  std::vector<std::uint16_t> length;
+  std::vector<std::uint16_t> distance;
+};
+
+// The longest match at every position of `data`.
+Longest find_longest(ByteSpan data, const Progress& progress);
+
+// Replaces `longest.length` with the length of the token that the cheapest parse chooses at each
+// position (0: a literal).
+void choose_best(Longest& longest);
+
+}  // namespace yazcore::detail
