@@ -104,15 +104,19 @@ std::optional<std::string> ask_output(const std::string& name, const Names& n) {
 // and report an image whose chip is not known with one line (status 1, nothing written).
 constexpr bool kCanFixBootCheck = false;
 
-int make_patch(const Options& o, Names& n, const files::InputFile& original,
+// One line when a file is too large for the patch format; true then.
+bool too_large(const Options& o, const std::string& name, std::uint64_t size) {
+  if (size <= (o.ips ? ips::kMaxFileSize : std::uint64_t{0xFFFFFFFE})) return false;
+  con::error_line(name + (o.ips ? ": too large for an IPS patch (more than 16 MiB); make a BPS "
+                                  "patch instead"
+                                : ": too large: patches are made of files under 4 GiB"));
+  return true;
+}
+
+int make_patch(const Options& o, const Names& n, const files::InputFile& original,
                const files::InputFile& modified) {
-  const std::uint64_t limit = o.ips ? ips::kMaxFileSize : std::uint64_t{0xFFFFFFFE};
-  for (const auto* f : {&original, &modified}) {
-    if (f->bytes().size() <= limit) continue;
-    const std::string& name = f == &original ? n.first : n.second;
-    con::error_line(name + (o.ips ? ": too large for an IPS patch (more than 16 MiB); make a BPS "
-                                    "patch instead"
-                                  : ": too large: patches are made of files under 4 GiB"));
+  if (too_large(o, n.first, original.bytes().size()) ||
+      too_large(o, n.second, modified.bytes().size())) {
     return 1;
   }
   const auto out_name =
@@ -121,7 +125,8 @@ int make_patch(const Options& o, Names& n, const files::InputFile& original,
                  n);
   if (!out_name) return con::kExitEndOfInput;
 
-  // A byteswapped image is read in native order, so that the patch applies to every copy.
+  // A byteswapped image is read in native order, so that the patch applies to every copy (its
+  // last group padded to 4 bytes, which may take it past the limit).
   std::optional<Bytes> copies[2];
   ByteSpan spans[2] = {original.bytes(), modified.bytes()};
   for (int k = 0; k < 2; ++k) {
@@ -132,14 +137,7 @@ int make_patch(const Options& o, Names& n, const files::InputFile& original,
     std::printf("%s is %s; the patch is made from its native-order copy\n", name.c_str(),
                 order_of(spans[k]).c_str());
     spans[k] = *copies[k];
-  }
-  if (o.ips) {
-    for (int k = 0; k < 2; ++k) {
-      if (spans[k].size() <= ips::kMaxFileSize) continue;
-      con::error_line((k == 0 ? n.first : n.second) +
-                      ": too large for an IPS patch (more than 16 MiB); make a BPS patch instead");
-      return 1;
-    }
+    if (too_large(o, name, spans[k].size())) return 1;
   }
   shell::set_subject(n.second);
   const Bytes patch = o.ips ? ips::make(spans[0], spans[1]) : make(spans[0], spans[1]);
@@ -163,7 +161,7 @@ int finish_apply(const Options& o, const Names& n, const files::InputFile& origi
   return 0;
 }
 
-int apply_bps(const Options& o, Names& n, const files::InputFile& original,
+int apply_bps(const Options& o, const Names& n, const files::InputFile& original,
               const files::InputFile& patch) {
   const Checked c = check(patch.bytes());
   if (!c.ok()) {
@@ -204,7 +202,7 @@ int apply_bps(const Options& o, Names& n, const files::InputFile& original,
   return finish_apply(o, n, original, patch, *out_name, a.target, info.target_crc);
 }
 
-int apply_ips(const Options& o, Names& n, const files::InputFile& original,
+int apply_ips(const Options& o, const Names& n, const files::InputFile& original,
               const files::InputFile& patch) {
   const ips::Checked c = ips::check(patch.bytes());
   if (!c.ok()) {
