@@ -16,10 +16,10 @@
 #include <cstring>
 #include <memory>
 
-#include "bpscore/bps.hpp"
-#include "bpscore/varint.hpp"
 #include "base/bytes.hpp"
 #include "base/crc32.hpp"
+#include "bpscore/bps.hpp"
+#include "bpscore/varint.hpp"
 #include "common/memory.hpp"
 
 namespace bps {
@@ -28,7 +28,7 @@ namespace {
 constexpr std::size_t kHashBytes = 8;
 constexpr std::size_t kSourceStep = 4;      // every fourth source position is indexed
 constexpr std::size_t kLongStep = 16;       // and every 16th by the 32 bytes there
-constexpr std::uint64_t kNice = 64;         // a match this long is taken at once
+constexpr std::uint64_t kNice = 256;        // a match this long is taken at once
 constexpr std::size_t kSegment = 1u << 15;  // the most positions one parse weighs at a time
 constexpr std::size_t kBackLimit = 64;      // how far a match found by hash is followed back
 constexpr std::uint64_t kAhead = 8;         // how far ahead the lookups are fetched
