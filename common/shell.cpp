@@ -1,5 +1,6 @@
 #include "common/shell.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <stdexcept>

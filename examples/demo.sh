@@ -9,7 +9,7 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 seen=""
 # The message tools first, then the asset tools; any other example folder after them.
-order="txt2msg slk2msg msg2txt msg2slk unyaz yaz greyconv romext romcrc"
+order="txt2msg slk2msg msg2txt msg2slk unyaz yaz greyconv romext romcrc bps"
 for name in $order $(ls "$here"); do
   demo="$here/$name/demo.sh"
   [ -f "$demo" ] || continue

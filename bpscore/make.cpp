@@ -1,0 +1,491 @@
+// The BPS maker: a cost-driven parse of the target over copies from the source and from the
+// target itself.
+//
+// Candidates at each output position: a SourceRead (the source at the same offset), a SourceCopy
+// that goes on with the shift of the last one, the SourceCopy that a hash of the next 8 bytes
+// finds among every fourth source position, TargetCopies one and four bytes back (runs of bytes
+// and of words), the one that goes on where the last ended, and the one a hash of the output so
+// far finds. Each action's price is its encoded size (the length word and the cursor delta, which
+// depends on where the cursors stand on the cheapest path so far), and a forward dynamic program
+// chooses the cheapest parse between the places where a match of kNice bytes or more is simply
+// taken. Inside such long matches nothing is looked up, which keeps a patch between two similar
+// files quick to make; matches that a candidate has already offered are not offered again, so the
+// work stays linear in the target also on runs of one byte and repeating patterns.
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+
+#include "base/bytes.hpp"
+#include "base/crc32.hpp"
+#include "bpscore/bps.hpp"
+#include "bpscore/varint.hpp"
+#include "common/memory.hpp"
+
+namespace bps {
+namespace {
+
+constexpr std::size_t kHashBytes = 8;
+constexpr std::size_t kSourceStep = 4;      // every fourth source position is indexed
+constexpr std::size_t kLongStep = 16;       // and every 16th by the 32 bytes there
+constexpr std::uint64_t kNice = 256;        // a match this long is taken at once
+constexpr std::size_t kSegment = 1u << 15;  // the most positions one parse weighs at a time
+constexpr std::size_t kBackLimit = 64;      // how far a match found by hash is followed back
+constexpr std::uint64_t kAhead = 8;         // how far ahead the lookups are fetched
+constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+constexpr std::uint64_t kInfinite = ~std::uint64_t{0} >> 2;
+
+std::uint64_t load64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+void prefetch([[maybe_unused]] const void* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(p);
+#endif
+}
+
+// How many bytes `a` and `b` agree for, up to `limit`.
+std::uint64_t forward_match(const std::uint8_t* a, const std::uint8_t* b, std::uint64_t limit) {
+  std::uint64_t n = 0;
+  for (; n + 8 <= limit; n += 8) {
+    const std::uint64_t x = load64(a + n) ^ load64(b + n);
+    if (x != 0) {
+      if constexpr (std::endian::native == std::endian::little) {
+        return n + static_cast<std::uint64_t>(std::countr_zero(x) >> 3);
+      } else {
+        return n + static_cast<std::uint64_t>(std::countl_zero(x) >> 3);
+      }
+    }
+  }
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
+
+// How many bytes before `a` and `b` agree, up to `limit`.
+std::uint64_t backward_match(const std::uint8_t* a, const std::uint8_t* b, std::uint64_t limit) {
+  std::uint64_t n = 0;
+  while (n < limit &&
+         a[-1 - static_cast<std::ptrdiff_t>(n)] == b[-1 - static_cast<std::ptrdiff_t>(n)]) {
+    ++n;
+  }
+  return n;
+}
+
+// One position per bucket, found by a hash of the `Words` 8-byte words there; a later position
+// replaces an earlier one with the same hash.
+template <std::size_t Words>
+class Index {
+ public:
+  static constexpr std::size_t kBytes = 8 * Words;
+  Index(std::uint64_t positions, int max_bits) {
+    bits_ = std::clamp(static_cast<int>(std::bit_width(positions)) - 1, 10, max_bits);
+    const std::size_t size = std::size_t{1} << bits_;
+    // Looked up at random: huge pages spare most of the misses in the address translation.
+    slots_.reset(new std::uint32_t[size]);
+    memory::advise_large_block(slots_.get(), size * sizeof(std::uint32_t));
+    std::fill(slots_.get(), slots_.get() + size, kEmpty);
+  }
+  std::uint32_t& at(const std::uint8_t* p) {
+    std::uint64_t h = load64(p) * 0x9E3779B97F4A7C15ull;
+    for (std::size_t w = 1; w < Words; ++w) h = (h ^ load64(p + 8 * w)) * 0xC2B2AE3D27D4EB4Full;
+    return slots_[static_cast<std::size_t>(h >> (64 - bits_))];
+  }
+
+ private:
+  int bits_ = 10;
+  std::unique_ptr<std::uint32_t[]> slots_;
+};
+
+// Where the cursors stand after an action.
+struct Cursors {
+  std::uint64_t source = 0;       // the SourceCopy cursor
+  std::uint64_t target = 0;       // the TargetCopy cursor
+  std::int64_t source_shift = 0;  // source position minus output position of the last SourceCopy
+  // Where the last two reads of the source (SourceRead or SourceCopy) that did not go on from the
+  // one before ended, the latest first: after bytes inserted into the target, the source goes on
+  // there, and after a stretch copied from elsewhere it may go on at the one before.
+  std::uint64_t read_end[2] = {0, 0};
+};
+
+// The cheapest way found to reach a position with an action boundary there.
+struct Node {
+  std::uint64_t cost = kInfinite;
+  std::uint32_t from = 0;  // where the action that ends here starts, in the segment
+  unsigned kind = 0;
+  std::uint64_t pos = 0;  // where a copy reads
+  Cursors cursors;
+};
+
+// The cheapest way found to reach a position inside a TargetRead that goes on.
+struct Literal {
+  std::uint64_t cost = kInfinite;
+  std::uint32_t start = 0;  // where the TargetRead starts, in the segment
+};
+
+// A match already offered to the parse: the same copy found again further on is not.
+struct Offered {
+  unsigned from_target = 2;  // 0 source, 1 target; 2 unused
+  std::int64_t shift = 0;
+  std::uint64_t end = 0;
+  std::uint64_t start_cost = 0;
+};
+
+// A match long enough to be taken without weighing it.
+struct Taken {
+  bool found = false;
+  unsigned kind = 0;
+  std::size_t start = 0;  // in the segment
+  std::uint64_t pos = 0;
+  std::uint64_t length = 0;
+  std::int64_t score = 0;
+};
+
+std::size_t delta_size(std::uint64_t to, std::uint64_t cursor) {
+  return varint_size(offset_word(static_cast<std::int64_t>(to - cursor)));
+}
+
+// Writes the actions of the parse, joining each to the one before when it goes on from it.
+class Writer {
+ public:
+  Writer(Bytes& out, ByteSpan target) : out_(out), target_(target) {}
+
+  void add(unsigned kind, std::uint64_t at, std::uint64_t length, std::uint64_t pos) {
+    if (open_ && kind == kind_ &&
+        (kind == source_read || kind == target_read || pos == pos_ + length_)) {
+      length_ += length;
+      return;
+    }
+    flush();
+    open_ = true;
+    kind_ = kind;
+    at_ = at;
+    length_ = length;
+    pos_ = pos;
+  }
+
+  void flush() {
+    if (!open_) return;
+    open_ = false;
+    put_varint(out_, action_word(length_, kind_));
+    if (kind_ == target_read) {
+      const auto* p = target_.data() + at_;
+      out_.insert(out_.end(), p, p + length_);
+    } else if (kind_ != source_read) {
+      std::uint64_t& cursor = kind_ == source_copy ? cursors_.source : cursors_.target;
+      put_varint(out_, offset_word(static_cast<std::int64_t>(pos_ - cursor)));
+      cursor = pos_ + length_;
+    }
+  }
+
+ private:
+  Bytes& out_;
+  ByteSpan target_;
+  Cursors cursors_;
+  bool open_ = false;
+  unsigned kind_ = 0;
+  std::uint64_t at_ = 0;
+  std::uint64_t length_ = 0;
+  std::uint64_t pos_ = 0;
+};
+
+using LongIndex = Index<4>;
+
+class Maker {
+ public:
+  Maker(ByteSpan source, ByteSpan target, Bytes& out)
+      : src_(source.data()),
+        tgt_(target.data()),
+        source_size_(source.size()),
+        target_size_(target.size()),
+        indexed_(source.size() < kEmpty && target.size() < kEmpty),
+        sources_(indexed_ ? source.size() / kSourceStep : 0, 23),
+        long_sources_(indexed_ ? source.size() / kLongStep : 0, 22),
+        targets_(indexed_ ? target.size() / kSourceStep : 0, 22),
+        writer_(out, target),
+        nodes_(static_cast<std::size_t>(std::min<std::uint64_t>(target.size(), kSegment)) + kNice +
+               2),
+        literals_(nodes_.size()) {
+    if (indexed_ && source_size_ >= kHashBytes) {
+      for (std::uint64_t r = 0; r + kHashBytes <= source_size_; r += kSourceStep) {
+        sources_.at(src_ + r) = static_cast<std::uint32_t>(r);
+      }
+    }
+    if (indexed_ && source_size_ >= LongIndex::kBytes) {
+      for (std::uint64_t r = 0; r + LongIndex::kBytes <= source_size_; r += kLongStep) {
+        long_sources_.at(src_ + r) = static_cast<std::uint32_t>(r);
+      }
+    }
+  }
+
+  void run() {
+    Cursors cursors;
+    std::uint64_t base = 0;
+    while (base < target_size_) base = segment(base, cursors);
+    writer_.flush();
+  }
+
+ private:
+  // Parses from `base` until a long match is taken, the segment is full or the target ends;
+  // writes what was chosen and returns where the next segment starts.
+  std::uint64_t segment(std::uint64_t base, Cursors& cursors) {
+    base_ = base;
+    ready_ = 0;
+    prepare(0);
+    nodes_[0].cost = 0;
+    nodes_[0].cursors = cursors;
+    for (Offered& o : offered_) o.from_target = 2;
+    for (std::size_t i = 0;; ++i) {
+      const std::uint64_t p = base + i;
+      prepare(i + 1);
+      if (literals_[i].cost < nodes_[i].cost) {
+        Node& n = nodes_[i];
+        n.cost = literals_[i].cost;
+        n.from = literals_[i].start;
+        n.kind = target_read;
+        n.cursors = nodes_[literals_[i].start].cursors;
+      }
+      if (p == target_size_ || i == kSegment) {
+        commit(i);
+        cursors = nodes_[i].cursors;
+        return p;
+      }
+      taken_ = Taken{};
+      offer_candidates(i, p);
+      if (taken_.found) {
+        quiet_ = 0;
+        commit(taken_.start);
+        const Taken t = taken_;
+        Node after = next_node(t.start, t.kind, t.pos, t.length);
+        writer_.add(t.kind, base + t.start, t.length, t.pos);
+        cursors = after.cursors;
+        return base + t.start + t.length;
+      }
+      relax_literal(i);
+    }
+  }
+
+  // Makes the entries up to `i` fresh for this segment.
+  void prepare(std::size_t i) {
+    for (; ready_ <= i; ++ready_) {
+      nodes_[ready_] = Node{};
+      literals_[ready_] = Literal{};
+    }
+  }
+
+  void relax_literal(std::size_t i) {
+    const Node& a = nodes_[i];
+    const Literal& l = literals_[i];
+    std::uint64_t cost = a.cost + 2;
+    std::uint32_t start = static_cast<std::uint32_t>(i);
+    if (l.cost < kInfinite) {
+      const std::uint64_t run = i - l.start;
+      const std::uint64_t longer = l.cost + 1 + varint_size(action_word(run + 1, target_read)) -
+                                   varint_size(action_word(run, target_read));
+      if (longer <= cost) {
+        cost = longer;
+        start = l.start;
+      }
+    }
+    Literal& next = literals_[i + 1];
+    if (cost < next.cost) next = Literal{cost, start};
+  }
+
+  // The node an action from segment position `start` leads to (its cost left out).
+  Node next_node(std::size_t start, unsigned kind, std::uint64_t pos, std::uint64_t length) const {
+    Node n;
+    n.from = static_cast<std::uint32_t>(start);
+    n.kind = kind;
+    n.pos = pos;
+    n.cursors = nodes_[start].cursors;
+    if (kind == source_copy) {
+      n.cursors.source = pos + length;
+      n.cursors.source_shift = static_cast<std::int64_t>(pos - (base_ + start));
+    } else if (kind == target_copy) {
+      n.cursors.target = pos + length;
+    }
+    if (kind == source_read || kind == source_copy) {
+      std::uint64_t* ends = n.cursors.read_end;
+      if (ends[0] != pos) ends[1] = ends[0];
+      ends[0] = pos + length;
+    }
+    return n;
+  }
+
+  bool already_offered(unsigned from_target, std::int64_t shift, std::uint64_t p,
+                       std::uint64_t cost) const {
+    for (const Offered& o : offered_) {
+      if (o.from_target == from_target && o.shift == shift && p < o.end && cost >= o.start_cost) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Weighs a copy of `length` bytes that starts at segment position `start` (at most `now`) and
+  // reads at `pos`: every end past `now` gets its price, or, when it is long, it is noted to be
+  // taken.
+  void offer(std::size_t now, unsigned kind, std::size_t start, std::uint64_t pos,
+             std::uint64_t length) {
+    const Node& from = nodes_[start];
+    std::size_t extra = 0;
+    if (kind == source_copy) extra = delta_size(pos, from.cursors.source);
+    if (kind == target_copy) extra = delta_size(pos, from.cursors.target);
+    if (length >= kNice) {
+      const auto score =
+          static_cast<std::int64_t>(length - extra - varint_size(action_word(length, kind)));
+      if (!taken_.found || score > taken_.score)
+        taken_ = Taken{true, kind, start, pos, length, score};
+      return;
+    }
+    const std::uint64_t base_cost = from.cost + extra;
+    const Node proto = next_node(start, kind, pos, length);
+    prepare(start + static_cast<std::size_t>(length));
+    for (std::uint64_t k = now - start + 1; k <= length; ++k) {
+      const std::uint64_t cost = base_cost + (k <= 32 ? 1 : 2);
+      Node& n = nodes_[start + k];
+      if (cost < n.cost) {
+        n = proto;
+        n.cost = cost;
+        if (kind == source_copy) n.cursors.source = pos + k;
+        if (kind == target_copy) n.cursors.target = pos + k;
+        if (kind != target_copy) n.cursors.read_end[0] = pos + k;
+      }
+    }
+    Offered& o = offered_[next_offered_++ % offered_.size()];
+    o.from_target = kind == target_copy ? 1 : 0;
+    o.shift = static_cast<std::int64_t>(pos - (base_ + start));
+    o.end = base_ + start + length;
+    o.start_cost = from.cost;
+  }
+
+  void offer_candidates(std::size_t i, std::uint64_t p) {
+    const Node& here = nodes_[i];
+    const std::uint64_t left = target_size_ - p;
+    const std::uint64_t cost = here.cost;
+    // The source at the same offset.
+    if (p < source_size_ && !already_offered(0, 0, p, cost)) {
+      const std::uint64_t n = forward_match(src_ + p, tgt_ + p, std::min(source_size_ - p, left));
+      if (n > 0) offer(i, source_read, i, p, n);
+    }
+    // The source with the shift of the last SourceCopy, and where the last reads ended.
+    const std::uint64_t again[3] = {p + static_cast<std::uint64_t>(here.cursors.source_shift),
+                                    here.cursors.read_end[0], here.cursors.read_end[1]};
+    for (const std::uint64_t r : again) {
+      const auto shift = static_cast<std::int64_t>(r - p);
+      if (r == p || r >= source_size_ || already_offered(0, shift, p, cost)) continue;
+      const std::uint64_t n = forward_match(src_ + r, tgt_ + p, std::min(source_size_ - r, left));
+      if (n > 0) offer(i, source_copy, i, r, n);
+    }
+    // The output so far: where the last TargetCopy ended, one byte back, one word back.
+    const std::uint64_t behind[3] = {here.cursors.target, p - 1, p - 4};
+    for (std::size_t k = 0; k < 3; ++k) {
+      const std::uint64_t q = behind[k];
+      if (q >= p || (k > 0 && p < (k == 1 ? 1u : 4u))) continue;
+      const auto back = static_cast<std::int64_t>(q - p);
+      if (already_offered(1, back, p, cost)) continue;
+      const std::uint64_t n = forward_match(tgt_ + q, tgt_ + p, left);
+      if (n > 0) offer(i, target_copy, i, q, n);
+    }
+    if (!indexed_ || left < kHashBytes) return;
+    // Where the hashes have long found nothing (new data), they are asked at every third, then
+    // every seventh position: steps that meet every alignment of the sampled source positions.
+    const std::uint64_t step = quiet_ < 64 ? 1 : quiet_ < 512 ? 3 : 7;
+    if (p % step != 0) return;
+    // The buckets two steps ahead, and the bytes that those one step ahead point to, are fetched
+    // early: each lookup is a cache miss, and they overlap so.
+    const std::uint64_t ahead = kAhead * step;
+    if (left >= kHashBytes + ahead * 2) {
+      prefetch(&sources_.at(tgt_ + p + ahead * 2));
+      if (left >= LongIndex::kBytes + ahead * 2) prefetch(&long_sources_.at(tgt_ + p + ahead * 2));
+      prefetch(&targets_.at(tgt_ + p + ahead * 2));
+      const std::uint32_t r = sources_.at(tgt_ + p + ahead);
+      if (r != kEmpty) prefetch(src_ + r);
+      const std::uint32_t q = targets_.at(tgt_ + p + ahead);
+      if (q != kEmpty) prefetch(tgt_ + q);
+    }
+    // What the hashes find in the source and in the output so far. Short repeats (of words in
+    // text, say) point the 8-byte index anywhere; the 32-byte one finds the long match among them
+    // (and only where the 8 bytes occur at all).
+    bool found = false;
+    const std::uint32_t r = sources_.at(tgt_ + p);
+    if (r != kEmpty && find(i, p, source_copy, r, src_, source_size_)) {
+      found = true;
+      if (left >= LongIndex::kBytes) {
+        const std::uint32_t longer = long_sources_.at(tgt_ + p);
+        if (longer != kEmpty && longer != r) find(i, p, source_copy, longer, src_, source_size_);
+      }
+    }
+    std::uint32_t& q = targets_.at(tgt_ + p);
+    if (q != kEmpty && find(i, p, target_copy, q, tgt_, p)) found = true;
+    q = static_cast<std::uint32_t>(p);
+    quiet_ = found ? 0 : quiet_ + 1;
+  }
+
+  // Offers the match between position `p` of the target and position `at` of `data` that a hash
+  // found, followed back as far as it goes. False when the bytes there differ.
+  bool find(std::size_t i, std::uint64_t p, unsigned kind, std::uint64_t at,
+            const std::uint8_t* data, std::uint64_t data_end) {
+    const auto shift = static_cast<std::int64_t>(at - p);
+    const unsigned from_target = kind == target_copy ? 1 : 0;
+    if (shift == 0 || already_offered(from_target, shift, p, nodes_[i].cost)) return true;
+    if (load64(data + at) != load64(tgt_ + p)) return false;
+    // A TargetCopy may read what it writes: the bytes it compares lie in the target either way.
+    const std::uint64_t limit =
+        kind == target_copy ? target_size_ - p : std::min(data_end - at, target_size_ - p);
+    const std::uint64_t n = kHashBytes + forward_match(data + at + kHashBytes,
+                                                       tgt_ + p + kHashBytes, limit - kHashBytes);
+    const std::uint64_t back =
+        backward_match(data + at, tgt_ + p, std::min<std::uint64_t>({at, i, kBackLimit}));
+    offer(i, kind, i - back, at - back, n + back);
+    return true;
+  }
+
+  // Writes the cheapest parse that ends at segment position `end`.
+  void commit(std::size_t end) {
+    steps_.clear();
+    for (std::size_t j = end; j > 0; j = nodes_[j].from) steps_.push_back(j);
+    for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) {
+      const Node& n = nodes_[*it];
+      writer_.add(n.kind, base_ + n.from, *it - n.from, n.pos);
+    }
+  }
+
+  const std::uint8_t* src_;
+  const std::uint8_t* tgt_;
+  std::uint64_t source_size_;
+  std::uint64_t target_size_;
+  bool indexed_;
+  Index<1> sources_;
+  LongIndex long_sources_;
+  Index<1> targets_;
+  Writer writer_;
+  std::vector<Node> nodes_;
+  std::vector<Literal> literals_;
+  std::vector<std::size_t> steps_;
+  std::array<Offered, 8> offered_{};
+  std::size_t next_offered_ = 0;
+  std::uint64_t base_ = 0;
+  std::size_t ready_ = 0;
+  std::uint64_t quiet_ = 0;  // positions since the hashes last found a match
+  Taken taken_;
+};
+
+}  // namespace
+
+Bytes make(ByteSpan source, ByteSpan target, ByteSpan metadata) {
+  Bytes out = {'B', 'P', 'S', '1'};
+  put_varint(out, source.size());
+  put_varint(out, target.size());
+  put_varint(out, metadata.size());
+  out.insert(out.end(), metadata.begin(), metadata.end());
+  Maker(source, target, out).run();
+  bytes::append_le32(out, crc::crc32(source));
+  bytes::append_le32(out, crc::crc32(target));
+  bytes::append_le32(out, crc::crc32(out));
+  return out;
+}
+
+}  // namespace bps
