@@ -324,10 +324,7 @@ constexpr const char* kOwnOptions[] = {"--info", "--ips", "--fix-crc"};
 
 int run(const shell::Args& args) {
   const Options o = parse_arguments(args);
-  if (!o.problem.empty()) {
-    con::error_line(o.problem + "; --help shows the usage");
-    return shell::kExitUsage;
-  }
+  if (!o.problem.empty()) return shell::usage_error(o.problem);
   Names n;
   n.first = o.names.empty() ? "" : o.names[0];
   files::InputFile first;

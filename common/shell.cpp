@@ -27,6 +27,11 @@ bool is_own_option(const Program& program, std::string_view arg) {
 
 void set_subject(const std::string& name) { g_subject = name; }
 
+int usage_error(const std::string& problem) {
+  con::error_line(problem + "; --help shows the usage");
+  return kExitUsage;
+}
+
 int standard_options(const Program& program, std::span<const std::string> args) {
   for (const std::string& arg : args) {
     const bool short_help = program.short_help && (arg == "-h" || arg == "-?" || arg == "/?");

@@ -45,6 +45,10 @@ int main(const Program& program, int argc, char** argv);
 // -1 when the program is to go on, else the exit status.
 int standard_options(const Program& program, std::span<const std::string> args);
 
+// Refuses arguments the program cannot use: one line, "PROBLEM; --help shows the usage", and
+// the status to end with (kExitUsage).
+int usage_error(const std::string& problem);
+
 // The file that a line about memory running out names: the input, once it is known.
 void set_subject(const std::string& name);
 

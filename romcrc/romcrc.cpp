@@ -166,10 +166,7 @@ constexpr const char* kOwnOptions[] = {"--fix", "--cic"};
 
 int run(const shell::Args& args) {
   const Options o = parse_arguments(args);
-  if (!o.problem.empty()) {
-    con::error_line(o.problem + "; --help shows the usage");
-    return shell::kExitUsage;
-  }
+  if (!o.problem.empty()) return shell::usage_error(o.problem);
 
   std::string in_name = o.input.value_or("");
   files::InputFile input;

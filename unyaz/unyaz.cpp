@@ -107,9 +107,8 @@ int run(const shell::Args& args) {
   // `unyaz *.szs` would replace the second compressed file with the first one expanded: a third
   // name means the line is not "input output", and nothing is done.
   if (args.size() > 2) {
-    con::error_line("one input and one output at most ('" + args[2] +
-                    "' is a third name); --help shows the usage");
-    return shell::kExitUsage;
+    return shell::usage_error("one input and one output at most ('" + args[2] +
+                              "' is a third name)");
   }
   // A regular file is mapped, anything else read whole.
   std::string in_name = args.empty() ? "" : args[0];

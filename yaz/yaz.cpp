@@ -109,10 +109,7 @@ int run(const shell::Args& args) {
     std::fflush(stdout);
     return 0;
   }
-  if (!o.problem.empty()) {
-    con::error_line(o.problem + "; --help shows the usage");
-    return shell::kExitUsage;
-  }
+  if (!o.problem.empty()) return shell::usage_error(o.problem);
 
   std::string in_name = o.input.value_or("");
   files::InputFile input;

@@ -22,9 +22,8 @@ struct Program {
 };
 
 const Program kPrograms[] = {
-    {"txt2msg", false}, {"slk2msg", false}, {"msg2txt", true},  {"msg2slk", true},
-    {"unyaz", true},    {"yaz", true},      {"greyconv", true}, {"romext", true},
-    {"romcrc", true},   {"bps", true},
+    {"txt2msg", false}, {"slk2msg", false}, {"msg2txt", true}, {"msg2slk", true}, {"unyaz", true},
+    {"yaz", true},      {"greyconv", true}, {"romext", true},  {"romcrc", true},  {"bps", true},
 };
 
 }  // namespace

@@ -45,6 +45,18 @@ std::string without_located_lines(const std::string& text) {
   return out;
 }
 
+std::string generic_reasons(const std::string& text) {
+  std::string out = text;
+  for (const std::string lead : {"cannot be opened: ", "cannot be created: "}) {
+    for (std::size_t at = out.find(lead); at != std::string::npos; at = out.find(lead, at + 1)) {
+      const std::size_t from = at + lead.size();
+      const std::size_t end = std::min(out.find('\n', from), out.size());
+      out.replace(from, end - from, "REASON");
+    }
+  }
+  return out;
+}
+
 std::string located_only(const std::string& text) {
   std::string out;
   for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {

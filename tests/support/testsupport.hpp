@@ -30,6 +30,10 @@ std::string string_of(const Bytes& b);
 // `text` without the compilers' located lines ("\nFILE:LINE:COL: note: ..." and "...warning:
 // ..."): what the old reports alone print.
 std::string without_located_lines(const std::string& text);
+// `text` with the system's own words after "cannot be opened: " and "cannot be created: " (which
+// differ from system to system) replaced by "REASON".
+std::string generic_reasons(const std::string& text);
+
 // The located lines of `text` alone, each ending in a line feed.
 std::string located_only(const std::string& text);
 // How many located lines of `kind` ("note" or "warning") `text` holds.

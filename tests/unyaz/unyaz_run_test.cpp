@@ -75,10 +75,9 @@ TEST(UnyazRun, AsksForTheInputUntilItOpens) {
   const auto r = unyaz({}, "missing.szs\nfolder\nin.szs\n", dir);
   EXPECT_EQ(r.exit_code, 0);
   // Each name that would not do is said before the question comes again.
-  EXPECT_EQ(r.err, std::string(kOpenWhich) +
-                       "\nunyaz: missing.szs: cannot be opened: no such file or directory\n" +
-                       kOpenWhich + "\nunyaz: folder: cannot be opened: is a folder\n" +
-                       kOpenWhich);
+  EXPECT_EQ(generic_reasons(r.err),
+            std::string(kOpenWhich) + "\nunyaz: missing.szs: cannot be opened: REASON\n" +
+                kOpenWhich + "\nunyaz: folder: cannot be opened: REASON\n" + kOpenWhich);
   EXPECT_EQ(string_of(read_bytes(dir / "in new.bin")), "AAAA");
 }
 
@@ -86,9 +85,8 @@ TEST(UnyazRun, EndOfInputAtANamePromptEndsWithStatus2) {
   TempDir dir;
   auto r = unyaz({"nothing.szs"}, "", dir);
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err.rfind("\nunyaz: nothing.szs: cannot be opened: no such file or directory\n" +
-                            std::string(kOpenWhich),
-                        0),
+  EXPECT_EQ(generic_reasons(r.err).rfind(
+                "\nunyaz: nothing.szs: cannot be opened: REASON\n" + std::string(kOpenWhich), 0),
             0u)
       << r.err;
   EXPECT_NE(r.err.find("unyaz: input ended before a name for the input file was given\n"),
@@ -98,11 +96,11 @@ TEST(UnyazRun, EndOfInputAtANamePromptEndsWithStatus2) {
   write_bytes(dir / "in.szs", kAAAA);
   r = unyaz({"in.szs", "no/such/folder/out.bin"}, "", dir);
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err.rfind("\nunyaz: no/such/folder/out.bin: cannot be created: no such file or "
-                        "directory\n" +
-                            std::string(kOutputWhere),
-                        0),
-            0u)
+  EXPECT_EQ(
+      generic_reasons(r.err).rfind("\nunyaz: no/such/folder/out.bin: cannot be created: REASON\n" +
+                                       std::string(kOutputWhere),
+                                   0),
+      0u)
       << r.err;
   EXPECT_NE(r.err.find("unyaz: input ended before a name for the output file was given\n"),
             std::string::npos)

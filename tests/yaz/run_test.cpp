@@ -128,8 +128,8 @@ TEST(YazRun, PromptsHelpAndRefusals) {
   r = yaz(dir, {"missing.bin"}, "");
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, prompt);
-  EXPECT_EQ(r.err,
-            "\nyaz: missing.bin: cannot be opened: no such file or directory\n"
+  EXPECT_EQ(generic_reasons(r.err),
+            "\nyaz: missing.bin: cannot be opened: REASON\n"
             "\nyaz: input ended before a name for the input file was given\n");
 
   for (const char* sw : {"/H", "-H", "/h"}) {  // the other forms: the options test
