@@ -1,0 +1,185 @@
+// What the BPS maker is built from: reading and comparing bytes, the hash indexes, the nodes of
+// its dynamic program and the writer of the chosen actions. For the maker's own file only.
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "bpscore/bps.hpp"
+#include "bpscore/varint.hpp"
+#include "common/memory.hpp"
+
+namespace bps::detail {
+
+constexpr std::size_t kHashBytes = 8;
+constexpr std::size_t kSourceStep = 4;      // every fourth source position is indexed
+constexpr std::size_t kLongStep = 16;       // and every 16th by the 32 bytes there
+constexpr std::uint64_t kNice = 256;        // a match this long is taken at once
+constexpr std::size_t kSegment = 1u << 15;  // the most positions one parse weighs at a time
+constexpr std::size_t kBackLimit = 64;      // how far a match found by hash is followed back
+constexpr std::uint64_t kAhead = 8;         // how far ahead the lookups are fetched
+constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+constexpr std::uint64_t kInfinite = ~std::uint64_t{0} >> 2;
+
+inline std::uint64_t load64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+inline void prefetch([[maybe_unused]] const void* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(p);
+#endif
+}
+
+// How many bytes `a` and `b` agree for, up to `limit`.
+inline std::uint64_t forward_match(const std::uint8_t* a, const std::uint8_t* b,
+                                   std::uint64_t limit) {
+  std::uint64_t n = 0;
+  for (; n + 8 <= limit; n += 8) {
+    const std::uint64_t x = load64(a + n) ^ load64(b + n);
+    if (x != 0) {
+      if constexpr (std::endian::native == std::endian::little) {
+        return n + static_cast<std::uint64_t>(std::countr_zero(x) >> 3);
+      } else {
+        return n + static_cast<std::uint64_t>(std::countl_zero(x) >> 3);
+      }
+    }
+  }
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
+
+// How many bytes before `a` and `b` agree, up to `limit`.
+inline std::uint64_t backward_match(const std::uint8_t* a, const std::uint8_t* b,
+                                    std::uint64_t limit) {
+  std::uint64_t n = 0;
+  while (n < limit &&
+         a[-1 - static_cast<std::ptrdiff_t>(n)] == b[-1 - static_cast<std::ptrdiff_t>(n)]) {
+    ++n;
+  }
+  return n;
+}
+
+// One position per bucket, found by a hash of the `Words` 8-byte words there; a later position
+// replaces an earlier one with the same hash.
+template <std::size_t Words>
+class Index {
+ public:
+  static constexpr std::size_t kBytes = 8 * Words;
+  Index(std::uint64_t positions, int max_bits) {
+    bits_ = std::clamp(static_cast<int>(std::bit_width(positions)) - 1, 10, max_bits);
+    const std::size_t size = std::size_t{1} << bits_;
+    // Looked up at random: huge pages spare most of the misses in the address translation.
+    slots_.reset(new std::uint32_t[size]);
+    memory::advise_large_block(slots_.get(), size * sizeof(std::uint32_t));
+    std::fill(slots_.get(), slots_.get() + size, kEmpty);
+  }
+  std::uint32_t& at(const std::uint8_t* p) {
+    std::uint64_t h = load64(p) * 0x9E3779B97F4A7C15ull;
+    for (std::size_t w = 1; w < Words; ++w) h = (h ^ load64(p + 8 * w)) * 0xC2B2AE3D27D4EB4Full;
+    return slots_[static_cast<std::size_t>(h >> (64 - bits_))];
+  }
+
+ private:
+  int bits_ = 10;
+  std::unique_ptr<std::uint32_t[]> slots_;
+};
+
+// Where the cursors stand after an action.
+struct Cursors {
+  std::uint64_t source = 0;       // the SourceCopy cursor
+  std::uint64_t target = 0;       // the TargetCopy cursor
+  std::int64_t source_shift = 0;  // source position minus output position of the last SourceCopy
+  // Where the last two reads of the source (SourceRead or SourceCopy) that did not go on from the
+  // one before ended, the latest first: after bytes inserted into the target, the source goes on
+  // there, and after a stretch copied from elsewhere it may go on at the one before.
+  std::uint64_t read_end[2] = {0, 0};
+};
+
+// The cheapest way found to reach a position with an action boundary there.
+struct Node {
+  std::uint64_t cost = kInfinite;
+  std::uint32_t from = 0;  // where the action that ends here starts, in the segment
+  unsigned kind = 0;
+  std::uint64_t pos = 0;  // where a copy reads
+  Cursors cursors;
+};
+
+// The cheapest way found to reach a position inside a TargetRead that goes on.
+struct Literal {
+  std::uint64_t cost = kInfinite;
+  std::uint32_t start = 0;  // where the TargetRead starts, in the segment
+};
+
+// A match already offered to the parse: the same copy found again further on is not.
+struct Offered {
+  unsigned from_target = 2;  // 0 source, 1 target; 2 unused
+  std::int64_t shift = 0;
+  std::uint64_t end = 0;
+  std::uint64_t start_cost = 0;
+};
+
+// A match long enough to be taken without weighing it.
+struct Taken {
+  bool found = false;
+  unsigned kind = 0;
+  std::size_t start = 0;  // in the segment
+  std::uint64_t pos = 0;
+  std::uint64_t length = 0;
+  std::int64_t score = 0;
+};
+
+inline std::size_t delta_size(std::uint64_t to, std::uint64_t cursor) {
+  return varint_size(offset_word(static_cast<std::int64_t>(to - cursor)));
+}
+
+// Writes the actions of the parse, joining each to the one before when it goes on from it.
+class Writer {
+ public:
+  Writer(Bytes& out, ByteSpan target) : out_(out), target_(target) {}
+
+  void add(unsigned kind, std::uint64_t at, std::uint64_t length, std::uint64_t pos) {
+    if (open_ && kind == kind_ &&
+        (kind == source_read || kind == target_read || pos == pos_ + length_)) {
+      length_ += length;
+      return;
+    }
+    flush();
+    open_ = true;
+    kind_ = kind;
+    at_ = at;
+    length_ = length;
+    pos_ = pos;
+  }
+
+  void flush() {
+    if (!open_) return;
+    open_ = false;
+    put_varint(out_, action_word(length_, kind_));
+    if (kind_ == target_read) {
+      const auto* p = target_.data() + at_;
+      out_.insert(out_.end(), p, p + length_);
+    } else if (kind_ != source_read) {
+      std::uint64_t& cursor = kind_ == source_copy ? cursors_.source : cursors_.target;
+      put_varint(out_, offset_word(static_cast<std::int64_t>(pos_ - cursor)));
+      cursor = pos_ + length_;
+    }
+  }
+
+ private:
+  Bytes& out_;
+  ByteSpan target_;
+  Cursors cursors_;
+  bool open_ = false;
+  unsigned kind_ = 0;
+  std::uint64_t at_ = 0;
+  std::uint64_t length_ = 0;
+  std::uint64_t pos_ = 0;
+};
+
+}  // namespace bps::detail
