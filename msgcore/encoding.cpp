@@ -190,6 +190,18 @@ void check_closed(Source src, std::size_t open, Scan piece, std::size_t end, Dia
   }
 }
 
+std::size_t run_or_tag(Source src, std::size_t p, std::size_t end, Body& body, Diagnostics& diag,
+                       SourceIndex* index, Unclosed& unclosed, const char* unit) {
+  const bool run = src[p] == '#';
+  if (!run) diag.at(p);
+  const Scan s =
+      run ? (index != nullptr ? hex_run(src, p, body, *index) : hex_run(src, p, body))
+          : (index != nullptr ? tag(src, p, body, diag, *index) : tag(src, p, body, diag));
+  if (s.hit_end) unclosed.note(p, run ? '#' : '[');
+  check_closed(src, p, s, end, diag, unit);
+  return s.next;
+}
+
 Scan pass_terminator(Source src, std::size_t from) {
   const std::uint8_t* data = src.data();
   const std::size_t size = src.size();
@@ -224,17 +236,8 @@ Message encode_text(Source src, std::size_t start, Body& body, Diagnostics& diag
       while (q < e && kCopied[data[q]]) ++q;
       body.insert(body.end(), data + p, data + q);
       p = q;
-    } else if (c == '#') {
-      const Scan s = index != nullptr ? hex_run(src, p, body, *index) : hex_run(src, p, body);
-      if (s.hit_end) unclosed.note(p, '#');
-      check_closed(src, p, s, e, diag, "line");
-      p = s.next;
-    } else if (c == '[') {
-      diag.at(p);
-      const Scan s = index != nullptr ? tag(src, p, body, diag, *index) : tag(src, p, body, diag);
-      if (s.hit_end) unclosed.note(p, '[');
-      check_closed(src, p, s, e, diag, "line");
-      p = s.next;
+    } else if (c == '#' || c == '[') {
+      p = run_or_tag(src, p, e, body, diag, index, unclosed, "line");
     } else if (c >= 0xE1) {
       // A three-byte sequence; a sequence cut short by the end of the source matches nothing.
       diag.at(p);

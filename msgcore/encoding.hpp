@@ -154,6 +154,12 @@ struct Unclosed {
   }
 };
 
+// Encodes the hex run or tag that starts on the '#' or '[' at `p`, in a message that ends at
+// `end`, as both encoding loops do: notes it in `unclosed` when the end of the source cuts it off
+// and checks it with check_closed(). `index` may be null. Returns where encoding goes on.
+std::size_t run_or_tag(Source src, std::size_t p, std::size_t end, Body& body, Diagnostics& diag,
+                       SourceIndex* index, Unclosed& unclosed, const char* unit);
+
 // One line for the user about `u`, naming `file`.
 std::string unclosed_warning(const std::string& file, const Unclosed& u);
 

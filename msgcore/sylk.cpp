@@ -28,17 +28,8 @@ SylkMessage encode_sylk(Source src, std::size_t start, Body& body, Diagnostics& 
   std::size_t p = t;
   while (p < e) {
     const std::uint8_t b = src[p];
-    if (b == '#') {
-      const Scan s = index != nullptr ? hex_run(src, p, body, *index) : hex_run(src, p, body);
-      if (s.hit_end) unclosed.note(p, '#');
-      check_closed(src, p, s, e, diag, "cell (its closing quotation mark)");
-      p = s.next;
-    } else if (b == '[') {
-      diag.at(p);
-      const Scan s = index != nullptr ? tag(src, p, body, diag, *index) : tag(src, p, body, diag);
-      if (s.hit_end) unclosed.note(p, '[');
-      check_closed(src, p, s, e, diag, "cell (its closing quotation mark)");
-      p = s.next;
+    if (b == '#' || b == '[') {
+      p = run_or_tag(src, p, e, body, diag, index, unclosed, "cell (its closing quotation mark)");
     } else {
       const PlainCode pc = plain_code(b, byte_at(src, p + 1));
       body.push_back(static_cast<std::uint8_t>(pc.code));
