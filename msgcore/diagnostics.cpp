@@ -30,6 +30,7 @@ void Diagnostics::locate(std::string file, std::span<const std::uint8_t> source)
   source_ = source;
   line_starts_.assign(1, 0);
   scanned_ = 0;
+  counted_line_ = kNoLine;
 }
 
 std::string Diagnostics::place(std::size_t offset) {
@@ -45,15 +46,27 @@ std::string Diagnostics::place(std::size_t offset) {
     where.append(file_).append(":").append(std::to_string(line)).append(":");
     if (build_ == DiagBuild::text_dump) {
       // Columns count characters: the bytes that do not continue a UTF-8 sequence.
-      std::size_t start = *(after - 1);
+      const std::size_t line_start = *(after - 1);
+      std::size_t start = line_start;
       // A byte-order mark is no character of the first line.
       if (start == 0 && source_.size() >= 3 && source_[0] == 0xEF && source_[1] == 0xBB &&
           source_[2] == 0xBF) {
         start = std::min<std::size_t>(3, offset);
       }
-      const auto column = 1 + std::count_if(source_.begin() + static_cast<std::ptrdiff_t>(start),
-                                            source_.begin() + static_cast<std::ptrdiff_t>(offset),
-                                            [](std::uint8_t b) { return (b & 0xC0) != 0x80; });
+      // Counting goes on from the last place on the same line when this one lies after it, so
+      // that the reports along one long line cost linear time.
+      std::size_t column = 1;
+      if (counted_line_ == line_start && counted_at_ >= start && counted_at_ <= offset) {
+        start = counted_at_;
+        column = counted_column_;
+      }
+      column += static_cast<std::size_t>(
+          std::count_if(source_.begin() + static_cast<std::ptrdiff_t>(start),
+                        source_.begin() + static_cast<std::ptrdiff_t>(offset),
+                        [](std::uint8_t b) { return (b & 0xC0) != 0x80; }));
+      counted_line_ = line_start;
+      counted_at_ = offset;
+      counted_column_ = column;
       where.append(std::to_string(column)).append(":");
     }
     where += " ";

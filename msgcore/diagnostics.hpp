@@ -86,6 +86,11 @@ class Diagnostics {
   std::span<const std::uint8_t> source_;
   std::vector<std::size_t> line_starts_;  // found so far, from the start of the source on
   std::size_t scanned_ = 0;               // how far line starts have been looked for
+  // The last column counted: the start of its line, its offset and the column there.
+  static constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);
+  std::size_t counted_line_ = kNoLine;
+  std::size_t counted_at_ = 0;
+  std::size_t counted_column_ = 0;
   std::size_t at_ = 0;
   std::size_t message_ = 0;
   long row_ = 0;

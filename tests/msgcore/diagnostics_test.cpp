@@ -62,6 +62,18 @@ TEST(Diagnostics, LinesNameTheirPlaceAndTheRunEndsWithACount) {
   EXPECT_EQ(table.text(), "\nt.slk:2: warning: row 6, column 2: w");
   EXPECT_EQ(table.diag.summary(), "1 warning");
 
+  // Columns along one line, counted on from the last place or again from the line start.
+  const auto line = testsupport::bytes_of(
+      "\xC3\xA9"
+      "a\xC3\xA9"
+      "bc\nd");
+  DiagCapture along;
+  along.diag.locate("l.txt", line);
+  for (const std::size_t at : {3, 6, 7, 2, 5, 8, 9}) along.diag.warn_source(at, "");
+  EXPECT_EQ(along.text(),
+            "\nl.txt:1:3: warning: \nl.txt:1:5: warning: \nl.txt:1:6: warning: \nl.txt:1:2: "
+            "warning: \nl.txt:1:4: warning: \nl.txt:2:1: warning: \nl.txt:2:2: warning: ");
+
   DiagCapture many;
   for (unsigned long k = 0; k < msg::Diagnostics::kShownWarnings + 5; ++k) many.diag.warn("w");
   EXPECT_EQ(many.diag.summary(), "105 warnings (5 not shown)");
