@@ -34,18 +34,22 @@ void check_line_number(Source dump, std::size_t start, std::size_t from, std::si
   }
   const std::string text = shown(dump.subspan(from, text_end - from));
   const char* moves = ", and every later message moves";
+  // The carriage returns that the line end before passed over (a blank CRLF line) belong to this
+  // line: the warnings about a line name its first column.
+  std::size_t line = from;
+  while (line_start && line > start && dump[line - 1] == '\r') --line;
   if (!line_start) {
     diag.warn_at(from, cat({"the message before ends at a tab, and \"", text,
                             "\" after it is passed over as this message's line number", moves}));
   } else if (text_end == from && !tab) {
-    diag.warn_at(from, cat({"a blank line is passed over as this message's line number, so the "
+    diag.warn_at(line, cat({"a blank line is passed over as this message's line number, so the "
                             "next line's number becomes its text",
                             moves}));
   } else if (!tab) {
-    diag.warn_at(from, cat({"the line has no line number and tab: \"", text,
+    diag.warn_at(line, cat({"the line has no line number and tab: \"", text,
                             "\" is passed over as this message's line number and lost", moves}));
   } else {
-    diag.warn_at(from, cat({"\"", text, "\" before the tab is not a line number: passed over"}));
+    diag.warn_at(line, cat({"\"", text, "\" before the tab is not a line number: passed over"}));
   }
 }
 

@@ -268,6 +268,12 @@ TEST(Txt2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
        "so the next line's number becomes its text, and every later message moves\n"
        "d.txt:3:3: warning: message 2: the message before ends at a tab, and \"B\" after it is "
        "passed over as this message's line number, and every later message moves\n"},
+      // A blank line of a CRLF dump is named at its first column too.
+      {"0\tA\r\n\r\n1\tB\r\n",
+       "d.txt:2:1: warning: message 1: a blank line is passed over as this message's line number, "
+       "so the next line's number becomes its text, and every later message moves\n"
+       "d.txt:3:3: warning: message 2: the message before ends at a tab, and \"B\" after it is "
+       "passed over as this message's line number, and every later message moves\n"},
       {"0\tA\n1 B\n",
        "d.txt:2:1: warning: message 1: the line has no line number and tab: \"1 B\" is passed "
        "over as this message's line number and lost, and every later message moves\n"},
