@@ -50,10 +50,13 @@ struct Rows {
     if (!text) {
       if (row > last_text) untexted = std::max(untexted, static_cast<long>(row));
       untexted_at = pos;
+      if (!any_text && first_row == 0) first_row = row;
       return;
     }
     diag.in_cell(row, column);
     if (any_text && row > last_text + 1) missing(pos, last_text + 1, row - 1);
+    // Rows with values before the first text: the first message's cell was emptied.
+    if (!any_text && first_row > 0 && first_row < row) missing(pos, first_row, row - 1);
     any_text = true;
     last_text = row;
   }
@@ -109,7 +112,8 @@ struct Rows {
   long borrower_row = 0;
   bool any_text = false;
   long last_text = 0;
-  long untexted = 0;  // the last row with values but no text after the last text, if any
+  long untexted = 0;   // the last row with values but no text after the last text, if any
+  long first_row = 0;  // the first row with values, when they came before any text
   std::size_t untexted_at = 0;
 };
 

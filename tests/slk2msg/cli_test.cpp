@@ -182,6 +182,10 @@ TEST(Slk2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
       {table("C;Y1;X1;K0\r\nC;X2;K\"A\"\r\nC;Y2;X1;K1\r\nC;Y3;X1;K2\r\nC;X2;K\"C\"\r\n"),
        "t.slk:6: warning: row 3, column 2: row 2 has no text in column 2: no message for it, so "
        "every later message moves up (write ## for an empty message)\n"},
+      // The first row's text emptied: there is no row before it that has text.
+      {table("C;Y1;X1;K0\r\nC;Y2;X1;K1\r\nC;X2;K\"B\"\r\n"),
+       "t.slk:4: warning: row 2, column 2: row 1 has no text in column 2: no message for it, so "
+       "every later message moves up (write ## for an empty message)\n"},
       {table("C;Y1;X1;K0\r\nC;X2;K5\r\nC;Y2;X1;K1\r\nC;X2;K\"B\"\r\n"),
        "t.slk:3: warning: row 1, column 2: the value is no quoted text (a number?), so its "
        "message is the text of the next text cell, row 2, which is compiled again for its own "
