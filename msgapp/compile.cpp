@@ -127,15 +127,18 @@ void ArchiveOutput::discard() {
   body_.discard();
 }
 
-int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::string& warning,
-                   const Diagnostics& diag) {
+int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const EndWarning& warning,
+                   Diagnostics& diag) {
   const bool too_large = out.writer().too_large();
   if (too_large || files.input.cut_short()) {
     out.discard();
     con::error_line(files.input_name + ": " + (too_large ? kTooLarge : files::kCutShort));
     return 1;
   }
-  if (!warning.empty()) con::error_line(warning);
+  if (!warning.text.empty()) {
+    con::error_line(warning.text);
+    diag.note_source(warning.at, warning.note);
+  }
   if (const std::string summary = diag.summary(); !summary.empty()) {
     con::error_line(files.input_name + ": " + summary);
   }

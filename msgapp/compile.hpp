@@ -2,6 +2,7 @@
 // the finished archive.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -75,12 +76,20 @@ class ArchiveOutput {
   ArchiveWriter writer_{true};
 };
 
+// A line about the input as a whole for the end of a compile (none when `text` is empty), and the
+// located note after it, which names the place `at`.
+struct EndWarning {
+  std::string text;
+  std::size_t at = 0;
+  std::string note;
+};
+
 // The end of a compile, shared by both programs: a compile that outgrew the index, or an input
 // that was cut short while it was read, ends with one line and status 1 (the files are dropped);
 // otherwise `warning` (if any) and the count of the compile's warnings are printed and the archive
 // put in place. Returns the exit status.
-int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const std::string& warning,
-                   const Diagnostics& diag);
+int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const EndWarning& warning,
+                   Diagnostics& diag);
 
 // The start of a compiler's run: its switches, then the file-name dialogue. A help switch prints
 // the help lines on stdout and waits for one character. nullopt when the run ends here, with its

@@ -57,6 +57,10 @@ class Diagnostics {
   void warn_at(std::size_t offset, const std::string& detail);
   // A warning about the source as a whole, at `offset`, naming no message or cell.
   void warn_source(std::size_t offset, const std::string& detail);
+  // The located note that follows a line about the source as a whole; it is not counted.
+  void note_source(std::size_t offset, const std::string& detail) {
+    line(offset, "note", detail, false);
+  }
 
   // The fixed message of `status` in `build`, or nullptr when it has none.
   static const char* message(int status, DiagBuild build);

@@ -167,6 +167,15 @@ std::string unclosed_warning(const std::string& file, const Unclosed& u) {
   }
 }
 
+std::string unclosed_note(const Unclosed& u) {
+  switch (u.opener) {
+    case '#': return "the hex run that is not closed begins here";
+    case '[': return "the tag that is not closed begins here";
+    case '"': return "the text that is not closed begins here";
+    default: return "the value with no quoted text begins here";
+  }
+}
+
 void check_closed(Source src, std::size_t open, Scan piece, std::size_t end, Diagnostics& diag,
                   const char* unit) {
   const bool run = src[open] == '#';

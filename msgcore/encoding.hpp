@@ -160,8 +160,10 @@ struct Unclosed {
 std::size_t run_or_tag(Source src, std::size_t p, std::size_t end, Body& body, Diagnostics& diag,
                        SourceIndex* index, Unclosed& unclosed, const char* unit);
 
-// One line for the user about `u`, naming `file`.
+// One line for the user about `u`, naming `file`, and what the located note after it says of
+// the place where `u` begins.
 std::string unclosed_warning(const std::string& file, const Unclosed& u);
+std::string unclosed_note(const Unclosed& u);
 
 // One message of a text dump, from `start` to its terminator.
 struct Message {

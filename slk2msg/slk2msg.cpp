@@ -57,13 +57,15 @@ int run(const shell::Args& args) {
   diag.locate(opened->input_name, opened->input);
   const int text_column = (settings & msg::kLineNumbers) ? 2 : 1;
   const msg::TableEnd table = msg::read_table(opened->input, text_column, diag, out.writer());
-  std::string warning;
+  msg::EndWarning warning;
   if (table.ended_early) {
-    warning = opened->input_name +
-              ": the table ends early (no line end after its last record); read as if it "
-              "ended there";
+    warning = {opened->input_name +
+                   ": the table ends early (no line end after its last record); read as if it "
+                   "ended there",
+               opened->input.bytes().size(), "the table ends here"};
   } else if (table.unclosed) {
-    warning = msg::unclosed_warning(opened->input_name, table.unclosed);
+    warning = {msg::unclosed_warning(opened->input_name, table.unclosed), table.unclosed.at,
+               msg::unclosed_note(table.unclosed)};
   }
   return msg::finish_compile(out, *opened, warning, diag);
 }

@@ -71,9 +71,12 @@ int run(const shell::Args& args) {
   msg::Unclosed unclosed;
   msg::compile_dump(opened->input, start, (settings & msg::kLineNumbers) != 0, diag, out.writer(),
                     &unclosed);
-  return msg::finish_compile(
-      out, *opened, unclosed ? msg::unclosed_warning(opened->input_name, unclosed) : std::string(),
-      diag);
+  msg::EndWarning warning;
+  if (unclosed) {
+    warning = {msg::unclosed_warning(opened->input_name, unclosed), unclosed.at,
+               msg::unclosed_note(unclosed)};
+  }
+  return msg::finish_compile(out, *opened, warning, diag);
 }
 
 const shell::Program kProgram{"txt2msg", kUsage, run, /*short_help=*/false};

@@ -94,6 +94,7 @@ TEST(Slk2msgCli, ReportsWaitForEnterAndAnEarlyEndIsSaidOnce) {
             "\nt.slk:1: note: row 0, column 2: [size]: a number is missing: 0 written"
             "\nslk2msg: t.slk: the table ends early (no line end after its last record); "
             "read as if it ended there\n"
+            "\nt.slk:2: note: the table ends here"
             "\nslk2msg: t.slk: 3 warnings\n");
   EXPECT_EQ(read_bytes(dir / "t.bin"),
             hex("7F 03 00 7F 5A 00 78 75 6E 74 65 72 6D 69 6E 61 74 65 64"));
@@ -178,7 +179,8 @@ TEST(Slk2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
       {table("C;Y1;X1;K0\r\nC;X2;K\"He said \"hi\"\r\nC;Y2;X1;K1\r\nC;X2;K\"B\"\r\n"),
        "t.slk:3: warning: row 1, column 2: the quotation marks of this cell do not pair up: it "
        "runs on over the 3 records after it, which are read as part of it (write $q for a "
-       "quotation mark)\n"},
+       "quotation mark)\n"
+       "t.slk:7: note: the table ends here\n"},
       {table("C;Y1;X1;K0\r\nC;X2;K\"A\"\r\nC;Y2;X1;K1\r\nC;Y3;X1;K2\r\nC;X2;K\"C\"\r\n"),
        "t.slk:6: warning: row 3, column 2: row 2 has no text in column 2: no message for it, so "
        "every later message moves up (write ## for an empty message)\n"},

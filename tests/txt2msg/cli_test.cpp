@@ -256,6 +256,10 @@ TEST(Txt2msgCli, AnUnclosedHexRunOrTagIsReportedAndLaterMessagesKept) {
   EXPECT_EQ(without_located_lines(r.err),
             "\ntxt2msg: d.txt: the tag ('[') at byte 6 is not closed before the end of the file\n"
             "\ntxt2msg: d.txt: 2 warnings\n");
+  // The line is followed by a note that names the place as line and column.
+  const std::string located = located_only(r.err);
+  EXPECT_TRUE(located.ends_with("\nd.txt:1:4: note: the tag that is not closed begins here\n"))
+      << located;
   EXPECT_EQ(read_bytes(dir / "d.off"), hex("00 00 00 03 00 00 00 05 00 00 00 01"));
   EXPECT_EQ(to_hex(read_bytes(dir / "d.bin")), "41 00 00 42 20 04 03 0C 43");
 }
