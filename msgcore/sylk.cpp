@@ -51,6 +51,7 @@ struct Rows {
       if (row > last_text) untexted = std::max(untexted, static_cast<long>(row));
       untexted_at = pos;
       if (!any_text && first_row == 0) first_row = row;
+      if (first_value_at == kNone) first_value_at = pos;
       return;
     }
     diag.in_cell(row, column);
@@ -87,6 +88,15 @@ struct Rows {
     diag.in_cell(untexted, text_column);
     if (any_text && untexted > last_text)
       missing(std::min(pos, untexted_at), last_text + 1, untexted);
+    // Values, but none in the text column: every message of the table is lost.
+    if (!any_text && first_value_at != kNone) {
+      diag.warn_source(first_value_at,
+                       cat({"no row has a value in column ", std::to_string(text_column),
+                            ", so the archive holds no message (",
+                            text_column == 2 ? "with /L the messages are taken from column 1"
+                                             : "without /L they are taken from column 2",
+                            ")"}));
+    }
   }
 
   Diagnostics& diag;
@@ -115,6 +125,7 @@ struct Rows {
   long untexted = 0;   // the last row with values but no text after the last text, if any
   long first_row = 0;  // the first row with values, when they came before any text
   std::size_t untexted_at = 0;
+  std::size_t first_value_at = kNone;
 };
 
 // True when a record starts at `pos`: a letter and a ';', or the closing E record.

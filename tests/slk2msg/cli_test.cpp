@@ -188,6 +188,10 @@ TEST(Slk2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
       {table("C;Y1;X1;K0\r\nC;Y2;X1;K1\r\nC;X2;K\"B\"\r\n"),
        "t.slk:4: warning: row 2, column 2: row 1 has no text in column 2: no message for it, so "
        "every later message moves up (write ## for an empty message)\n"},
+      // The messages in column 1 without /L: none is compiled.
+      {table("C;Y1;X1;K\"A\"\r\nC;Y2;X1;K\"B\"\r\n"),
+       "t.slk:2: warning: no row has a value in column 2, so the archive holds no message (with "
+       "/L the messages are taken from column 1)\n"},
       {table("C;Y1;X1;K0\r\nC;X2;K5\r\nC;Y2;X1;K1\r\nC;X2;K\"B\"\r\n"),
        "t.slk:3: warning: row 1, column 2: the value is no quoted text (a number?), so its "
        "message is the text of the next text cell, row 2, which is compiled again for its own "
