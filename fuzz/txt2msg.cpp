@@ -39,6 +39,7 @@ void check_limit(const msg::Archive& whole, const msg::Archive& limited, std::ui
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const msg::Source src(data, size);
   msg::Diagnostics diag(msg::DiagBuild::text_dump, fuzz::quiet(), [] { return EOF; });
+  diag.locate("fuzz", src);  // every report names its place, in whatever order it comes
 
   // One message at the start: the body grows by exactly the length returned, and encoding goes
   // on after the message (or the source is done).
