@@ -221,6 +221,8 @@ int apply_bps(const Options& o, const Names& n, const files::InputFile& original
   if (!out_name) return con::kExitEndOfInput;
   Applied a = bps::apply(patch.bytes(), info, source);
   if (!a.ok()) {
+    // An input changed while it was read (at the question, say) is what went wrong, not the patch.
+    if (refuse_cut(original, n.first) || refuse_cut(patch, n.second)) return 1;
     con::error_line(n.second + ": " + a.problem + "; nothing written");
     return 1;
   }
