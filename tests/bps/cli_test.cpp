@@ -5,6 +5,7 @@
 #include <random>
 
 #include "bps/bps.hpp"
+#include "bpscore/bps.hpp"
 #include "romcore/bootcheck.hpp"
 #include "support/testsupport.hpp"
 #include "tests/romcore/rom_images.hpp"
@@ -348,3 +349,21 @@ TEST(BpsCli, AnOriginalChangedAtTheQuestionIsNamedAndNothingIsWritten) {
   EXPECT_EQ(read_bytes(dir / "out.z64"), bytes_of("keep"));
 }
 #endif
+
+TEST(BpsCli, InfoShowsMetadataAsTextOnlyWhenNothingInItSteersTheTerminal) {
+  TempDir dir;
+  struct Case {
+    std::string metadata, shown;
+  } cases[] = {
+      {"Fran\xC3\xA7ois\r\nv2", "13 bytes:\n    Fran\xC3\xA7ois\n    v2\n"},
+      {"\xC2\x9B[2J", "5 bytes, not text\n"},  // a C1 control (CSI), as UTF-8
+      {"\x9B[2J", "4 bytes, not text\n"},      // the same, not UTF-8
+      {"ab\x7F", "3 bytes, not text\n"},
+  };
+  for (const Case& c : cases) {
+    write_bytes(dir / "m.bps", bps::make({}, {}, bytes_of(c.metadata)));
+    const RunResult r = run_bps(dir, {"--info", "m.bps"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(r.out.ends_with("  metadata: " + c.shown)) << r.out;
+  }
+}
