@@ -221,6 +221,8 @@ int apply_bps(const Options& o, const Names& n, const files::InputFile& original
   if (!out_name) return con::kExitEndOfInput;
   Applied a = bps::apply(patch.bytes(), info, source);
   if (!a.ok()) {
+    // An input changed while it was read (at the question, say) is what went wrong, not the patch.
+    if (refuse_cut(original, n.first) || refuse_cut(patch, n.second)) return 1;
     con::error_line(n.second + ": " + a.problem + "; nothing written");
     return 1;
   }
@@ -254,11 +256,31 @@ int apply_ips(const Options& o, const Names& n, const files::InputFile& original
   return finish_apply(o, n, original, patch, *out_name, result, crc::crc32(result));
 }
 
-// Metadata shown as text when it is text (UTF-8 or ASCII, with tabs and line ends).
+// Metadata is shown as text when it is UTF-8 with no control characters but tabs and line ends
+// (none of C1 and no DEL either): nothing in a hostile patch's metadata can steer the terminal.
 bool is_text(ByteSpan bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) {
-    return b >= 0x20 || b == '\t' || b == '\n' || b == '\r';
-  });
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::uint8_t b = bytes[i];
+    if (b < 0x80) {
+      if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F) return false;
+      ++i;
+      continue;
+    }
+    const std::size_t n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
+    if (n == 0 || b > 0xF4 || bytes.size() - i < n) return false;
+    std::uint32_t c = b & (0x7Fu >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+      if ((bytes[i + k] & 0xC0) != 0x80) return false;
+      c = (c << 6) | (bytes[i + k] & 0x3Fu);
+    }
+    // Longer forms than needed, surrogates, numbers past U+10FFFF and the C1 controls.
+    if (c < 0xA0 || (n == 3 && c < 0x800) || (n == 4 && c < 0x10000) ||
+        (c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) {
+      return false;
+    }
+    i += n;
+  }
+  return true;
 }
 
 int show_info(const std::string& name, const files::InputFile& in) {

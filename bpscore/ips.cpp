@@ -115,11 +115,13 @@ Bytes make(ByteSpan source, ByteSpan target) {
       continue;
     }
     // A record with bytes: it runs on over differences and over gaps of equal bytes shorter than
-    // a record's header, and stops before a run long enough for a record of its own.
+    // a record's header, and stops before a run long enough for a record of its own (never before
+    // it holds the byte at `i`, or a record moved back from the end marker's offset would be
+    // written again and again).
     std::size_t end = start;
     while (end < size && end - start < kMaxRecord) {
       if (differs(end)) {
-        if (end > start && run_length(end) >= 14) break;
+        if (end > i && run_length(end) >= 14) break;
         ++end;
         continue;
       }

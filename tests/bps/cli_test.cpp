@@ -5,6 +5,7 @@
 #include <random>
 
 #include "bps/bps.hpp"
+#include "bpscore/bps.hpp"
 #include "romcore/bootcheck.hpp"
 #include "support/testsupport.hpp"
 #include "tests/romcore/rom_images.hpp"
@@ -324,4 +325,45 @@ TEST(BpsCli, FixCrcRepairsTheBootCheckCodeOfWhatItWrites) {
   EXPECT_EQ(no.exit_code, 1);
   EXPECT_NE(no.err.find("c.bin: --fix-crc: the patched file is no N64 image"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "c.bin"));
+}
+
+#ifndef _WIN32
+TEST(BpsCli, AnOriginalChangedAtTheQuestionIsNamedAndNothingIsWritten) {
+  if (!posix_programs()) GTEST_SKIP() << "a program left waiting at a question";
+  const Pair pair(100000, 9);
+  const TempDir& dir = pair.dir;
+  write_text(dir / "out.z64", "keep");
+  // An hour old, so that writing it again shows in its time whatever the clock's grain.
+  fs::last_write_time(dir / "game.z64",
+                      fs::last_write_time(dir / "game.z64") - std::chrono::hours(1));
+  Spawned p(program("bps"), {"game.z64", "fix.bps", "out.z64"}, dir.path());
+  ASSERT_TRUE(p.wait_for_output("replace it?"));
+  Bytes edited = pair.original;
+  edited[50000] ^= 1;
+  write_bytes(dir / "game.z64", edited);
+  p.send("y\n");
+  p.close_input();
+  EXPECT_EQ(p.wait(), 1);
+  EXPECT_NE(p.err().find("game.z64: the file was cut short or changed"), std::string::npos)
+      << p.err();
+  EXPECT_EQ(read_bytes(dir / "out.z64"), bytes_of("keep"));
+}
+#endif
+
+TEST(BpsCli, InfoShowsMetadataAsTextOnlyWhenNothingInItSteersTheTerminal) {
+  TempDir dir;
+  struct Case {
+    std::string metadata, shown;
+  } cases[] = {
+      {"Fran\xC3\xA7ois\r\nv2", "13 bytes:\n    Fran\xC3\xA7ois\n    v2\n"},
+      {"\xC2\x9B[2J", "5 bytes, not text\n"},  // a C1 control (CSI), as UTF-8
+      {"\x9B[2J", "4 bytes, not text\n"},      // the same, not UTF-8
+      {"ab\x7F", "3 bytes, not text\n"},
+  };
+  for (const Case& c : cases) {
+    write_bytes(dir / "m.bps", bps::make({}, {}, bytes_of(c.metadata)));
+    const RunResult r = run_bps(dir, {"--info", "m.bps"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(r.out.ends_with("  metadata: " + c.shown)) << r.out;
+  }
 }

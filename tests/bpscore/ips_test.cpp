@@ -56,13 +56,17 @@ TEST(Ips, NoRecordStartsWhereItWouldReadAsTheEnd) {
   const std::size_t eof = 0x454F46;
   const Bytes source(eof + 100000, 0);
   for (const std::size_t at : {eof, eof + 1, eof - 70000}) {
-    Bytes target = source;
-    // Bytes that change from `at` on, long enough to need more than one record.
-    for (std::size_t i = at; i < at + 70000; ++i) target[i] = static_cast<std::uint8_t>(i | 1);
-    const Bytes patch = bps::ips::make(source, target);
-    for (const std::uint32_t offset : record_offsets(patch)) EXPECT_NE(offset, eof) << at;
-    EXPECT_TRUE(bps::ips::apply(patch, source) == target) << at;
-    EXPECT_TRUE(oracle::apply_ips(source, patch) == target) << at;
+    for (const bool run : {false, true}) {
+      Bytes target = source;
+      // Bytes that change from `at` on, long enough to need more than one record; or a run of
+      // one byte, which the record that starts a byte early stops in front of.
+      for (std::size_t i = at; i < at + 70000; ++i)
+        target[i] = static_cast<std::uint8_t>(run ? 7 : i | 1);
+      const Bytes patch = bps::ips::make(source, target);
+      for (const std::uint32_t offset : record_offsets(patch)) EXPECT_NE(offset, eof) << at;
+      EXPECT_TRUE(bps::ips::apply(patch, source) == target) << at << run;
+      EXPECT_TRUE(oracle::apply_ips(source, patch) == target) << at << run;
+    }
   }
 }
 
