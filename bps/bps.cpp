@@ -71,12 +71,12 @@ bool refuse_cut(const files::InputFile& in, const std::string& name) {
 bool write_output(const std::string& name, const Bytes& bytes) {
   files::AtomicFile out;
   if (!out.open(name)) {
-    con::error_line(name + ": cannot create the file");
+    con::error_line(name + ": " + out.why());
     return false;
   }
   out.write(bytes);
   if (!out.commit()) {
-    con::error_line(name + ": cannot write the file");
+    con::error_line(name + ": " + out.why());
     return false;
   }
   return true;

@@ -32,19 +32,25 @@ enum class Created { yes, exists, failed };
 
 unsigned long process_id() { return GetCurrentProcessId(); }
 
+std::error_code last_error(DWORD error = GetLastError()) {
+  return std::error_code(static_cast<int>(error), std::system_category());
+}
+
 // Creates `temp` as a new file open for writing, shared for deletion so that an interruption can
 // remove it while it is open.
-Created create_temporary(const std::string& temp, std::FILE*& file) {
+Created create_temporary(const std::string& temp, std::FILE*& file, std::error_code& why) {
   HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
+    why = last_error(error);
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::exists
                                                                        : Created::failed;
   }
   const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(h), _O_WRONLY | _O_BINARY);
   file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
   if (file != nullptr) return Created::yes;
+  why = std::error_code(errno, std::generic_category());
   if (fd >= 0) {
     _close(fd);
   } else {
@@ -56,19 +62,25 @@ Created create_temporary(const std::string& temp, std::FILE*& file) {
 
 void copy_permissions(std::FILE*, const std::string&) {}
 
-bool replace(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+bool replace(const std::string& from, const std::string& to, std::error_code& why) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return true;
+  why = last_error();
+  return false;
 }
 
 #else
 
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 
-Created create_temporary(const std::string& temp, std::FILE*& file) {
+Created create_temporary(const std::string& temp, std::FILE*& file, std::error_code& why) {
   const int fd = detail::create_new(temp);
-  if (fd < 0) return errno == EEXIST ? Created::exists : Created::failed;
+  if (fd < 0) {
+    why = std::error_code(errno, std::generic_category());
+    return errno == EEXIST ? Created::exists : Created::failed;
+  }
   file = fdopen(fd, "wb");
   if (file != nullptr) return Created::yes;
+  why = std::error_code(errno, std::generic_category());
   ::close(fd);
   ::unlink(temp.c_str());
   return Created::failed;
@@ -81,8 +93,10 @@ void copy_permissions(std::FILE* file, const std::string& from) {
     fchmod(fileno(file), st.st_mode & 07777);
 }
 
-bool replace(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
+bool replace(const std::string& from, const std::string& to, std::error_code& why) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  why = std::error_code(errno, std::generic_category());
+  return false;
 }
 
 #endif
@@ -116,9 +130,10 @@ bool named_temporaries_forced() {
 
 // Gives an unnamed file its name `real`: straight to the target when nothing stands there,
 // otherwise under a temporary name that is then moved over the target.
-bool link_unnamed(std::FILE* file, const std::string& real) {
+bool link_unnamed(std::FILE* file, const std::string& real, std::error_code& why) {
   const std::string self = "/proc/self/fd/" + std::to_string(fileno(file));
   if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, real.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  why = std::error_code(errno, std::generic_category());
   if (errno != EEXIST) return false;
   const std::string folder = detail::folder_of(real);
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -126,13 +141,16 @@ bool link_unnamed(std::FILE* file, const std::string& real) {
     const int watch = signals::watch_temporary(temp);
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       const bool placed = std::rename(temp.c_str(), real.c_str()) == 0;
-      if (!placed) ::unlink(temp.c_str());
+      if (!placed) {
+        why = std::error_code(errno, std::generic_category());
+        ::unlink(temp.c_str());
+      }
       signals::forget_temporary(watch);
       return placed;
     }
-    const int error = errno;
+    why = std::error_code(errno, std::generic_category());
     signals::forget_temporary(watch);
-    if (error != EEXIST) return false;
+    if (why != std::errc::file_exists) return false;
   }
   return false;
 }
@@ -171,7 +189,7 @@ bool AtomicFile::open_unnamed(const std::string& folder) {
 
 namespace {
 
-bool link_unnamed(std::FILE*, const std::string&) { return false; }
+bool link_unnamed(std::FILE*, const std::string&, std::error_code&) { return false; }
 bool allocate_zeros(std::FILE*, std::uint64_t) { return false; }
 
 }  // namespace
@@ -183,14 +201,16 @@ bool AtomicFile::open_unnamed(const std::string&) { return false; }
 AtomicFile::~AtomicFile() { discard(); }
 
 bool AtomicFile::open_named(const std::string& folder) {
+  std::error_code why;
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string temp = temporary_name(folder, real_);
     const int watch = signals::watch_temporary(temp);
     std::FILE* f = nullptr;
-    const Created created = create_temporary(temp, f);
+    const Created created = create_temporary(temp, f, why);
     if (created != Created::yes) {
       signals::forget_temporary(watch);
       if (created == Created::exists) continue;
+      why_ = "cannot be created: " + detail::reason(why);
       return false;
     }
     file_ = f;
@@ -199,12 +219,14 @@ bool AtomicFile::open_named(const std::string& folder) {
     unnamed_ = false;
     return true;
   }
+  why_ = "cannot be created: " + detail::reason(why);
   return false;
 }
 
 bool AtomicFile::open(const std::string& target) {
   discard();
-  if (!can_create(target)) return false;
+  why_.clear();
+  if (!can_create(target, &why_)) return false;
   real_ = resolve_links(target);
   std::error_code ec;
   existed_ = fs::exists(fs::path(real_), ec);
@@ -219,7 +241,7 @@ bool AtomicFile::open(const std::string& target) {
 
 bool AtomicFile::write(const void* data, std::size_t size) {
   if (!is_open()) return false;
-  if (size != 0 && std::fwrite(data, 1, size, file_) != size) failed_ = true;
+  if (size != 0 && std::fwrite(data, 1, size, file_) != size) write_failed();
   return !failed_;
 }
 
@@ -234,14 +256,23 @@ bool AtomicFile::write_zeros(std::uint64_t count) {
   return !failed_;
 }
 
+void AtomicFile::write_failed() {
+  const int error = errno;
+  failed_ = true;
+  if (!why_.empty()) return;  // the first failure is the one to tell
+  why_ = error == 0 ? "cannot be written"
+                    : "cannot be written: " +
+                          detail::reason(std::error_code(error, std::generic_category()));
+}
+
 void AtomicFile::close_stream() {
-  if (file_ != nullptr && std::fclose(file_) != 0) failed_ = true;
+  if (file_ != nullptr && std::fclose(file_) != 0) write_failed();
   file_ = nullptr;
 }
 
 bool AtomicFile::finish() {
   if (file_ == nullptr || finished_) return finished_;
-  if (std::fflush(file_) != 0 || std::ferror(file_) != 0) failed_ = true;
+  if (std::fflush(file_) != 0 || std::ferror(file_) != 0) write_failed();
   // An unnamed file stays open: it is given its name through its descriptor.
   if (!unnamed_) close_stream();
   if (failed_) {
@@ -256,11 +287,12 @@ bool AtomicFile::publish() {
   if (!finished_) return false;
   const signals::Hold hold;
   bool placed = false;
+  std::error_code why;
   if (unnamed_) {
-    placed = link_unnamed(file_, real_);
+    placed = link_unnamed(file_, real_, why);
     close_stream();
   } else if (!temp_.empty()) {
-    placed = replace(temp_, real_);
+    placed = replace(temp_, real_, why);
     if (placed) {
       temp_.clear();
       signals::forget_temporary(watch_);
@@ -268,7 +300,10 @@ bool AtomicFile::publish() {
     }
   }
   finished_ = false;
-  if (!placed) discard();
+  if (!placed) {
+    why_ = why ? "cannot be put in place: " + detail::reason(why) : "cannot be put in place";
+    discard();
+  }
   return placed;
 }
 

@@ -59,7 +59,7 @@ bool usable(const std::string& name, std::span<const std::string> inputs,
     return false;
   }
   if (file != nullptr && !file->open(name)) {
-    con::error_line(name + ": cannot be written: no new file can be made in its folder");
+    con::error_line(name + ": " + file->why());
     return false;
   }
   return true;

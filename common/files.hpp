@@ -116,7 +116,8 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
   ~AtomicFile();
 
-  // Starts writing `target`. False (with nothing changed) when the temporary file cannot be made.
+  // Starts writing `target`. False (with nothing changed) when the temporary file cannot be made;
+  // why() then says so.
   // A target that is a symbolic link is replaced where the link points (also when nothing is
   // there yet), and the new file takes the permissions of the file it replaces.
   bool open(const std::string& target);
@@ -142,12 +143,19 @@ class AtomicFile {
   // Drops everything written; the target stays as it was.
   void discard();
 
+  // After a failure: what went wrong, with the system's reason, in words to follow "NAME: "
+  // ("cannot be written: no space left on device").
+  const std::string& why() const { return why_; }
+
  private:
   bool open_unnamed(const std::string& folder);
   bool open_named(const std::string& folder);
   void close_stream();
+  // Records a failure to write with the reason the system gave last.
+  void write_failed();
 
   std::FILE* file_ = nullptr;
+  std::string why_;
   std::string target_;  // the name as given
   std::string real_;    // where the file goes (a link's target)
   std::string temp_;    // the temporary file's name; empty while it has none

@@ -116,7 +116,7 @@ int run(const shell::Args& args) {
     return 1;
   }
   if (!out.commit()) {
-    con::error_line(out_name + ": could not be written");
+    con::error_line(out_name + ": " + out.why());
     return 1;
   }
   std::printf("\n\nAll done!  Output is in:\n%s\n", out_name.c_str());

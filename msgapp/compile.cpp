@@ -72,11 +72,11 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
 
 bool ArchiveOutput::open(const OpenedFiles& names, bool table_mode) {
   if (!index_.open(names.index_name)) {
-    con::error_line(names.index_name + ": cannot create the file");
+    con::error_line(names.index_name + ": " + index_.why());
     return false;
   }
   if (!body_.open(names.body_name)) {
-    con::error_line(names.body_name + ": cannot create the file");
+    con::error_line(names.body_name + ": " + body_.why());
     index_.discard();
     return false;
   }
@@ -97,7 +97,7 @@ int ArchiveOutput::finish() {
   const bool body_done = body_.finish();
   if (!index_done || !body_done) {
     discard();
-    con::error_line((index_done ? body_name : index_name) + ": cannot write the file");
+    con::error_line(index_done ? body_name + ": " + body_.why() : index_name + ": " + index_.why());
     return 1;
   }
   // Another run putting the same pair in place waits for this one (and this one for it), and an
@@ -107,7 +107,7 @@ int ArchiveOutput::finish() {
   const signals::Hold hold;
   if (!body_.publish()) {
     index_.discard();
-    con::error_line(body_name + ": cannot write the file");
+    con::error_line(body_name + ": " + body_.why());
     return 1;
   }
   if (!index_.publish()) {
@@ -115,8 +115,7 @@ int ArchiveOutput::finish() {
     // cannot come back; its index is the old one.)
     const bool body_removed =
         !body_.target_existed() && std::remove(files::resolve_links(body_name).c_str()) == 0;
-    con::error_line(index_name + ": cannot write the file" +
-                    (body_removed ? "; nothing written" : ""));
+    con::error_line(index_name + ": " + index_.why() + (body_removed ? "; nothing written" : ""));
     return 1;
   }
   return 0;

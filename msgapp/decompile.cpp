@@ -107,7 +107,7 @@ int run_decompiler(const Decompiler& program, const shell::Args& args) {
   if (!output) return con::kExitEndOfInput;
   files::AtomicFile out;
   if (!out.open(*output)) {
-    con::error_line(*output + ": cannot create the file");
+    con::error_line(*output + ": " + out.why());
     return 1;
   }
   const Layout layout{program.form, (sw.settings & kLineNumbers) != 0, program.check};
@@ -126,7 +126,7 @@ int run_decompiler(const Decompiler& program, const shell::Args& args) {
     return 1;
   }
   if (!out.commit()) {
-    con::error_line(*output + ": cannot write the file");
+    con::error_line(*output + ": " + out.why());
     return 1;
   }
   if (ends.ends.empty() && program.empty_source_gives_a_message) {

@@ -132,7 +132,7 @@ int fix(files::InputFile& input, const std::string& in_name,
 
   files::AtomicFile out;
   if (!out.open(target)) {
-    con::error_line(target + ": cannot be created; nothing written");
+    con::error_line(target + ": " + out.why() + "; nothing written");
     return 1;
   }
   const bool written = write_fixed(out, input.bytes(), x.order, *x.computed);
@@ -142,14 +142,14 @@ int fix(files::InputFile& input, const std::string& in_name,
     return 1;
   }
   if (!written || !out.finish()) {
-    con::error_line(target + ": cannot be written (is the disk full?); nothing written");
+    con::error_line(target + ": " + out.why() + "; nothing written");
     return 1;
   }
   // The input is let go before a file is put in its place: a mapped file cannot be replaced
   // everywhere.
   input = files::InputFile();
   if (!out.publish()) {
-    con::error_line(target + ": cannot be put in place; nothing written");
+    con::error_line(target + ": " + out.why() + "; nothing written");
     return 1;
   }
   if (right) {

@@ -131,7 +131,7 @@ int run(const shell::Args& args) {
     return 1;
   }
   if (copied == CopyResult::write_failed) {
-    con::error_line(out_name + ": cannot be written (is the disk full?); nothing was written");
+    con::error_line(out_name + ": " + out.why() + "; nothing was written");
     return 1;
   }
   con::discard_pending_input();
@@ -146,7 +146,7 @@ int run(const shell::Args& args) {
   }
 
   if (!out.commit()) {
-    con::error_line(out_name + ": cannot be written (is the disk full?); nothing was written");
+    con::error_line(out_name + ": " + out.why() + "; nothing was written");
     return 1;
   }
   say(done_message(out_name));

@@ -45,7 +45,7 @@ std::string keep_partial(files::AtomicFile& file, const Output* out) {
     return name + ": not made, as nothing was decoded";
   }
   file.write(out->data(), produced);
-  if (!file.commit()) return name + ": the output file could not be written";
+  if (!file.commit()) return name + ": " + file.why();
   return name + ": holds the " + std::to_string(produced) + (produced == 1 ? " byte" : " bytes") +
          " decoded before the fault";
 }
@@ -62,7 +62,7 @@ int finish(const std::string& in_name, files::InputFile& in, files::AtomicFile& 
   if (status == Status::done) {
     file.write(out->data(), out->size());
     if (file.commit()) return 0;
-    con::error_line(file.target() + ": the output file could not be written");
+    con::error_line(file.target() + ": " + file.why());
     return kExitFailed;
   }
   if (status == Status::no_memory) {

@@ -143,12 +143,12 @@ int run(const shell::Args& args) {
   }
   files::AtomicFile out;
   if (!out.open(*out_name)) {
-    con::error_line(*out_name + ": cannot create the file");
+    con::error_line(*out_name + ": " + out.why());
     return 1;
   }
   out.write(packed);
   if (!out.commit()) {
-    con::error_line(*out_name + ": cannot write the file");
+    con::error_line(*out_name + ": " + out.why());
     return 1;
   }
   const std::string line = summary(*out_name, data.size(), packed.size());

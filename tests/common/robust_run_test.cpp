@@ -291,8 +291,8 @@ TEST(LimitsRun, AWriteBeyondTheFileSizeLimitIsAnError) {
     write_bytes(dir / "d.rom", Bytes(200000, 0x80));
     // ulimit -f counts blocks of 512 bytes: 64 KiB.
     const std::pair<std::string, std::string> cases[] = {
-        {"txt2msg d.txt", "d.bin: cannot write the file"},
-        {"romext d.rom", "d-ext.n64: cannot be written"},
+        {"txt2msg d.txt", "d.bin: cannot be written: file too large"},
+        {"romext d.rom", "d-ext.n64: cannot be written: file too large"},
     };
     for (const auto& [command, line] : cases) {
       const auto r = shell("ulimit -f 128; printf 'y\\n\\n' | " + std::string(named) + " '" +
