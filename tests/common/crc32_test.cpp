@@ -25,7 +25,8 @@ TEST(Crc32, KnownValuesAndPiecewiseEqualsWhole) {
   std::vector<std::uint8_t> data(1000);
   std::uint32_t x = 12345;
   for (auto& b : data) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 24);
-  for (std::size_t n : {0u, 1u, 7u, 8u, 9u, 63u, 1000u}) {
+  // Every length around the 16- and 64-byte steps of the folding path, and its tail.
+  for (std::size_t n = 0; n <= 1000; n += n < 300 ? 1 : 97) {
     const std::vector<std::uint8_t> head(data.begin(), data.begin() + static_cast<long>(n));
     EXPECT_EQ(crc::crc32(head), crc_by_bits(head)) << n;
     const std::span<const std::uint8_t> all(data);
