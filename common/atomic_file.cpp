@@ -50,7 +50,7 @@ Created create_temporary(const std::string& temp, std::FILE*& file, std::error_c
   const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(h), _O_WRONLY | _O_BINARY);
   file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
   if (file != nullptr) return Created::yes;
-  why = std::error_code(errno, std::generic_category());
+  why = detail::last_errno();
   if (fd >= 0) {
     _close(fd);
   } else {
@@ -75,12 +75,12 @@ unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 Created create_temporary(const std::string& temp, std::FILE*& file, std::error_code& why) {
   const int fd = detail::create_new(temp);
   if (fd < 0) {
-    why = std::error_code(errno, std::generic_category());
+    why = detail::last_errno();
     return errno == EEXIST ? Created::exists : Created::failed;
   }
   file = fdopen(fd, "wb");
   if (file != nullptr) return Created::yes;
-  why = std::error_code(errno, std::generic_category());
+  why = detail::last_errno();
   ::close(fd);
   ::unlink(temp.c_str());
   return Created::failed;
@@ -95,7 +95,7 @@ void copy_permissions(std::FILE* file, const std::string& from) {
 
 bool replace(const std::string& from, const std::string& to, std::error_code& why) {
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
-  why = std::error_code(errno, std::generic_category());
+  why = detail::last_errno();
   return false;
 }
 
@@ -133,7 +133,7 @@ bool named_temporaries_forced() {
 bool link_unnamed(std::FILE* file, const std::string& real, std::error_code& why) {
   const std::string self = "/proc/self/fd/" + std::to_string(fileno(file));
   if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, real.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-  why = std::error_code(errno, std::generic_category());
+  why = detail::last_errno();
   if (errno != EEXIST) return false;
   const std::string folder = detail::folder_of(real);
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -142,13 +142,13 @@ bool link_unnamed(std::FILE* file, const std::string& real, std::error_code& why
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       const bool placed = std::rename(temp.c_str(), real.c_str()) == 0;
       if (!placed) {
-        why = std::error_code(errno, std::generic_category());
+        why = detail::last_errno();
         ::unlink(temp.c_str());
       }
       signals::forget_temporary(watch);
       return placed;
     }
-    why = std::error_code(errno, std::generic_category());
+    why = detail::last_errno();
     signals::forget_temporary(watch);
     if (why != std::errc::file_exists) return false;
   }
@@ -257,12 +257,10 @@ bool AtomicFile::write_zeros(std::uint64_t count) {
 }
 
 void AtomicFile::write_failed() {
-  const int error = errno;
+  const std::error_code error = detail::last_errno();
   failed_ = true;
   if (!why_.empty()) return;  // the first failure is the one to tell
-  why_ = error == 0 ? "cannot be written"
-                    : "cannot be written: " +
-                          detail::reason(std::error_code(error, std::generic_category()));
+  why_ = error ? "cannot be written: " + detail::reason(error) : "cannot be written";
 }
 
 void AtomicFile::close_stream() {

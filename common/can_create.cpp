@@ -45,7 +45,7 @@ Probe probe_new(const std::string& path, std::error_code& why) {
   const signals::Hold hold;
   const int fd = detail::create_new(path);
   if (fd < 0) {
-    why = std::error_code(errno, std::generic_category());
+    why = detail::last_errno();
     return errno == EEXIST ? Probe::exists : Probe::failed;
   }
   ::close(fd);
@@ -81,7 +81,7 @@ bool can_create(const std::string& name, std::string* why) {
         std::fclose(f);
         return true;
       }
-      const std::error_code opened(errno, std::generic_category());
+      const std::error_code opened = detail::last_errno();
       if (fs::exists(path, ec)) {  // there, but not to be written
         out = "cannot be written: " + detail::reason(opened);
         return false;

@@ -1,6 +1,7 @@
 // What the parts of the file layer share among themselves (not for the programs).
 #pragma once
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -15,6 +16,9 @@ inline std::string folder_of(const std::string& path) {
 
 // The system's reason in words to follow "NAME: cannot be created: ": "permission denied".
 std::string reason(const std::error_code& why);
+
+// The C library's last error (errno) as an error code.
+inline std::error_code last_errno() { return std::error_code(errno, std::generic_category()); }
 
 #ifndef _WIN32
 // Creates `path` as a new, empty file open for writing; -1 (errno set) when it cannot be made or

@@ -217,10 +217,9 @@ bool InputFile::open(const std::string& name) {
   const int fd = name.empty() ? -1 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st {};
   if (fd < 0 || fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    why_ = name.empty() ? "no name was given"
-           : fd >= 0 && S_ISDIR(st.st_mode)
-               ? "is a folder"
-               : detail::reason(std::error_code(errno, std::generic_category()));
+    why_ = name.empty()                     ? "no name was given"
+           : fd >= 0 && S_ISDIR(st.st_mode) ? "is a folder"
+                                            : detail::reason(detail::last_errno());
     if (fd >= 0) ::close(fd);
     error_ = InputError::cannot_open;
     return false;

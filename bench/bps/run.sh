@@ -7,24 +7,14 @@
 # data), which stays flat per MiB when it is linear, and the in-memory benchmark.
 # Env BUILD = build folder.
 set -euo pipefail
-build=$(cd "${BUILD:-build}" && pwd)
+. "$(dirname "$0")/../lib.sh"
+bench_setup bps
 bps="$build/bin/bps"
-work=$(mktemp -d "${TMPDIR:-/tmp}/bps-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
 
 # Best wall time in seconds of three runs of a command (outputs removed first, outside the timing).
 best_of_three() {
-  local best="" start end t
-  for _ in 1 2 3; do
-    rm -f out.bin patch.bps
-    start=${EPOCHREALTIME/./}
-    "$@" </dev/null >/dev/null
-    end=${EPOCHREALTIME/./}
-    t=$((end - start))
-    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
-  done
-  awk -v us="$best" 'BEGIN { printf "%.3f", us / 1e6 }'
+  fastest_us 3 "$@"
+  awk -v us="$best_us" 'BEGIN { printf "%.3f", us / 1e6 }'
 }
 
 # Peak resident memory in MB of one run.

@@ -2,11 +2,9 @@
 # Times romext against cp and dd conv=swab on the same 64 MiB 16-bit-swapped image, side by side,
 # and runs the straightening kernel benchmark. Env BUILD = build folder.
 set -euo pipefail
-build=$(cd "${BUILD:-build}" && pwd)
+. "$(dirname "$0")/../lib.sh"
+bench_setup romext
 romext="$build/bin/romext"
-work=$(mktemp -d "${TMPDIR:-/tmp}/romext-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
 
 size=$((64 << 20))
 rounds=11
