@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "base/crc32.hpp"
-#include "bpscore/bps.hpp"
 #include "bpscore/ips.hpp"
+#include "bpscore/patch.hpp"
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
@@ -16,6 +16,10 @@
 
 namespace bps {
 namespace {
+
+using bpscore::Bytes;
+using bpscore::ByteSpan;
+namespace ips = bpscore::ips;
 
 constexpr const char* kUsage =
     "Usage: bps [--ips] ORIGINAL MODIFIED [PATCH]   make PATCH (MODIFIED cut at its first dot\n"
@@ -162,7 +166,7 @@ int make_patch(const Options& o, const Names& n, const files::InputFile& origina
     if (too_large(o, name, spans[k].size())) return 1;
   }
   shell::set_subject(n.second);
-  const Bytes patch = o.ips ? ips::make(spans[0], spans[1]) : make(spans[0], spans[1]);
+  const Bytes patch = o.ips ? ips::make(spans[0], spans[1]) : bpscore::make(spans[0], spans[1]);
   if (refuse_cut(original, n.first) || refuse_cut(modified, n.second)) return 1;
   if (!write_output(*out_name, patch)) return 1;
   std::printf("%s: %s patch of %s bytes, from %s (%s bytes) to %s (%s bytes)\n", out_name->c_str(),
@@ -188,23 +192,23 @@ int finish_apply(const Options& o, const Names& n, const files::InputFile& origi
 
 int apply_bps(const Options& o, const Names& n, const files::InputFile& original,
               const files::InputFile& patch) {
-  const Checked c = check(patch.bytes());
+  const bpscore::Checked c = bpscore::check(patch.bytes());
   if (!c.ok()) {
     con::error_line(n.second + ": " + c.problem + "; nothing written");
     return 1;
   }
-  const Info& info = c.info;
+  const bpscore::Info& info = c.info;
   ByteSpan source = original.bytes();
   std::optional<Bytes> copy;
-  if (!is_source(info, source)) {
-    const bool done = is_target(info, source);
+  if (!bpscore::is_source(info, source)) {
+    const bool done = bpscore::is_target(info, source);
     copy = done ? std::nullopt : native_copy(source);
-    if (done || (copy && is_target(info, *copy))) {
+    if (done || (copy && bpscore::is_target(info, *copy))) {
       std::printf("%s is already patched (it is what %s makes%s); nothing written\n",
                   n.first.c_str(), n.second.c_str(), done ? "" : ", in another byte order");
       return 0;
     }
-    if (!copy || !is_source(info, *copy)) {
+    if (!copy || !bpscore::is_source(info, *copy)) {
       con::error_line(n.first + ": not the file this patch was made for: it expects " +
                       count(info.source_size) + " bytes with CRC-32 " + hex32(info.source_crc) +
                       ", this file has " + count(source.size()) + " bytes with CRC-32 " +
@@ -219,7 +223,7 @@ int apply_bps(const Options& o, const Names& n, const files::InputFile& original
   const auto out_name =
       ask_output(o.names.size() > 2 ? o.names[2] : default_output(n.second, n.first), n);
   if (!out_name) return con::kExitEndOfInput;
-  Applied a = bps::apply(patch.bytes(), info, source);
+  bpscore::Applied a = bpscore::apply(patch.bytes(), info, source);
   if (!a.ok()) {
     // An input changed while it was read (at the question, say) is what went wrong, not the patch.
     if (refuse_cut(original, n.first) || refuse_cut(patch, n.second)) return 1;
@@ -285,21 +289,21 @@ bool is_text(ByteSpan bytes) {
 
 int show_info(const std::string& name, const files::InputFile& in) {
   const ByteSpan patch = in.bytes();
-  const PatchKind kind = identify(patch);
-  if (kind == PatchKind::unknown) {
+  const bpscore::PatchKind kind = bpscore::identify(patch);
+  if (kind == bpscore::PatchKind::unknown) {
     con::error_line(name +
                     ": not a BPS or IPS patch (it starts with neither \"BPS1\" nor "
                     "\"PATCH\")");
     return 1;
   }
   std::string text;
-  if (kind == PatchKind::bps) {
-    const Checked c = check(patch);
+  if (kind == bpscore::PatchKind::bps) {
+    const bpscore::Checked c = bpscore::check(patch);
     if (!c.ok()) {
       con::error_line(name + ": " + c.problem);
       return 1;
     }
-    const Info& i = c.info;
+    const bpscore::Info& i = c.info;
     text = name + ": BPS patch, " + count(patch.size()) + " bytes, CRC-32 " + hex32(i.patch_crc) +
            "\n  original: " + count(i.source_size) + " bytes, CRC-32 " + hex32(i.source_crc) +
            "\n  result:   " + count(i.target_size) + " bytes, CRC-32 " + hex32(i.target_crc) +
@@ -364,8 +368,9 @@ int run(const shell::Args& args) {
                           "name for the modified file or the patch")) {
     return *s;
   }
-  const PatchKind kind = o.ips ? PatchKind::unknown : identify(second.bytes());
-  if (kind == PatchKind::unknown) {
+  const bpscore::PatchKind kind =
+      o.ips ? bpscore::PatchKind::unknown : bpscore::identify(second.bytes());
+  if (kind == bpscore::PatchKind::unknown) {
     if (o.fix_crc) {
       con::error_line(n.second +
                       ": not a patch (it starts with neither \"BPS1\" nor \"PATCH\"); "
@@ -375,7 +380,8 @@ int run(const shell::Args& args) {
     return make_patch(o, n, first, second);
   }
   shell::set_subject(n.first);
-  return kind == PatchKind::bps ? apply_bps(o, n, first, second) : apply_ips(o, n, first, second);
+  return kind == bpscore::PatchKind::bps ? apply_bps(o, n, first, second)
+                                         : apply_ips(o, n, first, second);
 }
 
 Options parse_arguments(const std::vector<std::string>& args) {

@@ -6,11 +6,11 @@
 
 #include "base/bytes.hpp"
 #include "base/crc32.hpp"
-#include "bpscore/bps.hpp"
+#include "bpscore/patch.hpp"
 #include "bpscore/varint.hpp"
 #include "common/memory.hpp"
 
-namespace bps {
+namespace bpscore {
 namespace {
 
 struct Header {
@@ -188,4 +188,4 @@ Applied apply(ByteSpan patch, const Info& info, ByteSpan source) {
   return a;
 }
 
-}  // namespace bps
+}  // namespace bpscore

@@ -5,7 +5,7 @@
 
 #include "base/bytes.hpp"
 
-namespace bps::ips {
+namespace bpscore::ips {
 namespace {
 
 constexpr std::uint32_t kEndMarker = 0x454F46;  // "EOF" read as an offset
@@ -140,4 +140,4 @@ Bytes make(ByteSpan source, ByteSpan target) {
   return out;
 }
 
-}  // namespace bps::ips
+}  // namespace bpscore::ips

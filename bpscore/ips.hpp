@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "bpscore/bps.hpp"
+#include "bpscore/patch.hpp"
 
-namespace bps::ips {
+namespace bpscore::ips {
 
 // Offsets are 24-bit: a file of more than 16 MiB cannot be described.
 inline constexpr std::uint64_t kMaxFileSize = std::uint64_t{1} << 24;
@@ -38,4 +38,4 @@ Bytes apply(ByteSpan patch, ByteSpan source);
 // Makes a patch that turns `source` into `target`; both at most kMaxFileSize bytes.
 Bytes make(ByteSpan source, ByteSpan target);
 
-}  // namespace bps::ips
+}  // namespace bpscore::ips

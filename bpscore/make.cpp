@@ -18,11 +18,11 @@
 
 #include "base/bytes.hpp"
 #include "base/crc32.hpp"
-#include "bpscore/bps.hpp"
 #include "bpscore/make_parts.hpp"
+#include "bpscore/patch.hpp"
 #include "bpscore/varint.hpp"
 
-namespace bps {
+namespace bpscore {
 namespace {
 
 using namespace detail;
@@ -324,4 +324,4 @@ Bytes make(ByteSpan source, ByteSpan target, ByteSpan metadata) {
   return out;
 }
 
-}  // namespace bps
+}  // namespace bpscore

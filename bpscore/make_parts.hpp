@@ -8,11 +8,11 @@
 #include <cstring>
 #include <memory>
 
-#include "bpscore/bps.hpp"
+#include "bpscore/patch.hpp"
 #include "bpscore/varint.hpp"
 #include "common/memory.hpp"
 
-namespace bps::detail {
+namespace bpscore::detail {
 
 constexpr std::size_t kHashBytes = 8;
 constexpr std::size_t kSourceStep = 4;      // every fourth source position is indexed
@@ -182,4 +182,4 @@ class Writer {
   std::uint64_t pos_ = 0;
 };
 
-}  // namespace bps::detail
+}  // namespace bpscore::detail

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace bps {
+namespace bpscore {
 
 inline void put_varint(std::vector<std::uint8_t>& out, std::uint64_t v) {
   for (;;) {
@@ -64,4 +64,4 @@ constexpr std::uint64_t offset_word(std::int64_t delta) {
                    : static_cast<std::uint64_t>(delta) << 1;
 }
 
-}  // namespace bps
+}  // namespace bpscore

@@ -9,8 +9,8 @@
 
 #include "base/bytes.hpp"
 #include "base/crc32.hpp"
-#include "bpscore/bps.hpp"
 #include "bpscore/ips.hpp"
+#include "bpscore/patch.hpp"
 #include "fuzz/check.hpp"
 
 namespace {
@@ -24,14 +24,14 @@ void bps_patch(std::vector<std::uint8_t> patch, bool raw) {
     for (int i = 0; i < 8; ++i) patch.push_back(0);
     bytes::append_le32(patch, crc::crc32(patch));
   }
-  const bps::Checked c = bps::check(patch);
+  const bpscore::Checked c = bpscore::check(patch);
   if (!c.ok()) return;
   FUZZ_CHECK(c.info.bytes[0] + c.info.bytes[1] + c.info.bytes[2] + c.info.bytes[3] ==
              c.info.target_size);
   if (c.info.source_size > kMost || c.info.target_size > kMost) return;
   std::vector<std::uint8_t> source(static_cast<std::size_t>(c.info.source_size));
   for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(i * 7);
-  const bps::Applied a = bps::apply(patch, c.info, source);
+  const bpscore::Applied a = bpscore::apply(patch, c.info, source);
   // The CRCs the harness wrote are zeros: only a result with that CRC passes.
   FUZZ_CHECK(a.ok() ? a.target.size() == c.info.target_size : a.target.empty());
 }
@@ -39,10 +39,10 @@ void bps_patch(std::vector<std::uint8_t> patch, bool raw) {
 void ips_patch(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> patch = {'P', 'A', 'T', 'C', 'H'};
   patch.insert(patch.end(), data, data + size);
-  const bps::ips::Checked c = bps::ips::check(patch);
+  const bpscore::ips::Checked c = bpscore::ips::check(patch);
   if (!c.ok()) return;
   const std::vector<std::uint8_t> source(size % 1000, 0x5A);
-  const std::vector<std::uint8_t> out = bps::ips::apply(patch, source);
+  const std::vector<std::uint8_t> out = bpscore::ips::apply(patch, source);
   if (c.info.truncate) {
     FUZZ_CHECK(out.size() == *c.info.truncate);
   } else {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "bpscore/bps.hpp"
 #include "bpscore/ips.hpp"
+#include "bpscore/patch.hpp"
 #include "fuzz/check.hpp"
 #include "tests/bpscore/patch_oracle.hpp"
 
@@ -64,16 +64,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       default: target.insert(target.end(), length, in.byte());
     }
   }
-  const Bytes patch = bps::make(source, target);
-  const bps::Checked c = bps::check(patch);
+  const Bytes patch = bpscore::make(source, target);
+  const bpscore::Checked c = bpscore::check(patch);
   FUZZ_CHECK(c.ok());
-  FUZZ_CHECK(bps::is_source(c.info, source));
-  FUZZ_CHECK(bps::apply(patch, c.info, source).target == target);
+  FUZZ_CHECK(bpscore::is_source(c.info, source));
+  FUZZ_CHECK(bpscore::apply(patch, c.info, source).target == target);
   FUZZ_CHECK(oracle::apply_bps(source, patch) == target);
 
-  const Bytes ips = bps::ips::make(source, target);
-  FUZZ_CHECK(bps::ips::check(ips).ok());
-  FUZZ_CHECK(bps::ips::apply(ips, source) == target);
+  const Bytes ips = bpscore::ips::make(source, target);
+  FUZZ_CHECK(bpscore::ips::check(ips).ok());
+  FUZZ_CHECK(bpscore::ips::apply(ips, source) == target);
   FUZZ_CHECK(oracle::apply_ips(source, ips) == target);
   return 0;
 }

@@ -1,6 +1,6 @@
 #include "msg2slk/msg2slk.hpp"
 
-#include "msgapp/decompile.hpp"
+#include "msgapp/decompiler.hpp"
 #include "msgcore/sylk.hpp"
 
 namespace msg2slk {
@@ -27,14 +27,14 @@ constexpr const char* kUsage =
 }  // namespace
 
 int run(const shell::Args& args) {
-  const msg::Decompiler program{kUsage,
-                                ".slk",
-                                "\noutput SYLK file? ",
-                                "name for the SYLK file",
-                                msg::SourceForm::sylk,
-                                msg::check_cell,
-                                /*empty_source_gives_a_message=*/false};
-  return msg::run_decompiler(program, args);
+  const msgapp::Decompiler program{kUsage,
+                                   ".slk",
+                                   "\noutput SYLK file? ",
+                                   "name for the SYLK file",
+                                   msg::SourceForm::sylk,
+                                   msg::check_cell,
+                                   /*empty_source_gives_a_message=*/false};
+  return msgapp::run_decompiler(program, args);
 }
 
 const shell::Program kProgram{"msg2slk", kUsage, run};

@@ -1,6 +1,6 @@
 #include "msg2txt/msg2txt.hpp"
 
-#include "msgapp/decompile.hpp"
+#include "msgapp/decompiler.hpp"
 
 namespace msg2txt {
 
@@ -24,14 +24,14 @@ constexpr const char* kUsage =
 }  // namespace
 
 int run(const shell::Args& args) {
-  const msg::Decompiler program{kUsage,
-                                ".txt",
-                                "\noutput text file? ",
-                                "name for the text file",
-                                msg::SourceForm::dump,
-                                msg::check_dump_line,
-                                /*empty_source_gives_a_message=*/true};
-  return msg::run_decompiler(program, args);
+  const msgapp::Decompiler program{kUsage,
+                                   ".txt",
+                                   "\noutput text file? ",
+                                   "name for the text file",
+                                   msg::SourceForm::dump,
+                                   msg::check_dump_line,
+                                   /*empty_source_gives_a_message=*/true};
+  return msgapp::run_decompiler(program, args);
 }
 
 const shell::Program kProgram{"msg2txt", kUsage, run};

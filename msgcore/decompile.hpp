@@ -1,6 +1,6 @@
 // Decompiling a whole message archive into a source that compiles back to it byte for byte.
 //
-// Every message is written in its readable form (msgcore/decode.hpp). Its pieces are closed in
+// Every message is written in its readable form (msgcore/readable.hpp). Its pieces are closed in
 // themselves, so its text compiles to the bytes of its pieces: the forms of single bytes and the
 // hex runs are proven by the tests for every pair of bytes, and each tag is checked as it is
 // written by compiling it through the compilers' own tag path. A message whose tag fails that
@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "msgcore/decode.hpp"
 #include "msgcore/diagnostics.hpp"
 #include "msgcore/encoding.hpp"
+#include "msgcore/readable.hpp"
 
 namespace msg {
 

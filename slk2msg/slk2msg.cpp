@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "common/console.hpp"
-#include "msgapp/compile.hpp"
+#include "msgapp/compiler.hpp"
 #include "msgcore/sylk.hpp"
 
 namespace slk2msg {
@@ -40,24 +40,24 @@ constexpr std::array<const char*, 5> kHelp = {
 }  // namespace
 
 int run(const shell::Args& args) {
-  const msg::FrontEnd fe{"\nSYLK file (latin scripts only)? ", "SYLK file name",
-                         msg::kLineNumbers | msg::kTableMode, /*accept_q=*/false, kHelp};
+  const msgapp::FrontEnd fe{"\nSYLK file (latin scripts only)? ", "SYLK file name",
+                            msgapp::kLineNumbers | msgapp::kTableMode, /*accept_q=*/false, kHelp};
   int status = 0;
-  auto started = msg::start_compile(fe, args, status);
+  auto started = msgapp::start_compile(fe, args, status);
   if (!started) return status;
   const std::uint8_t settings = started->switches.settings;
-  const msg::OpenedFiles* opened = &started->files;
+  const msgapp::OpenedFiles* opened = &started->files;
 
   // The body goes to its file as it is made, so a table whose messages make a large body never
   // holds it in memory.
-  msg::ArchiveOutput out;
-  if (!out.open(*opened, (settings & msg::kTableMode) != 0)) return 1;
+  msgapp::ArchiveOutput out;
+  if (!out.open(*opened, (settings & msgapp::kTableMode) != 0)) return 1;
   // Every report waits for Enter; at the end of input it goes on at once.
   msg::Diagnostics diag(msg::DiagBuild::sylk, stderr, [] { return con::read_char(); });
   diag.locate(opened->input_name, opened->input);
-  const int text_column = (settings & msg::kLineNumbers) ? 2 : 1;
+  const int text_column = (settings & msgapp::kLineNumbers) ? 2 : 1;
   const msg::TableEnd table = msg::read_table(opened->input, text_column, diag, out.writer());
-  msg::EndWarning warning;
+  msgapp::EndWarning warning;
   if (table.ended_early) {
     warning = {opened->input_name +
                    ": the table ends early (no line end after its last record); read as if it "
@@ -67,7 +67,7 @@ int run(const shell::Args& args) {
     warning = {msg::unclosed_warning(opened->input_name, table.unclosed), table.unclosed.at,
                msg::unclosed_note(table.unclosed)};
   }
-  return msg::finish_compile(out, *opened, warning, diag);
+  return msgapp::finish_compile(out, *opened, warning, diag);
 }
 
 const shell::Program kProgram{"slk2msg", kUsage, run, /*short_help=*/false};

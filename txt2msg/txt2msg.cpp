@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "common/console.hpp"
-#include "msgapp/compile.hpp"
+#include "msgapp/compiler.hpp"
 #include "msgcore/dump.hpp"
 
 namespace txt2msg {
@@ -47,36 +47,36 @@ constexpr const char* kBomQuestion =
 }  // namespace
 
 int run(const shell::Args& args) {
-  const msg::FrontEnd fe{"\nUTF-8 text file? ", "text file name",
-                         msg::kLineNumbers | msg::kTableMode | msg::kBomComplaint,
-                         /*accept_q=*/true, kHelp};
+  const msgapp::FrontEnd fe{"\nUTF-8 text file? ", "text file name",
+                            msgapp::kLineNumbers | msgapp::kTableMode | msgapp::kBomComplaint,
+                            /*accept_q=*/true, kHelp};
   int status = 0;
-  auto started = msg::start_compile(fe, args, status);
+  auto started = msgapp::start_compile(fe, args, status);
   if (!started) return status;
   const std::uint8_t settings = started->switches.settings;
-  const msg::OpenedFiles* opened = &started->files;
+  const msgapp::OpenedFiles* opened = &started->files;
 
   const std::size_t start = msg::first_message_offset(opened->input);
-  if (start == 0 && (settings & msg::kBomComplaint) != 0) {
+  if (start == 0 && (settings & msgapp::kBomComplaint) != 0) {
     std::fputs(kBomQuestion, stdout);
     const int answer = con::read_char();
     // Declining leaves every file as it was: nothing has been written yet.
     if (answer == EOF || std::toupper(answer) != 'Y') return 1;
   }
 
-  msg::ArchiveOutput out;
-  if (!out.open(*opened, (settings & msg::kTableMode) != 0)) return 1;
+  msgapp::ArchiveOutput out;
+  if (!out.open(*opened, (settings & msgapp::kTableMode) != 0)) return 1;
   msg::Diagnostics diag(msg::DiagBuild::text_dump, stderr, [] { return con::read_char(); });
   diag.locate(opened->input_name, opened->input);
   msg::Unclosed unclosed;
-  msg::compile_dump(opened->input, start, (settings & msg::kLineNumbers) != 0, diag, out.writer(),
-                    &unclosed);
-  msg::EndWarning warning;
+  msg::compile_dump(opened->input, start, (settings & msgapp::kLineNumbers) != 0, diag,
+                    out.writer(), &unclosed);
+  msgapp::EndWarning warning;
   if (unclosed) {
     warning = {msg::unclosed_warning(opened->input_name, unclosed), unclosed.at,
                msg::unclosed_note(unclosed)};
   }
-  return msg::finish_compile(out, *opened, warning, diag);
+  return msgapp::finish_compile(out, *opened, warning, diag);
 }
 
 const shell::Program kProgram{"txt2msg", kUsage, run, /*short_help=*/false};

@@ -2,7 +2,7 @@
 // the same size (what "near copy speed" is measured against). Rates are MB of target per second.
 #include <benchmark/benchmark.h>
 
-#include "bpscore/bps.hpp"
+#include "bpscore/patch.hpp"
 #include "common/memory.hpp"
 #include "pair.hpp"
 
@@ -15,8 +15,8 @@ const std::pair<benchdata::Bytes, benchdata::Bytes>& pair() {
   return p;
 }
 
-const bps::Bytes& patch() {
-  static const bps::Bytes p = bps::make(pair().first, pair().second);
+const bpscore::Bytes& patch() {
+  static const bpscore::Bytes p = bpscore::make(pair().first, pair().second);
   return p;
 }
 
@@ -34,9 +34,9 @@ void copy(benchmark::State& state) {
 }
 
 void apply(benchmark::State& state) {
-  const bps::Checked c = bps::check(patch());
+  const bpscore::Checked c = bpscore::check(patch());
   for (auto _ : state) {
-    const bps::Applied a = bps::apply(patch(), c.info, pair().first);
+    const bpscore::Applied a = bpscore::apply(patch(), c.info, pair().first);
     if (!a.ok()) state.SkipWithError("the patch did not apply");
     benchmark::DoNotOptimize(a.target.data());
   }
@@ -46,9 +46,9 @@ void apply(benchmark::State& state) {
 // Everything a run does with a patch once the files are read: check it, the source CRC, apply.
 void check_and_apply(benchmark::State& state) {
   for (auto _ : state) {
-    const bps::Checked c = bps::check(patch());
-    if (!bps::is_source(c.info, pair().first)) state.SkipWithError("wrong source");
-    const bps::Applied a = bps::apply(patch(), c.info, pair().first);
+    const bpscore::Checked c = bpscore::check(patch());
+    if (!bpscore::is_source(c.info, pair().first)) state.SkipWithError("wrong source");
+    const bpscore::Applied a = bpscore::apply(patch(), c.info, pair().first);
     benchmark::DoNotOptimize(a.target.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * pair().second.size()));
@@ -56,7 +56,7 @@ void check_and_apply(benchmark::State& state) {
 
 void make(benchmark::State& state) {
   for (auto _ : state) {
-    const bps::Bytes p = bps::make(pair().first, pair().second);
+    const bpscore::Bytes p = bpscore::make(pair().first, pair().second);
     benchmark::DoNotOptimize(p.data());
     state.counters["patch bytes"] = static_cast<double>(p.size());
   }

@@ -13,7 +13,7 @@
 
 #include "base/bytes.hpp"
 #include "base/crc32.hpp"
-#include "bpscore/bps.hpp"
+#include "bpscore/patch.hpp"
 #include "bpscore/varint.hpp"
 
 namespace {
@@ -192,14 +192,14 @@ Match longest_earlier(const Text& t, int g) {
 
 Bytes greedy(const Bytes& source, const Bytes& target, const Text& t, int min_length) {
   Bytes out = {'B', 'P', 'S', '1'};
-  bps::put_varint(out, source.size());
-  bps::put_varint(out, target.size());
-  bps::put_varint(out, 0);
+  bpscore::put_varint(out, source.size());
+  bpscore::put_varint(out, target.size());
+  bpscore::put_varint(out, 0);
   std::uint64_t source_cursor = 0, target_cursor = 0;
   std::size_t literal_start = 0, literals = 0;
   auto flush_literals = [&]() {
     if (literals == 0) return;
-    bps::put_varint(out, bps::action_word(literals, bps::target_read));
+    bpscore::put_varint(out, bpscore::action_word(literals, bpscore::target_read));
     out.insert(out.end(), target.begin() + static_cast<std::ptrdiff_t>(literal_start),
                target.begin() + static_cast<std::ptrdiff_t>(literal_start + literals));
     literals = 0;
@@ -220,15 +220,15 @@ Bytes greedy(const Bytes& source, const Bytes& target, const Text& t, int min_le
     }
     flush_literals();
     if (read >= length) {
-      bps::put_varint(out, bps::action_word(read, bps::source_read));
+      bpscore::put_varint(out, bpscore::action_word(read, bpscore::source_read));
     } else {
       const bool in_source = m.pos < t.source_size;
       const std::uint64_t pos =
           static_cast<std::uint64_t>(in_source ? m.pos : m.pos - t.target_start);
       std::uint64_t& cursor = in_source ? source_cursor : target_cursor;
-      bps::put_varint(out,
-                      bps::action_word(length, in_source ? bps::source_copy : bps::target_copy));
-      bps::put_varint(out, bps::offset_word(static_cast<std::int64_t>(pos - cursor)));
+      bpscore::put_varint(out, bpscore::action_word(length, in_source ? bpscore::source_copy
+                                                                      : bpscore::target_copy));
+      bpscore::put_varint(out, bpscore::offset_word(static_cast<std::int64_t>(pos - cursor)));
       cursor = pos + length;
     }
     q += length;
@@ -264,8 +264,8 @@ int main(int argc, char** argv) {
       best_min = min_length;
     }
   }
-  const bps::Checked c = bps::check(best);
-  if (!c.ok() || bps::apply(best, c.info, source).target != target) {
+  const bpscore::Checked c = bpscore::check(best);
+  if (!c.ok() || bpscore::apply(best, c.info, source).target != target) {
     std::fputs("bps_greedy: the comparator's patch does not apply\n", stderr);
     return 1;
   }

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "bps/bps.hpp"
-#include "bpscore/bps.hpp"
+#include "bpscore/patch.hpp"
 #include "romcore/bootcheck.hpp"
 #include "support/testsupport.hpp"
 #include "tests/romcore/rom_images.hpp"
@@ -361,7 +361,7 @@ TEST(BpsCli, InfoShowsMetadataAsTextOnlyWhenNothingInItSteersTheTerminal) {
       {"ab\x7F", "3 bytes, not text\n"},
   };
   for (const Case& c : cases) {
-    write_bytes(dir / "m.bps", bps::make({}, {}, bytes_of(c.metadata)));
+    write_bytes(dir / "m.bps", bpscore::make({}, {}, bytes_of(c.metadata)));
     const RunResult r = run_bps(dir, {"--info", "m.bps"});
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_TRUE(r.out.ends_with("  metadata: " + c.shown)) << r.out;

@@ -5,7 +5,7 @@
 
 #include "base/bytes.hpp"
 #include "base/crc32.hpp"
-#include "bpscore/bps.hpp"
+#include "bpscore/patch.hpp"
 #include "bpscore/varint.hpp"
 #include "patch_oracle.hpp"
 #include "support/testsupport.hpp"
@@ -75,9 +75,9 @@ Bytes edited(const Bytes& source, std::mt19937& rng, int edits) {
 Bytes patch_of(std::uint64_t source_size, std::uint64_t target_size, const Bytes& actions,
                const Bytes& source, const Bytes& target) {
   Bytes p = {'B', 'P', 'S', '1'};
-  bps::put_varint(p, source_size);
-  bps::put_varint(p, target_size);
-  bps::put_varint(p, 0);
+  bpscore::put_varint(p, source_size);
+  bpscore::put_varint(p, target_size);
+  bpscore::put_varint(p, 0);
   p.insert(p.end(), actions.begin(), actions.end());
   bytes::append_le32(p, crc::crc32(source));
   bytes::append_le32(p, crc::crc32(target));
@@ -87,11 +87,11 @@ Bytes patch_of(std::uint64_t source_size, std::uint64_t target_size, const Bytes
 
 // Makes the patch and checks it through both appliers; returns its size.
 std::size_t round_trip(const Bytes& source, const Bytes& target, const std::string& what) {
-  const Bytes patch = bps::make(source, target);
-  const bps::Checked c = bps::check(patch);
+  const Bytes patch = bpscore::make(source, target);
+  const bpscore::Checked c = bpscore::check(patch);
   EXPECT_TRUE(c.ok()) << what << ": " << c.problem;
-  EXPECT_TRUE(bps::is_source(c.info, source)) << what;
-  const bps::Applied a = bps::apply(patch, c.info, source);
+  EXPECT_TRUE(bpscore::is_source(c.info, source)) << what;
+  const bpscore::Applied a = bpscore::apply(patch, c.info, source);
   EXPECT_TRUE(a.ok()) << what << ": " << a.problem;
   EXPECT_TRUE(a.target == target) << what;
   const auto ref = oracle::apply_bps(source, patch);
@@ -105,23 +105,23 @@ TEST(BpsFormat, VarintsRoundTripAndRefuseOverflow) {
   for (const std::uint64_t v : {0ull, 1ull, 127ull, 128ull, 16511ull, 16512ull, 2113663ull,
                                 1ull << 32, 1ull << 60, ~0ull >> 1, ~0ull}) {
     Bytes b;
-    bps::put_varint(b, v);
-    EXPECT_EQ(b.size(), bps::varint_size(v)) << v;
+    bpscore::put_varint(b, v);
+    EXPECT_EQ(b.size(), bpscore::varint_size(v)) << v;
     const std::uint8_t* p = b.data();
     std::uint64_t back = 0;
-    EXPECT_TRUE(bps::read_varint(p, b.data() + b.size(), back)) << v;
+    EXPECT_TRUE(bpscore::read_varint(p, b.data() + b.size(), back)) << v;
     EXPECT_EQ(back, v);
     EXPECT_EQ(p, b.data() + b.size());
     // Cut short by a byte, it is refused.
     p = b.data();
-    EXPECT_FALSE(bps::read_varint(p, b.data() + b.size() - 1, back)) << v;
+    EXPECT_FALSE(bpscore::read_varint(p, b.data() + b.size() - 1, back)) << v;
   }
   for (const char* text : {"00 00 00 00 00 00 00 00 00 00 80", "7F 7F 7F 7F 7F 7F 7F 7F 7F 81",
                            "7F 7F 7F 7F 7F 7F 7F 7F 7F FF"}) {
     const Bytes b = hex(text);
     const std::uint8_t* p = b.data();
     std::uint64_t v = 0;
-    EXPECT_FALSE(bps::read_varint(p, b.data() + b.size(), v)) << text;
+    EXPECT_FALSE(bpscore::read_varint(p, b.data() + b.size(), v)) << text;
   }
 }
 
@@ -134,17 +134,17 @@ TEST(BpsFormat, TheCheckValueAppliesAndTheMakerDoesAtLeastAsWell) {
   const Bytes given = hex(
       "42 50 53 31 90 94 80 8c 8d 54 45 53 54 9c 8d 21 21 21 21 88 e2 ce ce 16 fc d7 7e cc a5 a0 "
       "99");
-  const bps::Checked c = bps::check(given);
+  const bpscore::Checked c = bpscore::check(given);
   ASSERT_TRUE(c.ok()) << c.problem;
   EXPECT_EQ(c.info.source_size, 16u);
   EXPECT_EQ(c.info.target_size, 20u);
-  EXPECT_EQ(c.info.actions[bps::source_read], 2u);
-  EXPECT_EQ(c.info.bytes[bps::target_read], 8u);
-  EXPECT_TRUE(bps::apply(given, c.info, source).target == target);
+  EXPECT_EQ(c.info.actions[bpscore::source_read], 2u);
+  EXPECT_EQ(c.info.bytes[bpscore::target_read], 8u);
+  EXPECT_TRUE(bpscore::apply(given, c.info, source).target == target);
   EXPECT_TRUE(oracle::apply_bps(source, given) == target);
   EXPECT_LE(round_trip(source, target, "check value"), given.size());
   // The same header and CRCs, whatever the parse.
-  const Bytes made = bps::make(source, target);
+  const Bytes made = bpscore::make(source, target);
   EXPECT_TRUE(std::equal(made.begin(), made.begin() + 7, given.begin()));
   EXPECT_TRUE(std::equal(made.end() - 12, made.end() - 4, given.end() - 12));
 }
@@ -200,7 +200,7 @@ TEST(BpsApply, HostilePatchesAreRefusedWithAReason) {
   const Bytes target = hex("10 11 12 13");
   auto act = [](std::uint64_t length, unsigned kind) {
     Bytes b;
-    bps::put_varint(b, bps::action_word(length, kind));
+    bpscore::put_varint(b, bpscore::action_word(length, kind));
     return b;
   };
   auto join = [](std::initializer_list<Bytes> parts) {
@@ -208,12 +208,12 @@ TEST(BpsApply, HostilePatchesAreRefusedWithAReason) {
     for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
     return all;
   };
-  Bytes damaged = patch_of(8, 4, act(4, bps::source_read), source, target);
+  Bytes damaged = patch_of(8, 4, act(4, bpscore::source_read), source, target);
   damaged[5] ^= 1;
-  Bytes cut = patch_of(8, 4, act(4, bps::source_read), source, target);
+  Bytes cut = patch_of(8, 4, act(4, bpscore::source_read), source, target);
   cut.erase(cut.begin() + 6, cut.begin() + 8);
   Bytes huge_target = {'B', 'P', 'S', '1', 0x88};
-  bps::put_varint(huge_target, std::uint64_t{1} << 60);
+  bpscore::put_varint(huge_target, std::uint64_t{1} << 60);
   huge_target.push_back(0x80);
   for (int i = 0; i < 8; ++i) huge_target.push_back(0);
   bytes::append_le32(huge_target, crc::crc32(huge_target));
@@ -229,27 +229,27 @@ TEST(BpsApply, HostilePatchesAreRefusedWithAReason) {
       {"bytes cut out", cut, "cut short"},
       {"a target of 2^60 bytes", huge_target, "larger than 4 GiB"},
       {"a length of 2^60",
-       patch_of(8, 4, act(std::uint64_t{1} << 60, bps::target_copy), source, target),
+       patch_of(8, 4, act(std::uint64_t{1} << 60, bpscore::target_copy), source, target),
        "past the end of the target"},
-      {"a SourceRead past the source", patch_of(2, 4, act(4, bps::source_read), source, target),
+      {"a SourceRead past the source", patch_of(2, 4, act(4, bpscore::source_read), source, target),
        "past the end of the source"},
       {"a TargetRead past the patch",
-       patch_of(8, 4, join({act(4, bps::target_read), hex("10")}), source, target),
+       patch_of(8, 4, join({act(4, bpscore::target_read), hex("10")}), source, target),
        "past the end of the patch"},
       {"a SourceCopy before the source",
-       patch_of(8, 4, join({act(4, bps::source_copy), hex("83")}), source, target),
+       patch_of(8, 4, join({act(4, bpscore::source_copy), hex("83")}), source, target),
        "outside the source"},
       {"a SourceCopy past the source",
-       patch_of(8, 4, join({act(4, bps::source_copy), hex("8A")}), source, target),
+       patch_of(8, 4, join({act(4, bpscore::source_copy), hex("8A")}), source, target),
        "past the end of the source"},
       {"a TargetCopy of nothing written",
-       patch_of(8, 4, join({act(4, bps::target_copy), hex("80")}), source, target),
+       patch_of(8, 4, join({act(4, bpscore::target_copy), hex("80")}), source, target),
        "not written yet"},
       {"a TargetCopy ahead of the output",
-       patch_of(8, 4, join({act(1, bps::source_read), act(3, bps::target_copy), hex("84")}), source,
-                target),
+       patch_of(8, 4, join({act(1, bpscore::source_read), act(3, bpscore::target_copy), hex("84")}),
+                source, target),
        "outside the output"},
-      {"actions that end early", patch_of(8, 4, act(3, bps::source_read), source, target),
+      {"actions that end early", patch_of(8, 4, act(3, bpscore::source_read), source, target),
        "before the target is complete"},
       {"an action word cut off", patch_of(8, 4, hex("0C"), source, target), "damaged"},
       {"metadata past the end",
@@ -262,16 +262,16 @@ TEST(BpsApply, HostilePatchesAreRefusedWithAReason) {
        "metadata"},
   };
   for (const Case& c : cases) {
-    const bps::Checked checked = bps::check(c.patch);
+    const bpscore::Checked checked = bpscore::check(c.patch);
     EXPECT_NE(checked.problem.find(c.problem), std::string::npos)
         << c.what << ": " << checked.problem;
     EXPECT_FALSE(oracle::apply_bps(source, c.patch)) << c.what;
   }
   // A sound patch whose result has another CRC than it says.
-  Bytes wrong = patch_of(8, 4, act(4, bps::source_read), source, hex("10 11 12 14"));
-  const bps::Checked c = bps::check(wrong);
+  Bytes wrong = patch_of(8, 4, act(4, bpscore::source_read), source, hex("10 11 12 14"));
+  const bpscore::Checked c = bpscore::check(wrong);
   ASSERT_TRUE(c.ok());
-  const bps::Applied a = bps::apply(wrong, c.info, source);
+  const bpscore::Applied a = bpscore::apply(wrong, c.info, source);
   EXPECT_FALSE(a.ok());
   EXPECT_TRUE(a.target.empty());
 }
@@ -285,14 +285,14 @@ TEST(BpsApply, TargetCopiesReadTheirOwnOutput) {
       Bytes target = start;
       for (std::uint64_t i = 0; i < length; ++i) target.push_back(target[i]);
       Bytes actions;
-      bps::put_varint(actions, bps::action_word(seed, bps::target_read));
+      bpscore::put_varint(actions, bpscore::action_word(seed, bpscore::target_read));
       actions.insert(actions.end(), start.begin(), start.end());
-      bps::put_varint(actions, bps::action_word(length, bps::target_copy));
+      bpscore::put_varint(actions, bpscore::action_word(length, bpscore::target_copy));
       actions.push_back(0x80);
       const Bytes patch = patch_of(0, target.size(), actions, {}, target);
-      const bps::Checked c = bps::check(patch);
+      const bpscore::Checked c = bpscore::check(patch);
       ASSERT_TRUE(c.ok()) << c.problem;
-      EXPECT_TRUE(bps::apply(patch, c.info, {}).target == target) << length;
+      EXPECT_TRUE(bpscore::apply(patch, c.info, {}).target == target) << length;
     }
   }
 }

@@ -44,10 +44,10 @@ TEST(Ips, RoundTripsThroughBothAppliers) {
       for (std::size_t i = at; i < at + n; ++i)
         target[i] = e % 2 ? fill : static_cast<std::uint8_t>(rng());
     }
-    const Bytes patch = bps::ips::make(source, target);
-    const bps::ips::Checked c = bps::ips::check(patch);
+    const Bytes patch = bpscore::ips::make(source, target);
+    const bpscore::ips::Checked c = bpscore::ips::check(patch);
     ASSERT_TRUE(c.ok()) << c.problem;
-    EXPECT_TRUE(bps::ips::apply(patch, source) == target) << round;
+    EXPECT_TRUE(bpscore::ips::apply(patch, source) == target) << round;
     EXPECT_TRUE(oracle::apply_ips(source, patch) == target) << round;
   }
 }
@@ -62,9 +62,9 @@ TEST(Ips, NoRecordStartsWhereItWouldReadAsTheEnd) {
       // one byte, which the record that starts a byte early stops in front of.
       for (std::size_t i = at; i < at + 70000; ++i)
         target[i] = static_cast<std::uint8_t>(run ? 7 : i | 1);
-      const Bytes patch = bps::ips::make(source, target);
+      const Bytes patch = bpscore::ips::make(source, target);
       for (const std::uint32_t offset : record_offsets(patch)) EXPECT_NE(offset, eof) << at;
-      EXPECT_TRUE(bps::ips::apply(patch, source) == target) << at << run;
+      EXPECT_TRUE(bpscore::ips::apply(patch, source) == target) << at << run;
       EXPECT_TRUE(oracle::apply_ips(source, patch) == target) << at << run;
     }
   }
@@ -83,7 +83,7 @@ TEST(Ips, DamagedPatchesAreRefused) {
       {"50 41 54 43 49 45 4F 46", "not an IPS patch"},
   };
   for (const Case& c : cases) {
-    const bps::ips::Checked checked = bps::ips::check(hex(c.patch));
+    const bpscore::ips::Checked checked = bpscore::ips::check(hex(c.patch));
     EXPECT_NE(checked.problem.find(c.problem), std::string::npos)
         << c.patch << ": " << checked.problem;
     EXPECT_FALSE(oracle::apply_ips({}, hex(c.patch))) << c.patch;
@@ -91,14 +91,14 @@ TEST(Ips, DamagedPatchesAreRefused) {
   // A run, a record past the end (the gap is zeros) and a size to cut to.
   const Bytes patch =
       hex("50 41 54 43 48 00 00 01 00 00 00 03 7A 00 00 08 00 01 42 45 4F 46 00 00 07");
-  const bps::ips::Checked c = bps::ips::check(patch);
+  const bpscore::ips::Checked c = bpscore::ips::check(patch);
   ASSERT_TRUE(c.ok()) << c.problem;
   EXPECT_EQ(c.info.runs, 1u);
   EXPECT_EQ(c.info.records, 1u);
   EXPECT_EQ(c.info.end, 9u);
-  EXPECT_EQ(testsupport::to_hex(bps::ips::apply(patch, hex("01 02"))), "01 7A 7A 7A 00 00 00");
+  EXPECT_EQ(testsupport::to_hex(bpscore::ips::apply(patch, hex("01 02"))), "01 7A 7A 7A 00 00 00");
   // A run of no bytes past the end writes nothing and does not make the file longer.
   const Bytes empty_run = hex("50 41 54 43 48 00 43 00 00 00 00 00 44 45 4F 46");
-  ASSERT_TRUE(bps::ips::check(empty_run).ok());
-  EXPECT_EQ(testsupport::to_hex(bps::ips::apply(empty_run, hex("01 02"))), "01 02");
+  ASSERT_TRUE(bpscore::ips::check(empty_run).ok());
+  EXPECT_EQ(testsupport::to_hex(bpscore::ips::apply(empty_run, hex("01 02"))), "01 02");
 }

@@ -3,8 +3,8 @@
 
 #include <random>
 
-#include "msgcore/decode.hpp"
 #include "msgcore/decompile_support.hpp"
+#include "msgcore/readable.hpp"
 #include "msgcore/sylk.hpp"
 #include "support/testsupport.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "msgapp/compile.hpp"
+#include "msgapp/compiler.hpp"
 #include "support/testsupport.hpp"
 
 using namespace testsupport;
@@ -12,10 +12,10 @@ TEST(ArchiveOutput, AFailedBodyLeavesTheOldIndexInPlace) {
   std::filesystem::create_directory(dir / "sub");
   write_text(dir / "old.tbl", "old index");
   write_text(dir / "sub" / "old.bin", "old body");
-  msg::OpenedFiles names;
+  msgapp::OpenedFiles names;
   names.index_name = (dir / "old.tbl").string();
   names.body_name = (dir / "sub" / "old.bin").string();
-  msg::ArchiveOutput out;
+  msgapp::ArchiveOutput out;
   ASSERT_TRUE(out.open(names, true));
   out.writer().body() = bytes_of("new body");
   ASSERT_TRUE(out.writer().end_message());
@@ -30,10 +30,10 @@ TEST(ArchiveOutput, AFailedBodyLeavesTheOldIndexInPlace) {
 TEST(ArchiveOutput, ANewBodyGoesAgainWhenItsIndexCannotBePutInPlace) {
   TempDir dir;
   std::filesystem::create_directory(dir / "sub");
-  msg::OpenedFiles names;
+  msgapp::OpenedFiles names;
   names.index_name = (dir / "sub" / "new.tbl").string();
   names.body_name = (dir / "new.bin").string();
-  msg::ArchiveOutput out;
+  msgapp::ArchiveOutput out;
   ASSERT_TRUE(out.open(names, true));
   out.writer().body() = bytes_of("new body");
   ASSERT_TRUE(out.writer().end_message());
@@ -58,7 +58,7 @@ TEST(Switches, ParseLikeTheOldToolsAndTakeAbsolutePaths) {
       {{"/home/me/d.txt", "/L"}, 6, "/home/me/d.txt", false},
   };
   for (const auto& c : cases) {
-    const msg::Switches sw = msg::parse_switches(c.args, 7, true);
+    const msgapp::Switches sw = msgapp::parse_switches(c.args, 7, true);
     EXPECT_EQ(sw.settings, c.settings) << c.args[0];
     EXPECT_EQ(sw.help, c.help) << c.args[0];
     EXPECT_EQ(sw.input.has_value(), c.input != nullptr) << c.args[0];
@@ -67,5 +67,5 @@ TEST(Switches, ParseLikeTheOldToolsAndTakeAbsolutePaths) {
     }
   }
   // Without the BOM switch, /Q is ignored.
-  EXPECT_EQ(msg::parse_switches(std::vector<std::string>{"/Q"}, 3, false).settings, 3);
+  EXPECT_EQ(msgapp::parse_switches(std::vector<std::string>{"/Q"}, 3, false).settings, 3);
 }

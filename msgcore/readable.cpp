@@ -1,4 +1,4 @@
-#include "msgcore/decode.hpp"
+#include "msgcore/readable.hpp"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "msgapp/decompile.hpp"
+#include "msgapp/decompiler.hpp"
 
 #include <cstdio>
 #include <filesystem>
@@ -7,9 +7,9 @@
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
-#include "msgapp/compile.hpp"
+#include "msgapp/compiler.hpp"
 
-namespace msg {
+namespace msgapp {
 
 namespace {
 
@@ -94,7 +94,7 @@ int run_decompiler(const Decompiler& program, const shell::Args& args) {
     lock.lock(names->index, /*exclusive=*/false);
     if (!open_input(body, names->body) || !open_input(index, names->index)) return 1;
   }
-  const MessageEnds ends = read_index(index, table_mode, body.bytes().size());
+  const msg::MessageEnds ends = msg::read_index(index, table_mode, body.bytes().size());
   if (ends.problem) {
     con::error_line((ends.problem->in_body ? names->body : names->index) + ": " +
                     ends.problem->text);
@@ -110,8 +110,8 @@ int run_decompiler(const Decompiler& program, const shell::Args& args) {
     con::error_line(*output + ": " + out.why());
     return 1;
   }
-  const Layout layout{program.form, (sw.settings & kLineNumbers) != 0, program.check};
-  const auto refused = decompile(body, ends.ends, layout, [&out](std::string_view piece) {
+  const msg::Layout layout{program.form, (sw.settings & kLineNumbers) != 0, program.check};
+  const auto refused = msg::decompile(body, ends.ends, layout, [&out](std::string_view piece) {
     out.write(piece.data(), piece.size());
   });
   if (body.cut_short() || index.cut_short()) {
@@ -136,4 +136,4 @@ int run_decompiler(const Decompiler& program, const shell::Args& args) {
   return 0;
 }
 
-}  // namespace msg
+}  // namespace msgapp

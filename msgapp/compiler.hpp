@@ -13,7 +13,7 @@
 #include "msgcore/archive.hpp"
 #include "msgcore/diagnostics.hpp"
 
-namespace msg {
+namespace msgapp {
 
 // Settings bits.
 inline constexpr std::uint8_t kLineNumbers = 0x01;   // skip line numbers / column 1
@@ -63,7 +63,7 @@ class ArchiveOutput {
   // Starts both files; false after a line on stderr.
   bool open(const OpenedFiles& names, bool table_mode);
   // What the compiler writes the messages to.
-  ArchiveWriter& writer() { return writer_; }
+  msg::ArchiveWriter& writer() { return writer_; }
   // Finishes the writer and puts both files in place. Returns the exit status: 0, or 1 after a
   // line on stderr when a file cannot be written.
   int finish();
@@ -73,7 +73,7 @@ class ArchiveOutput {
  private:
   files::AtomicFile index_;
   files::AtomicFile body_;
-  ArchiveWriter writer_{true};
+  msg::ArchiveWriter writer_{true};
 };
 
 // A line about the input as a whole for the end of a compile (none when `text` is empty), and the
@@ -89,7 +89,7 @@ struct EndWarning {
 // otherwise `warning` (if any) and the count of the compile's warnings are printed and the archive
 // put in place. Returns the exit status.
 int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const EndWarning& warning,
-                   Diagnostics& diag);
+                   msg::Diagnostics& diag);
 
 // The start of a compiler's run: its switches, then the file-name dialogue. A help switch prints
 // the help lines on stdout and waits for one character. nullopt when the run ends here, with its
@@ -101,4 +101,4 @@ struct Started {
 std::optional<Started> start_compile(const FrontEnd& fe, std::span<const std::string> args,
                                      int& status);
 
-}  // namespace msg
+}  // namespace msgapp

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "msgcore/charmap.hpp"
-#include "msgcore/decode.hpp"
 #include "msgcore/decompile.hpp"
+#include "msgcore/readable.hpp"
 #include "msgcore/tag_table.hpp"
 #include "msgcore/tags.hpp"
 #include "support/testsupport.hpp"

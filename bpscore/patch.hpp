@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace bps {
+namespace bpscore {
 
 using Bytes = std::vector<std::uint8_t>;
 using ByteSpan = std::span<const std::uint8_t>;
@@ -77,4 +77,4 @@ Applied apply(ByteSpan patch, const Info& info, ByteSpan source);
 // spans must be shorter than 4 GiB.
 Bytes make(ByteSpan source, ByteSpan target, ByteSpan metadata = {});
 
-}  // namespace bps
+}  // namespace bpscore

@@ -5,7 +5,7 @@
 #include "common/shell.hpp"
 #include "msgcore/decompile.hpp"
 
-namespace msg {
+namespace msgapp {
 
 // What a decompiling program is.
 struct Decompiler {
@@ -13,8 +13,8 @@ struct Decompiler {
   const char* ending;         // ".txt"
   const char* output_prompt;  // asked for another output name
   const char* output_what;    // "name for the text file", for the end-of-input line
-  SourceForm form;
-  MessageCheck check;
+  msg::SourceForm form;
+  msg::MessageCheck check;
   // The compiler's rule when the archive holds no messages: its empty source gives one empty
   // message, said on stderr.
   bool empty_source_gives_a_message;
@@ -23,4 +23,4 @@ struct Decompiler {
 // The whole program over its arguments; returns the exit status.
 int run_decompiler(const Decompiler& program, const shell::Args& args);
 
-}  // namespace msg
+}  // namespace msgapp

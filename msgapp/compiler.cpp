@@ -1,4 +1,4 @@
-#include "msgapp/compile.hpp"
+#include "msgapp/compiler.hpp"
 
 #include <cstdio>
 
@@ -7,7 +7,7 @@
 #include "common/files.hpp"
 #include "common/signals.hpp"
 
-namespace msg {
+namespace msgapp {
 
 Switches parse_switches(std::span<const std::string> args, std::uint8_t initial, bool accept_q) {
   Switches sw;
@@ -80,7 +80,7 @@ bool ArchiveOutput::open(const OpenedFiles& names, bool table_mode) {
     index_.discard();
     return false;
   }
-  writer_ = ArchiveWriter(
+  writer_ = msg::ArchiveWriter(
       table_mode,
       [this](std::span<const std::uint8_t> piece) { body_.write(piece.data(), piece.size()); },
       [this](std::span<const std::uint8_t> piece) { index_.write(piece.data(), piece.size()); });
@@ -127,11 +127,11 @@ void ArchiveOutput::discard() {
 }
 
 int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const EndWarning& warning,
-                   Diagnostics& diag) {
+                   msg::Diagnostics& diag) {
   const bool too_large = out.writer().too_large();
   if (too_large || files.input.cut_short()) {
     out.discard();
-    con::error_line(files.input_name + ": " + (too_large ? kTooLarge : files::kCutShort));
+    con::error_line(files.input_name + ": " + (too_large ? msg::kTooLarge : files::kCutShort));
     return 1;
   }
   if (!warning.text.empty()) {
@@ -159,4 +159,4 @@ std::optional<Started> start_compile(const FrontEnd& fe, std::span<const std::st
   return Started{sw, std::move(*opened)};
 }
 
-}  // namespace msg
+}  // namespace msgapp
