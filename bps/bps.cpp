@@ -10,6 +10,8 @@
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
+#include "common/outcome.hpp"
+#include "common/switches.hpp"
 #include "common/shell.hpp"
 #include "romcore/bootcheck.hpp"
 #include "romcore/byteorder.hpp"
@@ -65,27 +67,6 @@ std::optional<int> open(files::InputFile& in, std::string& name, const char* pro
   return dialog::open_input(in, name, {stdout, prompt, what}, name.empty());
 }
 
-bool refuse_cut(const files::InputFile& in, const std::string& name) {
-  if (!in.cut_short()) return false;
-  con::error_line(name + ": " + files::kCutShort);
-  return true;
-}
-
-// Writes `bytes` to `name`, in place only once complete; false (and a line) on failure.
-bool write_output(const std::string& name, const Bytes& bytes) {
-  files::AtomicFile out;
-  if (!out.open(name)) {
-    con::error_line(name + ": " + out.why());
-    return false;
-  }
-  out.write(bytes);
-  if (!out.commit()) {
-    con::error_line(name + ": " + out.why());
-    return false;
-  }
-  return true;
-}
-
 // A byteswapped image's native-order copy; nullopt for native images and other files.
 std::optional<Bytes> native_copy(ByteSpan image) {
   const rom::ByteOrder order = rom::detect_order(image);
@@ -139,17 +120,17 @@ bool too_large(const Options& o, const std::string& name, std::uint64_t size) {
   return true;
 }
 
-int make_patch(const Options& o, const Names& n, const files::InputFile& original,
-               const files::InputFile& modified) {
+int make_patch(const Options& o, const Names& n, files::InputFile& original,
+               files::InputFile& modified) {
   if (too_large(o, n.first, original.bytes().size()) ||
       too_large(o, n.second, modified.bytes().size())) {
-    return 1;
+    return exit_status::kFailed;
   }
   const auto out_name =
       ask_output(o.names.size() > 2 ? o.names[2]
                                     : files::derive_output_name(n.second, o.ips ? ".ips" : ".bps"),
                  n);
-  if (!out_name) return con::kExitEndOfInput;
+  if (!out_name) return exit_status::kEndOfInput;
 
   // A byteswapped image is read in native order, so that the patch applies to every copy (its
   // last group padded to 4 bytes, which may take it past the limit).
@@ -163,41 +144,49 @@ int make_patch(const Options& o, const Names& n, const files::InputFile& origina
     std::printf("%s is %s; the patch is made from its native-order copy\n", name.c_str(),
                 order_of(spans[k]).c_str());
     spans[k] = *copies[k];
-    if (too_large(o, name, spans[k].size())) return 1;
+    if (too_large(o, name, spans[k].size())) return exit_status::kFailed;
   }
   shell::set_subject(n.second);
   const Bytes patch = o.ips ? ips::make(spans[0], spans[1]) : bpscore::make(spans[0], spans[1]);
-  if (refuse_cut(original, n.first) || refuse_cut(modified, n.second)) return 1;
-  if (!write_output(*out_name, patch)) return 1;
+  const std::uint64_t sizes[2] = {spans[0].size(), spans[1].size()};
+  if (const int status =
+          outcome::write(*out_name, patch, {{original, n.first}, {modified, n.second}})) {
+    return status;
+  }
   std::printf("%s: %s patch of %s bytes, from %s (%s bytes) to %s (%s bytes)\n", out_name->c_str(),
               o.ips ? "IPS" : "BPS", count(patch.size()).c_str(), n.first.c_str(),
-              count(spans[0].size()).c_str(), n.second.c_str(), count(spans[1].size()).c_str());
-  return 0;
+              count(sizes[0]).c_str(), n.second.c_str(), count(sizes[1]).c_str());
+  return exit_status::kDone;
 }
 
 // Finishes an applied patch: the boot check code, the input checks, the file.
-int finish_apply(const Options& o, const Names& n, const files::InputFile& original,
-                 const files::InputFile& patch, const std::string& out_name, Bytes& result,
+int finish_apply(const Options& o, const Names& n, files::InputFile& original,
+                 files::InputFile& patch, const std::string& out_name, Bytes& result,
                  std::uint32_t crc) {
-  if (refuse_cut(original, n.first) || refuse_cut(patch, n.second)) return 1;
+  if (!outcome::inputs_whole({{original, n.first}, {patch, n.second}})) {
+    return exit_status::kFailed;
+  }
   if (o.fix_crc) {
-    if (!repair_boot_check(out_name, result)) return 1;
+    if (!repair_boot_check(out_name, result)) return exit_status::kFailed;
     crc = crc::crc32(result);
   }
-  if (!write_output(out_name, result)) return 1;
+  if (const int status =
+          outcome::write(out_name, result, {{original, n.first}, {patch, n.second}})) {
+    return status;
+  }
   std::printf("%s: patched with %s, %s bytes, CRC-32 %s\n", out_name.c_str(), n.second.c_str(),
               count(result.size()).c_str(), hex32(crc).c_str());
-  return 0;
+  return exit_status::kDone;
 }
 
-int apply_bps(const Options& o, const Names& n, const files::InputFile& original,
-              const files::InputFile& patch) {
-  const bpscore::Checked c = bpscore::check(patch.bytes());
-  if (!c.ok()) {
-    con::error_line(n.second + ": " + c.problem + "; nothing written");
-    return 1;
+int apply_bps(const Options& o, const Names& n, files::InputFile& original,
+              files::InputFile& patch) {
+  const auto checked = bpscore::check(patch.bytes());
+  if (!checked) {
+    con::error_line(n.second + ": " + checked.why() + "; nothing written");
+    return exit_status::kFailed;
   }
-  const bpscore::Info& info = c.info;
+  const bpscore::Info& info = *checked;
   ByteSpan source = original.bytes();
   std::optional<Bytes> copy;
   if (!bpscore::is_source(info, source)) {
@@ -206,7 +195,7 @@ int apply_bps(const Options& o, const Names& n, const files::InputFile& original
     if (done || (copy && bpscore::is_target(info, *copy))) {
       std::printf("%s is already patched (it is what %s makes%s); nothing written\n",
                   n.first.c_str(), n.second.c_str(), done ? "" : ", in another byte order");
-      return 0;
+      return exit_status::kDone;
     }
     if (!copy || !bpscore::is_source(info, *copy)) {
       con::error_line(n.first + ": not the file this patch was made for: it expects " +
@@ -214,7 +203,7 @@ int apply_bps(const Options& o, const Names& n, const files::InputFile& original
                       ", this file has " + count(source.size()) + " bytes with CRC-32 " +
                       hex32(crc::crc32(source)) +
                       (copy ? " (and its native-order copy does not match either)" : ""));
-      return 1;
+      return exit_status::kFailed;
     }
     std::printf("%s is %s; patched its native-order copy\n", n.first.c_str(),
                 order_of(source).c_str());
@@ -222,23 +211,24 @@ int apply_bps(const Options& o, const Names& n, const files::InputFile& original
   }
   const auto out_name =
       ask_output(o.names.size() > 2 ? o.names[2] : default_output(n.second, n.first), n);
-  if (!out_name) return con::kExitEndOfInput;
-  bpscore::Applied a = bpscore::apply(patch.bytes(), info, source);
-  if (!a.ok()) {
+  if (!out_name) return exit_status::kEndOfInput;
+  auto applied = bpscore::apply(patch.bytes(), info, source);
+  if (!applied) {
     // An input changed while it was read (at the question, say) is what went wrong, not the patch.
-    if (refuse_cut(original, n.first) || refuse_cut(patch, n.second)) return 1;
-    con::error_line(n.second + ": " + a.problem + "; nothing written");
-    return 1;
+    if (!outcome::inputs_whole({{original, n.first}, {patch, n.second}})) {
+      return exit_status::kFailed;
+    }
+    con::error_line(n.second + ": " + applied.why() + "; nothing written");
+    return exit_status::kFailed;
   }
-  return finish_apply(o, n, original, patch, *out_name, a.target, info.target_crc);
+  return finish_apply(o, n, original, patch, *out_name, *applied, info.target_crc);
 }
 
-int apply_ips(const Options& o, const Names& n, const files::InputFile& original,
-              const files::InputFile& patch) {
-  const ips::Checked c = ips::check(patch.bytes());
-  if (!c.ok()) {
-    con::error_line(n.second + ": " + c.problem + "; nothing written");
-    return 1;
+int apply_ips(const Options& o, const Names& n, files::InputFile& original,
+              files::InputFile& patch) {
+  if (const auto checked = ips::check(patch.bytes()); !checked) {
+    con::error_line(n.second + ": " + checked.why() + "; nothing written");
+    return exit_status::kFailed;
   }
   ByteSpan source = original.bytes();
   // An IPS patch holds no CRC: patches for N64 images are made on the native order.
@@ -252,11 +242,11 @@ int apply_ips(const Options& o, const Names& n, const files::InputFile& original
   if (std::equal(result.begin(), result.end(), source.begin(), source.end())) {
     std::printf("%s is already patched (%s changes nothing in it); nothing written\n",
                 n.first.c_str(), n.second.c_str());
-    return 0;
+    return exit_status::kDone;
   }
   const auto out_name =
       ask_output(o.names.size() > 2 ? o.names[2] : default_output(n.second, n.first), n);
-  if (!out_name) return con::kExitEndOfInput;
+  if (!out_name) return exit_status::kEndOfInput;
   return finish_apply(o, n, original, patch, *out_name, result, crc::crc32(result));
 }
 
@@ -287,64 +277,70 @@ bool is_text(ByteSpan bytes) {
   return true;
 }
 
-int show_info(const std::string& name, const files::InputFile& in) {
+// What a BPS patch holds, for --info.
+base::Result<std::string> bps_info(const std::string& name, ByteSpan patch) {
+  const auto checked = bpscore::check(patch);
+  if (!checked) return base::refuse(checked.why());
+  const bpscore::Info& i = *checked;
+  std::string text = name + ": BPS patch, " + count(patch.size()) + " bytes, CRC-32 " +
+                     hex32(i.patch_crc) + "\n  original: " + count(i.source_size) +
+                     " bytes, CRC-32 " + hex32(i.source_crc) + "\n  result:   " +
+                     count(i.target_size) + " bytes, CRC-32 " + hex32(i.target_crc) +
+                     "\n  actions:";
+  for (unsigned k = 0; k < 4; ++k) {
+    text += std::string(k ? "," : "") + " " + count(i.actions[k]) + " " + kActionNames[k] + " (" +
+            count(i.bytes[k]) + " bytes)";
+  }
+  text += "\n  metadata: ";
+  if (i.metadata.empty()) return text + "none\n";
+  if (!is_text(i.metadata)) return text + count(i.metadata.size()) + " bytes, not text\n";
+  text += count(i.metadata.size()) + " bytes:\n    ";
+  for (const std::uint8_t b : i.metadata) {
+    if (b == '\r') continue;
+    text += static_cast<char>(b);
+    if (b == '\n') text += "    ";
+  }
+  return text + "\n";
+}
+
+// What an IPS patch holds, for --info.
+base::Result<std::string> ips_info(const std::string& name, ByteSpan patch) {
+  const auto checked = ips::check(patch);
+  if (!checked) return base::refuse(checked.why());
+  const ips::Info& i = *checked;
+  return name + ": IPS patch, " + count(patch.size()) + " bytes\n  records:  " +
+         count(i.records) + " with bytes, " + count(i.runs) + " runs of one byte; " +
+         count(i.written) + " bytes written, up to offset " + count(i.end) + "\n  result:   " +
+         (i.truncate ? "cut to " + count(*i.truncate) + " bytes\n"
+                     : std::string("no size given (the original's size, or more)\n"));
+}
+
+int show_info(const std::string& name, files::InputFile& in) {
   const ByteSpan patch = in.bytes();
   const bpscore::PatchKind kind = bpscore::identify(patch);
   if (kind == bpscore::PatchKind::unknown) {
     con::error_line(name +
                     ": not a BPS or IPS patch (it starts with neither \"BPS1\" nor "
                     "\"PATCH\")");
-    return 1;
+    return exit_status::kFailed;
   }
-  std::string text;
-  if (kind == bpscore::PatchKind::bps) {
-    const bpscore::Checked c = bpscore::check(patch);
-    if (!c.ok()) {
-      con::error_line(name + ": " + c.problem);
-      return 1;
-    }
-    const bpscore::Info& i = c.info;
-    text = name + ": BPS patch, " + count(patch.size()) + " bytes, CRC-32 " + hex32(i.patch_crc) +
-           "\n  original: " + count(i.source_size) + " bytes, CRC-32 " + hex32(i.source_crc) +
-           "\n  result:   " + count(i.target_size) + " bytes, CRC-32 " + hex32(i.target_crc) +
-           "\n  actions:";
-    for (unsigned k = 0; k < 4; ++k) {
-      text += std::string(k ? "," : "") + " " + count(i.actions[k]) + " " + kActionNames[k] + " (" +
-              count(i.bytes[k]) + " bytes)";
-    }
-    text += "\n  metadata: ";
-    if (i.metadata.empty()) {
-      text += "none\n";
-    } else if (!is_text(i.metadata)) {
-      text += count(i.metadata.size()) + " bytes, not text\n";
-    } else {
-      text += count(i.metadata.size()) + " bytes:\n    ";
-      for (const std::uint8_t b : i.metadata) {
-        if (b == '\r') continue;
-        text += static_cast<char>(b);
-        if (b == '\n') text += "    ";
-      }
-      text += "\n";
-    }
-  } else {
-    const ips::Checked c = ips::check(patch);
-    if (!c.ok()) {
-      con::error_line(name + ": " + c.problem);
-      return 1;
-    }
-    const ips::Info& i = c.info;
-    text = name + ": IPS patch, " + count(patch.size()) +
-           " bytes\n  records:  " + count(i.records) + " with bytes, " + count(i.runs) +
-           " runs of one byte; " + count(i.written) + " bytes written, up to offset " +
-           count(i.end) + "\n  result:   " +
-           (i.truncate ? "cut to " + count(*i.truncate) + " bytes\n"
-                       : std::string("no size given (the original's size, or more)\n"));
+  const auto text = kind == bpscore::PatchKind::bps ? bps_info(name, patch) : ips_info(name, patch);
+  if (!outcome::inputs_whole({{in, name}})) return exit_status::kFailed;
+  if (!text) {
+    con::error_line(name + ": " + text.why());
+    return exit_status::kFailed;
   }
-  std::fputs(text.c_str(), stdout);
-  return 0;
+  std::fputs(text->c_str(), stdout);
+  return exit_status::kDone;
 }
 
-constexpr const char* kOwnOptions[] = {"--info", "--ips", "--fix-crc"};
+enum SwitchId { kInfo, kIps, kFixCrc };
+constexpr switches::Switch kSwitchList[] = {
+    {.id = kInfo, .name = "--info"},
+    {.id = kIps, .name = "--ips"},
+    {.id = kFixCrc, .name = "--fix-crc"},
+};
+constexpr switches::Policy kSwitches{.known = kSwitchList};
 
 }  // namespace
 
@@ -356,8 +352,7 @@ int run(const shell::Args& args) {
   files::InputFile first;
   if (o.info) {
     if (const auto s = open(first, n.first, "\npatch file? ", "name for the patch")) return *s;
-    const int status = show_info(n.first, first);
-    return refuse_cut(first, n.first) ? 1 : status;
+    return show_info(n.first, first);
   }
   if (const auto s = open(first, n.first, "\noriginal file? ", "name for the original file")) {
     return *s;
@@ -375,7 +370,7 @@ int run(const shell::Args& args) {
       con::error_line(n.second +
                       ": not a patch (it starts with neither \"BPS1\" nor \"PATCH\"); "
                       "--fix-crc is for applying one");
-      return shell::kExitUsage;
+      return exit_status::kUsage;
     }
     return make_patch(o, n, first, second);
   }
@@ -385,20 +380,18 @@ int run(const shell::Args& args) {
 }
 
 Options parse_arguments(const std::vector<std::string>& args) {
+  const switches::Parsed p = switches::read(args, kSwitches);
   Options o;
-  for (const std::string& a : args) {
-    if (a == "--info") {
-      o.info = true;
-    } else if (a == "--ips") {
-      o.ips = true;
-    } else if (a == "--fix-crc") {
-      o.fix_crc = true;
-    } else if (a.rfind("--", 0) != 0) {
-      o.names.push_back(a);
-    }
+  o.names = p.names;
+  o.problem = p.problem;
+  for (const switches::Found& f : p.found) {
+    if (f.id == kInfo) o.info = true;
+    if (f.id == kIps) o.ips = true;
+    if (f.id == kFixCrc) o.fix_crc = true;
   }
   const std::size_t most = o.info ? 1 : 3;
-  if (o.names.size() > most) {
+  if (!o.problem.empty()) {
+  } else if (o.names.size() > most) {
     o.problem = o.info ? "--info takes one patch ('" + o.names[1] + "' is a second name)"
                        : "three names at most ('" + o.names[3] + "' is a fourth)";
   } else if (o.info && (o.ips || o.fix_crc)) {
@@ -416,6 +409,6 @@ std::string default_output(const std::string& patch, const std::string& original
   return files::derive_output_name(patch, dot == std::string::npos ? "" : tail.substr(dot));
 }
 
-const shell::Program kProgram{"bps", kUsage, run, true, 1, kOwnOptions};
+const shell::Program kProgram{.name = "bps", .usage = kUsage, .run = run, .switches = &kSwitches};
 
 }  // namespace bps

@@ -20,24 +20,24 @@ struct Header {
   const std::uint8_t* end = nullptr;      // where the CRCs begin
 };
 
-// Reads the sizes and the metadata; "" when they are sound.
-std::string read_header(ByteSpan patch, Header& h, Info& info) {
+// Reads the sizes and the metadata.
+base::Done read_header(ByteSpan patch, Header& h, Info& info) {
   const std::uint8_t* p = patch.data() + 4;
   h.end = patch.data() + patch.size() - 12;
   std::uint64_t metadata_size = 0;
   if (!read_varint(p, h.end, h.source_size) || !read_varint(p, h.end, h.target_size) ||
       !read_varint(p, h.end, metadata_size)) {
-    return "its header is damaged";
+    return base::refuse("its header is damaged");
   }
-  if (h.target_size > kMaxTargetSize) return "its target is larger than 4 GiB";
+  if (h.target_size > kMaxTargetSize) return base::refuse("its target is larger than 4 GiB");
   if (metadata_size > static_cast<std::uint64_t>(h.end - p)) {
-    return "its metadata runs past the end of the patch";
+    return base::refuse("its metadata runs past the end of the patch");
   }
   info.source_size = h.source_size;
   info.target_size = h.target_size;
   info.metadata = ByteSpan(p, static_cast<std::size_t>(metadata_size));
   h.actions = p + metadata_size;
-  return "";
+  return {};
 }
 
 // Repeats the `distance` bytes before `out` until `length` bytes follow them: what a TargetCopy
@@ -57,48 +57,48 @@ void copy_overlapping(std::uint8_t* out, std::size_t distance, std::size_t lengt
 // action writes at least one byte and its length is checked against what is left of the target
 // before anything else, so the walk takes time linear in the patch and the target, and none in what
 // a hostile length claims.
-std::string walk(const Header& h, ByteSpan source, Bytes* target, Info& info) {
+base::Done walk(const Header& h, ByteSpan source, Bytes* target, Info& info) {
   const std::uint8_t* p = h.actions;
   std::uint64_t out = 0;
   std::uint64_t source_cursor = 0;
   std::uint64_t target_cursor = 0;
   while (p < h.end) {
     std::uint64_t word = 0;
-    if (!read_varint(p, h.end, word)) return "an action is damaged";
+    if (!read_varint(p, h.end, word)) return base::refuse("an action is damaged");
     const unsigned kind = static_cast<unsigned>(word & 3);
     const std::uint64_t length = (word >> 2) + 1;
-    if (length > h.target_size - out) return "an action runs past the end of the target";
+    if (length > h.target_size - out) return base::refuse("an action runs past the end of the target");
     std::uint64_t from = 0;
     switch (kind) {
       case source_read:
-        if (out + length > h.source_size) return "a SourceRead runs past the end of the source";
+        if (out + length > h.source_size) return base::refuse("a SourceRead runs past the end of the source");
         from = out;
         break;
       case target_read:
         if (length > static_cast<std::uint64_t>(h.end - p)) {
-          return "a TargetRead runs past the end of the patch";
+          return base::refuse("a TargetRead runs past the end of the patch");
         }
         if (target != nullptr) target->insert(target->end(), p, p + length);
         p += length;
         break;
       default: {
         std::uint64_t offset = 0;
-        if (!read_varint(p, h.end, offset)) return "an action is damaged";
+        if (!read_varint(p, h.end, offset)) return base::refuse("an action is damaged");
         const std::uint64_t delta = offset >> 1;
         const bool back = (offset & 1) != 0;
         std::uint64_t& cursor = kind == source_copy ? source_cursor : target_cursor;
         // A SourceCopy reads the source; a TargetCopy reads the output already written.
         const std::uint64_t limit = kind == source_copy ? h.source_size : out;
         if (back ? delta > cursor : delta > limit - cursor) {
-          return kind == source_copy ? "a SourceCopy moves outside the source"
-                                     : "a TargetCopy moves outside the output written so far";
+          return base::refuse(kind == source_copy ? "a SourceCopy moves outside the source"
+                                     : "a TargetCopy moves outside the output written so far");
         }
         cursor = back ? cursor - delta : cursor + delta;
         if (kind == source_copy && length > h.source_size - cursor) {
-          return "a SourceCopy runs past the end of the source";
+          return base::refuse("a SourceCopy runs past the end of the source");
         }
         if (kind == target_copy && cursor >= out) {
-          return "a TargetCopy reads output not written yet";
+          return base::refuse("a TargetCopy reads output not written yet");
         }
         from = cursor;
         cursor += length;
@@ -118,8 +118,8 @@ std::string walk(const Header& h, ByteSpan source, Bytes* target, Info& info) {
     info.bytes[kind] += length;
     out += length;
   }
-  if (out != h.target_size) return "its actions end before the target is complete";
-  return "";
+  if (out != h.target_size) return base::refuse("its actions end before the target is complete");
+  return {};
 }
 
 }  // namespace
@@ -130,33 +130,26 @@ PatchKind identify(ByteSpan patch) {
   return PatchKind::unknown;
 }
 
-Checked check(ByteSpan patch) {
-  Checked c;
-  if (identify(patch) != PatchKind::bps) {
-    c.problem = "not a BPS patch";
-    return c;
-  }
-  if (patch.size() < kMinPatchSize) {
-    c.problem = "the patch is cut short";
-    return c;
-  }
+base::Result<Info> check(ByteSpan patch) {
+  if (identify(patch) != PatchKind::bps) return base::refuse("not a BPS patch");
+  if (patch.size() < kMinPatchSize) return base::refuse("the patch is cut short");
+  Info info;
   const std::uint8_t* tail = patch.data() + patch.size() - 12;
-  c.info.source_crc = bytes::load_le32(tail);
-  c.info.target_crc = bytes::load_le32(tail + 4);
-  c.info.patch_crc = bytes::load_le32(tail + 8);
+  info.source_crc = bytes::load_le32(tail);
+  info.target_crc = bytes::load_le32(tail + 4);
+  info.patch_crc = bytes::load_le32(tail + 8);
   const std::uint32_t actual = crc::crc32(patch.first(patch.size() - 4));
-  if (actual != c.info.patch_crc) {
+  if (actual != info.patch_crc) {
     char line[120];
     std::snprintf(line, sizeof line,
                   "the patch is damaged or cut short (its CRC-32 is %08X, it should be %08X)",
-                  static_cast<unsigned>(actual), static_cast<unsigned>(c.info.patch_crc));
-    c.problem = line;
-    return c;
+                  static_cast<unsigned>(actual), static_cast<unsigned>(info.patch_crc));
+    return base::refuse(line);
   }
   Header h;
-  c.problem = read_header(patch, h, c.info);
-  if (c.problem.empty()) c.problem = walk(h, {}, nullptr, c.info);
-  return c;
+  if (base::Done read = read_header(patch, h, info); !read) return base::refuse(read.why());
+  if (base::Done walked = walk(h, {}, nullptr, info); !walked) return base::refuse(walked.why());
+  return info;
 }
 
 bool is_source(const Info& info, ByteSpan source) {
@@ -167,25 +160,24 @@ bool is_target(const Info& info, ByteSpan image) {
   return image.size() == info.target_size && crc::crc32(image) == info.target_crc;
 }
 
-Applied apply(ByteSpan patch, const Info& info, ByteSpan source) {
-  Applied a;
+base::Result<Bytes> apply(ByteSpan patch, const Info& info, ByteSpan source) {
   Header h;
   Info counts;
-  a.problem = read_header(patch, h, counts);
-  if (!a.problem.empty()) return a;
+  if (base::Done read = read_header(patch, h, counts); !read) return base::refuse(read.why());
   if (source.size() != h.source_size) {
-    a.problem = "the source is not the size the patch was made for";
-    return a;
+    return base::refuse("the source is not the size the patch was made for");
   }
   // Filled once, in order; huge pages make its first touch cheaper.
-  a.target.reserve(static_cast<std::size_t>(h.target_size));
-  memory::advise_large_block(a.target.data(), a.target.capacity());
-  a.problem = walk(h, source, &a.target, counts);
-  if (a.problem.empty() && crc::crc32(a.target) != info.target_crc) {
-    a.problem = "the result does not have the CRC-32 the patch expects";
+  Bytes target;
+  target.reserve(static_cast<std::size_t>(h.target_size));
+  memory::advise_large_block(target.data(), target.capacity());
+  if (base::Done walked = walk(h, source, &target, counts); !walked) {
+    return base::refuse(walked.why());
   }
-  if (!a.ok()) a.target.clear();
-  return a;
+  if (crc::crc32(target) != info.target_crc) {
+    return base::refuse("the result does not have the CRC-32 the patch expects");
+  }
+  return target;
 }
 
 }  // namespace bpscore

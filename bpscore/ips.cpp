@@ -12,22 +12,22 @@ constexpr std::uint32_t kEndMarker = 0x454F46;  // "EOF" read as an offset
 constexpr std::size_t kMaxRecord = 0xFFFF;
 
 // Calls `record(offset, size, data)` for each record with bytes and `run(offset, count, byte)` for
-// each run; returns the problem, or "" once the end marker and what may follow it were read.
+// each run; done once the end marker and what may follow it were read.
 template <typename Record, typename Run>
-std::string walk(ByteSpan patch, Info& info, Record record, Run run) {
+base::Done walk(ByteSpan patch, Info& info, Record record, Run run) {
   const std::size_t size = patch.size();
   const std::uint8_t* d = patch.data();
   std::size_t p = 5;
   for (;;) {
-    if (size - p < 3) return "the patch is cut short (it has no end marker)";
+    if (size - p < 3) return base::refuse("the patch is cut short (it has no end marker)");
     const std::uint32_t offset = bytes::load_be24(d + p);
     p += 3;
     if (offset == kEndMarker) break;
-    if (size - p < 2) return "the patch is cut short inside a record";
+    if (size - p < 2) return base::refuse("the patch is cut short inside a record");
     const std::size_t length = bytes::load_be16(d + p);
     p += 2;
     if (length == 0) {
-      if (size - p < 3) return "the patch is cut short inside a record";
+      if (size - p < 3) return base::refuse("the patch is cut short inside a record");
       const std::size_t count = bytes::load_be16(d + p);
       run(offset, count, d[p + 2]);
       p += 3;
@@ -35,7 +35,7 @@ std::string walk(ByteSpan patch, Info& info, Record record, Run run) {
       info.written += count;
       if (count > 0) info.end = std::max<std::uint64_t>(info.end, offset + count);
     } else {
-      if (size - p < length) return "the patch is cut short inside a record";
+      if (size - p < length) return base::refuse("the patch is cut short inside a record");
       record(offset, length, d + p);
       p += length;
       ++info.records;
@@ -46,23 +46,21 @@ std::string walk(ByteSpan patch, Info& info, Record record, Run run) {
   if (size - p == 3) {
     info.truncate = bytes::load_be24(d + p);
   } else if (size != p) {
-    return "the patch has unexpected bytes after its end marker";
+    return base::refuse("the patch has unexpected bytes after its end marker");
   }
-  return "";
+  return {};
 }
 
 }  // namespace
 
-Checked check(ByteSpan patch) {
-  Checked c;
-  if (identify(patch) != PatchKind::ips) {
-    c.problem = "not an IPS patch";
-    return c;
-  }
-  c.problem = walk(
-      patch, c.info, [](std::uint32_t, std::size_t, const std::uint8_t*) {},
+base::Result<Info> check(ByteSpan patch) {
+  if (identify(patch) != PatchKind::ips) return base::refuse("not an IPS patch");
+  Info info;
+  const base::Done walked = walk(
+      patch, info, [](std::uint32_t, std::size_t, const std::uint8_t*) {},
       [](std::uint32_t, std::size_t, std::uint8_t) {});
-  return c;
+  if (!walked) return base::refuse(walked.why());
+  return info;
 }
 
 Bytes apply(ByteSpan patch, ByteSpan source) {
@@ -71,7 +69,8 @@ Bytes apply(ByteSpan patch, ByteSpan source) {
     if (end > out.size()) out.resize(end, 0);
   };
   Info info;
-  walk(
+  // check() has found the patch sound.
+  static_cast<void>(walk(
       patch, info,
       [&](std::uint32_t offset, std::size_t length, const std::uint8_t* data) {
         room(offset + length);
@@ -81,7 +80,7 @@ Bytes apply(ByteSpan patch, ByteSpan source) {
         if (count == 0) return;  // a run of no bytes does not make the file longer
         room(offset + count);
         std::memset(out.data() + offset, byte, count);
-      });
+      }));
   if (info.truncate) out.resize(*info.truncate, 0);
   return out;
 }

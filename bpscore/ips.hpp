@@ -22,14 +22,8 @@ struct Info {
   std::optional<std::uint32_t> truncate;  // the size the result is cut to, when given
 };
 
-struct Checked {
-  Info info;
-  std::string problem;
-  bool ok() const { return problem.empty(); }
-};
-
 // Reads the whole patch and checks its structure.
-Checked check(ByteSpan patch);
+base::Result<Info> check(ByteSpan patch);
 
 // Applies a patch that check() found sound: `source` with every record written over it (the file
 // grows with zero bytes where a record lies past its end), then cut or grown to the size given.

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.hpp"
+
 namespace bpscore {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -47,31 +49,19 @@ struct Info {
   std::array<std::uint64_t, 4> bytes{};    // output bytes written by each kind
 };
 
-struct Checked {
-  Info info;
-  std::string problem;  // empty when the patch is sound; else what is wrong, in words
-  bool ok() const { return problem.empty(); }
-};
-
 // Reads the whole patch and checks everything that can be checked without the source: the
 // signature, the patch's own CRC-32, the sizes, and every action against the sizes and the
 // cursors. Time linear in the patch's size, whatever the sizes it claims.
-Checked check(ByteSpan patch);
+base::Result<Info> check(ByteSpan patch);
 
 // True when `source` is the one the patch was made from (size and CRC-32).
 bool is_source(const Info& info, ByteSpan source);
 // True when `image` already is the patch's result (size and CRC-32).
 bool is_target(const Info& info, ByteSpan image);
 
-struct Applied {
-  Bytes target;
-  std::string problem;  // empty on success; the target is then the one the patch describes
-  bool ok() const { return problem.empty(); }
-};
-
 // Applies a patch that check() found sound to `source`, which should be the patch's source. The
 // result is checked against the patch's target CRC-32.
-Applied apply(ByteSpan patch, const Info& info, ByteSpan source);
+base::Result<Bytes> apply(ByteSpan patch, const Info& info, ByteSpan source);
 
 // Makes a patch that turns `source` into `target`, as small as the parse can make it. Both
 // spans must be shorter than 4 GiB.

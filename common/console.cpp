@@ -34,7 +34,6 @@ int next_stdin_byte() {
 }  // namespace
 
 void set_program_name(const char* name) { g_program = name; }
-const char* program_name() { return g_program; }
 
 #ifdef _WIN32
 

@@ -8,14 +8,12 @@
 #include <optional>
 #include <string>
 
-namespace con {
+#include "common/exit_status.hpp"
 
-// Exit status of a program whose standard input ended while it was asking for a file name.
-inline constexpr int kExitEndOfInput = 2;
+namespace con {
 
 // Name used at the head of the programs' own error lines ("txt2msg: ...").
 void set_program_name(const char* name);
-const char* program_name();
 
 // Puts the standard streams into binary mode (no newline translation) where that matters, and
 // installs the handling of interruptions (common/signals.hpp). Every program calls it first.
@@ -47,7 +45,7 @@ void clear_screen();
 void pause();
 
 // Prints `prompt` on `out`, then reads one line. At end of input, prints one line on stderr
-// saying that no `what` was given, and returns nullopt: the caller ends with kExitEndOfInput.
+// saying that no `what` was given, and returns nullopt: the caller ends with exit_status::kEndOfInput.
 std::optional<std::string> ask_line(std::FILE* out, const char* prompt, const char* what);
 
 // Prints one error line "<program>: <text>" on stderr.

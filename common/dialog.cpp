@@ -20,7 +20,7 @@ std::optional<int> open_input(files::InputFile& in, std::string& name, const Inp
   for (bool ask = ask_first;; ask = true) {
     if (ask) {
       auto line = con::ask_line(dialog.out, dialog.prompt, dialog.what);
-      if (!line) return con::kExitEndOfInput;
+      if (!line) return exit_status::kEndOfInput;
       name = std::move(*line);
     }
     if (in.open(name)) {

@@ -26,7 +26,7 @@ struct InputDialog {
 // `ask_first`, asks before the first try. An input that opens but cannot be used (a device, more
 // than can be read) is not asked for again: one line on stderr names it and the problem. Returns
 // nullopt once the input is open (it is then the subject of the shell's out-of-memory line), else
-// the exit status: con::kExitEndOfInput when standard input ended at the prompt, or
+// the exit status: exit_status::kEndOfInput when standard input ended at the prompt, or
 // `dialog.refused_status`.
 std::optional<int> open_input(files::InputFile& in, std::string& name, const InputDialog& dialog,
                               bool ask_first = false);

@@ -80,8 +80,11 @@ class InputFile {
   // at a question, say). Asked once everything has been read.
   bool cut_short() const;
 
- private:
+  // Lets the file go (before a file is put in its place: a mapped file cannot be replaced
+  // everywhere). Its bytes are gone.
   void close();
+
+ private:
   void forget();  // the state of a closed file
   bool read_whole(std::intptr_t handle, std::uint64_t expected);
   const std::uint8_t* data_ = nullptr;

@@ -14,13 +14,7 @@ namespace {
 std::string g_subject;
 
 bool is_own_option(const Program& program, std::string_view arg) {
-  for (const std::string_view own : program.own_options) {
-    if (arg == own ||
-        (arg.size() > own.size() && arg.substr(0, own.size()) == own && arg[own.size()] == '=')) {
-      return true;
-    }
-  }
-  return false;
+  return program.switches != nullptr && switches::is_long_switch(arg, *program.switches);
 }
 
 }  // namespace
@@ -29,7 +23,7 @@ void set_subject(const std::string& name) { g_subject = name; }
 
 int usage_error(const std::string& problem) {
   con::error_line(problem + "; --help shows the usage");
-  return kExitUsage;
+  return exit_status::kUsage;
 }
 
 int standard_options(const Program& program, std::span<const std::string> args) {
@@ -50,7 +44,7 @@ int standard_options(const Program& program, std::span<const std::string> args) 
       std::fprintf(stderr, "%s: unknown option '%s'; --help shows the usage\n", program.name,
                    arg.c_str());
       std::fflush(stderr);
-      return kExitUsage;
+      return exit_status::kUsage;
     }
   }
   return -1;

@@ -14,28 +14,30 @@
 #include <string>
 #include <vector>
 
+#include "common/exit_status.hpp"
+#include "common/switches.hpp"
+
 namespace shell {
 
 // The toolkit's version, printed by --version.
 inline constexpr const char* kVersion = "1.1.0";
 
-// Exit status after arguments the program cannot use.
-inline constexpr int kExitUsage = 2;
-
 // The arguments after the program's own name.
 using Args = std::vector<std::string>;
 
+// A program, written with designated initialisers:
+//   const shell::Program kProgram{.name = "yaz", .usage = kUsage, .run = run, .switches = &kSwitches};
 struct Program {
-  const char* name;   // "unyaz": the head of the program's error lines
-  const char* usage;  // the --help text, ending in a line feed
-  int (*run)(const Args& args);
+  const char* name = "";   // "unyaz": the head of the program's error lines
+  const char* usage = "";  // the --help text, ending in a line feed
+  int (*run)(const Args& args) = nullptr;
   // -h, -? and /? print the usage too (programs whose old help switches do not differ).
   bool short_help = true;
   // The exit status when memory runs out.
-  int failure = 1;
-  // The program's own options that start with "--" ("--fix"), which are left to it; one that
-  // takes a value may also be written "--name=value". Any other "--" option is refused.
-  std::span<const char* const> own_options = {};
+  int failure = exit_status::kFailed;
+  // The program's switches. Its long ones ("--fix", "--cic=N") are left to it; any other "--"
+  // option is refused.
+  const switches::Policy* switches = nullptr;
 };
 
 // The whole process: returns the exit status for main.
@@ -46,7 +48,7 @@ int main(const Program& program, int argc, char** argv);
 int standard_options(const Program& program, std::span<const std::string> args);
 
 // Refuses arguments the program cannot use: one line, "PROBLEM; --help shows the usage", and
-// the status to end with (kExitUsage).
+// the status to end with (exit_status::kUsage).
 int usage_error(const std::string& problem);
 
 // The file that a line about memory running out names: the input, once it is known.

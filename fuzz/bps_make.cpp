@@ -65,10 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   const Bytes patch = bpscore::make(source, target);
-  const bpscore::Checked c = bpscore::check(patch);
+  const auto c = bpscore::check(patch);
   FUZZ_CHECK(c.ok());
-  FUZZ_CHECK(bpscore::is_source(c.info, source));
-  FUZZ_CHECK(bpscore::apply(patch, c.info, source).target == target);
+  FUZZ_CHECK(bpscore::is_source(*c, source));
+  FUZZ_CHECK(*bpscore::apply(patch, *c, source) == target);
   FUZZ_CHECK(oracle::apply_bps(source, patch) == target);
 
   const Bytes ips = bpscore::ips::make(source, target);

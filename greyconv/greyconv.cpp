@@ -95,7 +95,7 @@ int run(const shell::Args& args) {
   if (key == ' ') return 0;
   if (key == EOF) {
     con::error_line("input ended before a conversion was chosen");
-    return con::kExitEndOfInput;
+    return exit_status::kEndOfInput;
   }
 
   // The output never replaces the input: a name that names it is asked for again.
@@ -106,7 +106,7 @@ int run(const shell::Args& args) {
   where.drop_pending_line = true;  // the rest of the line the menu key was on
   const auto chosen =
       dialog::choose_output(files::derive_output_name(name, ".bin"), inputs, where, &out);
-  if (!chosen) return con::kExitEndOfInput;
+  if (!chosen) return exit_status::kEndOfInput;
   const std::string& out_name = *chosen;
 
   convert(file, check.size, key, [&out](ByteSpan piece) { out.write(piece.data(), piece.size()); });

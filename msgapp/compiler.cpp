@@ -48,7 +48,7 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
     status = *failed;
     return std::nullopt;
   }
-  status = con::kExitEndOfInput;  // from here on, only a prompt ends the dialogue early
+  status = exit_status::kEndOfInput;  // from here on, only a prompt ends the dialogue early
 
   const bool table = (settings & kTableMode) != 0;
   const std::string index_prompt =

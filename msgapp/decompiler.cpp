@@ -77,7 +77,7 @@ int run_decompiler(const Decompiler& program, const shell::Args& args) {
     name = *sw.input;
   } else {
     auto line = con::ask_line(stdout, "\nmessage archive? ", "name for the archive");
-    if (!line) return con::kExitEndOfInput;
+    if (!line) return exit_status::kEndOfInput;
     name = *line;
   }
   const bool table_mode = (sw.settings & kTableMode) != 0;
@@ -104,7 +104,7 @@ int run_decompiler(const Decompiler& program, const shell::Args& args) {
   const std::vector<std::string> inputs = {names->body, names->index};
   const auto output = dialog::choose_output(files::derive_output_name(name, program.ending), inputs,
                                             {stdout, program.output_prompt, program.output_what});
-  if (!output) return con::kExitEndOfInput;
+  if (!output) return exit_status::kEndOfInput;
   files::AtomicFile out;
   if (!out.open(*output)) {
     con::error_line(*output + ": " + out.why());

@@ -7,6 +7,8 @@
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
+#include "common/outcome.hpp"
+#include "common/switches.hpp"
 
 namespace romcrc {
 namespace {
@@ -28,17 +30,20 @@ constexpr const char* kUsage =
     "refused (shorter than 0x101000 bytes, unknown boot code without --cic, not readable) or\n"
     "the fix not written; 2 usage, or input ended at a prompt.\n";
 
-constexpr const char* kChipList = "6101, 6102, 7101, 7102, 6103, 7103, 6105, 7105, 6106, 7106";
+// What --cic takes, and the chips alone.
+constexpr const char* kChipValue = "a chip: 6101, 6102, 7101, 7102, 6103, 7103, 6105, 7105, 6106, 7106";
+constexpr const char* kChipList = kChipValue + 8;
+
+enum SwitchId { kFix, kCic };
+constexpr switches::Switch kSwitchList[] = {
+    {.id = kFix, .letter = 'f', .name = "--fix"},
+    {.id = kCic, .name = "--cic", .value = kChipValue},
+};
+constexpr switches::Policy kSwitches{.known = kSwitchList};
 
 constexpr const char* kReminder =
     "note: emulators' settings databases are keyed by the check code; the fixed image may no "
     "longer match its entry\n";
-
-bool is_switch(const std::string& arg) {
-  if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return false;
-  // An absolute POSIX path ("/roms/game.z64") is a name: a switch never holds a second '/'.
-  return !(arg[0] == '/' && arg.find('/', 1) != std::string::npos);
-}
 
 void set_problem(Options& o, std::string text) {
   if (o.problem.empty()) o.problem = std::move(text);
@@ -121,46 +126,27 @@ int fix(files::InputFile& input, const std::string& in_name,
     const std::vector<std::string> inputs = {in_name};
     const auto chosen = dialog::choose_output(
         *output, inputs, {stdout, "\nfixed image? ", "name for the fixed image"});
-    if (!chosen) return con::kExitEndOfInput;
+    if (!chosen) return exit_status::kEndOfInput;
     target = *chosen;
   } else if (!files::can_create(in_name)) {
     con::error_line(in_name + ": cannot be replaced (not a plain file that may be written); " +
                     "nothing written; a second name takes the fixed image");
-    return 1;
+    return exit_status::kFailed;
   }
   if (!right) say(kReminder);
 
   files::AtomicFile out;
-  if (!out.open(target)) {
-    con::error_line(target + ": " + out.why() + "; nothing written");
-    return 1;
-  }
-  const bool written = write_fixed(out, input.bytes(), x.order, *x.computed);
-  if (input.cut_short()) {
-    out.discard();
-    con::error_line(in_name + ": " + files::kCutShort);
-    return 1;
-  }
-  if (!written || !out.finish()) {
-    con::error_line(target + ": " + out.why() + "; nothing written");
-    return 1;
-  }
-  // The input is let go before a file is put in its place: a mapped file cannot be replaced
-  // everywhere.
-  input = files::InputFile();
-  if (!out.publish()) {
-    con::error_line(target + ": " + out.why() + "; nothing written");
-    return 1;
-  }
+  if (!outcome::open(out, target)) return exit_status::kFailed;
+  write_fixed(out, input.bytes(), x.order, *x.computed);  // a failure is told at the finish
+  if (const int status = outcome::finish(out, {{input, in_name}})) return status;
   if (right) {
     say(line("written", target + ", a copy (the check code was right)"));
   } else {
     say(line("fixed", target + " holds " + code_text(*x.computed)));
   }
-  return 0;
+  return exit_status::kDone;
 }
 
-constexpr const char* kOwnOptions[] = {"--fix", "--cic"};
 
 }  // namespace
 
@@ -175,16 +161,14 @@ int run(const shell::Args& args) {
     return *status;
   }
   const std::span<const std::uint8_t> bytes = input.bytes();
-  const Examination x = examine(bytes, o.cic);
+  const base::Result<Examination> examined = examine(bytes, o.cic);
   // What was read may be a mix of old and new bytes: nothing is shown or written from it.
-  if (input.cut_short()) {
-    con::error_line(in_name + ": " + files::kCutShort);
-    return 1;
+  if (!outcome::inputs_whole({{input, in_name}})) return exit_status::kFailed;
+  if (!examined) {
+    con::error_line(in_name + ": " + examined.why());
+    return exit_status::kFailed;
   }
-  if (!x.refusal.empty()) {
-    con::error_line(in_name + ": " + x.refusal);
-    return 1;
-  }
+  const Examination& x = *examined;
   say(report(in_name, x, o.fix));
   if (!x.computed) {
     if (x.cic == rom::Cic::c8303) {
@@ -194,41 +178,25 @@ int run(const shell::Args& args) {
       con::error_line(in_name + ": unknown boot code; nothing computed (--cic N names the chip: " +
                       kChipList + ")");
     }
-    return 1;
+    return exit_status::kFailed;
   }
   const bool right = x.right();
-  if (!o.fix || (right && !o.output)) return right ? 0 : 1;
+  if (!o.fix || (right && !o.output)) return right ? exit_status::kDone : exit_status::kFailed;
   return fix(input, in_name, o.output, x);
 }
 
 Options parse_arguments(const std::vector<std::string>& args) {
+  const switches::Parsed p = switches::read(args, kSwitches);
   Options o;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--fix") {
-      o.fix = true;
-    } else if (arg == "--cic") {
-      if (i + 1 < args.size()) {
-        take_cic(o, args[++i]);
-      } else {
-        set_problem(o, std::string("--cic needs a chip: ") + kChipList);
-      }
-    } else if (arg.rfind("--cic=", 0) == 0) {
-      take_cic(o, arg.substr(6));
-    } else if (is_switch(arg)) {
-      const char letter = arg.size() == 2 ? arg[1] : '\0';
-      if (letter == 'f' || letter == 'F') {
-        o.fix = true;
-      } else {
-        set_problem(o, "unknown switch '" + arg + "'");
-      }
-    } else if (!o.input) {
-      o.input = arg;
-    } else if (!o.output) {
-      o.output = arg;
-    } else {
-      set_problem(o, "one image and one output at most ('" + arg + "' is a third name)");
-    }
+  o.problem = p.problem;
+  for (const switches::Found& f : p.found) {
+    if (f.id == kFix) o.fix = true;
+    if (f.id == kCic) take_cic(o, f.value);
+  }
+  if (!p.names.empty()) o.input = p.names[0];
+  if (p.names.size() > 1) o.output = p.names[1];
+  if (p.names.size() > 2) {
+    set_problem(o, "one image and one output at most ('" + p.names[2] + "' is a third name)");
   }
   if (o.output && !o.fix) {
     set_problem(o, "a second name ('" + *o.output + "') is where --fix writes; add --fix");
@@ -236,21 +204,20 @@ Options parse_arguments(const std::vector<std::string>& args) {
   return o;
 }
 
-Examination examine(std::span<const std::uint8_t> file, std::optional<rom::Cic> forced) {
+base::Result<Examination> examine(std::span<const std::uint8_t> file,
+                                  std::optional<rom::Cic> forced) {
   Examination x;
   x.size = file.size();
   if (file.size() < rom::kCheckedImageLength) {
-    x.refusal = "the image is " + std::to_string(file.size()) +
-                " bytes long; an image with a boot check code holds at least 1052672 (0x101000)";
-    return x;
+    return base::refuse("the image is " + std::to_string(file.size()) +
+                " bytes long; an image with a boot check code holds at least 1052672 (0x101000)");
   }
   x.order = rom::detect_order(file);
   if (x.order == rom::ByteOrder::unknown) {
     char first[16];
     std::snprintf(first, sizeof first, "%02X %02X %02X %02X", file[0], file[1], file[2], file[3]);
-    x.refusal = std::string("not an N64 ROM image: it starts ") + first +
-                ", not 80 37 12 40 in any of the three byte orders";
-    return x;
+    return base::refuse(std::string("not an N64 ROM image: it starts ") + first +
+                        ", not 80 37 12 40 in any of the three byte orders");
   }
   const std::vector<std::uint8_t> native =
       rom::copied_image(file.first(rom::kCheckedImageLength), rom::straightening_mode(x.order));
@@ -313,6 +280,7 @@ std::string report(const std::string& name, const Examination& x, bool fixing) {
   return text + line("check code", fixing ? "wrong" : "wrong (--fix writes the computed one)");
 }
 
-const shell::Program kProgram{"romcrc", kUsage, run, true, 1, kOwnOptions};
+const shell::Program kProgram{
+    .name = "romcrc", .usage = kUsage, .run = run, .switches = &kSwitches};
 
 }  // namespace romcrc

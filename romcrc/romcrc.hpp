@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.hpp"
 #include "common/shell.hpp"
 #include "romcore/bootcheck.hpp"
 #include "romcore/byteorder.hpp"
@@ -32,7 +33,6 @@ Options parse_arguments(const std::vector<std::string>& args);
 
 // What is known about an image once it has been read.
 struct Examination {
-  std::string refusal;  // why the image cannot be checked; empty when it can
   std::uint64_t size = 0;
   rom::ByteOrder order = rom::ByteOrder::unknown;
   rom::Header header;
@@ -47,7 +47,8 @@ struct Examination {
 
 // Reads the image as it stands in its file (any of the three byte orders). Only the part the
 // check and the header need is straightened, in a copy.
-Examination examine(std::span<const std::uint8_t> file, std::optional<rom::Cic> forced);
+base::Result<Examination> examine(std::span<const std::uint8_t> file,
+                                  std::optional<rom::Cic> forced);
 
 // The report on standard output, a line for each thing shown. `fixing`: a --fix run, whose
 // report ends with the verdict and leaves what happens next to the lines that follow.

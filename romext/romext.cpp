@@ -8,6 +8,7 @@
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
+#include "common/outcome.hpp"
 
 namespace romext {
 namespace {
@@ -99,7 +100,7 @@ int run(const shell::Args& args) {
   if (bytes.size() > kMaxImageLength) {
     con::error_line(input_name + ": the image is " + std::to_string(bytes.size()) +
                     " bytes long; only images smaller than 4 GiB can be handled");
-    return 1;
+    return exit_status::kFailed;
   }
   const auto length = static_cast<std::uint32_t>(bytes.size());
 
@@ -109,7 +110,7 @@ int run(const shell::Args& args) {
   where.names_an_input = "that is the input image; give another name for the output";
   const auto chosen = dialog::choose_output(files::derive_output_name(input_name, kOutputEnding),
                                             inputs, where, &out);
-  if (!chosen) return con::kExitEndOfInput;
+  if (!chosen) return exit_status::kEndOfInput;
   const std::string& out_name = *chosen;
   // Blocks go to the file whole, without passing through a stream buffer.
   std::setvbuf(out.stream(), nullptr, _IONBF, 0);
@@ -125,14 +126,14 @@ int run(const shell::Args& args) {
   say(kCopying);
   std::fflush(stdout);
   const CopyResult copied = copy_image(bytes, mode, out);
-  if (image.cut_short()) {
+  if (!outcome::inputs_whole({{image, input_name}})) {
     out.discard();
-    con::error_line(input_name + ": " + files::kCutShort);
-    return 1;
+    return exit_status::kFailed;
   }
   if (copied == CopyResult::write_failed) {
-    con::error_line(out_name + ": " + out.why() + "; nothing was written");
-    return 1;
+    out.discard();
+    outcome::say_not_written(out_name, out.why());
+    return exit_status::kFailed;
   }
   con::discard_pending_input();
   std::fflush(out.stream());
@@ -145,16 +146,14 @@ int run(const shell::Args& args) {
     out.write_zeros(rounded_to_groups(length));
   }
 
-  if (!out.commit()) {
-    con::error_line(out_name + ": " + out.why() + "; nothing was written");
-    return 1;
-  }
+  // The copy was found whole before the question: a change to the image since is not in it.
+  if (const int status = outcome::finish(out, {})) return status;
   say(done_message(out_name));
   con::discard_pending_input();
   con::read_char();
-  return 0;
+  return exit_status::kDone;
 }
 
-const shell::Program kProgram{"romext", kUsage, run};
+const shell::Program kProgram{.name = "romext", .usage = kUsage, .run = run};
 
 }  // namespace romext

@@ -6,6 +6,7 @@
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
+#include "common/outcome.hpp"
 #include "yazcore/decode.hpp"
 
 namespace unyaz {
@@ -33,7 +34,7 @@ constexpr const char* kUsage =
 // What became of the output after a fault, for the end of the error line. A partial output is
 // kept only where no file stood under its name and at least one byte was decoded; an existing
 // file is never replaced by one.
-std::string keep_partial(files::AtomicFile& file, const Output* out) {
+std::string keep_partial(files::AtomicFile& file, files::InputFile& in, const Output* out) {
   const std::string& name = file.target();
   const std::size_t produced = out != nullptr ? out->size() : 0;
   if (file.target_existed()) {
@@ -45,7 +46,9 @@ std::string keep_partial(files::AtomicFile& file, const Output* out) {
     return name + ": not made, as nothing was decoded";
   }
   file.write(out->data(), produced);
-  if (!file.commit()) return name + ": " + file.why();
+  if (!file.finish()) return name + ": " + file.why();
+  in.close();
+  if (!file.publish()) return name + ": " + file.why();
   return name + ": holds the " + std::to_string(produced) + (produced == 1 ? " byte" : " bytes") +
          " decoded before the fault";
 }
@@ -54,31 +57,28 @@ std::string keep_partial(files::AtomicFile& file, const Output* out) {
 int finish(const std::string& in_name, files::InputFile& in, files::AtomicFile& file,
            const Output* out, Status status, std::uint64_t at, std::uint64_t value,
            std::uint32_t size) {
-  if (in.cut_short()) {
-    file.discard();
-    con::error_line(in_name + ": " + files::kCutShort);
-    return kExitFailed;
-  }
   if (status == Status::done) {
     file.write(out->data(), out->size());
-    if (file.commit()) return 0;
-    con::error_line(file.target() + ": " + file.why());
-    return kExitFailed;
+    return outcome::finish(file, {{in, in_name}}, exit_status::kFaultyFile);
+  }
+  if (!outcome::inputs_whole({{in, in_name}})) {
+    file.discard();
+    return exit_status::kFaultyFile;
   }
   if (status == Status::no_memory) {
     // Not a fault of the file: what was decoded is not kept, as it would pass for all of it.
     file.discard();
     con::error_line(describe(in_name, status, at, value, size) + "; nothing written");
-    return kExitFailed;
+    return exit_status::kFaultyFile;
   }
-  const std::string outcome = keep_partial(file, out);
+  const std::string kept = keep_partial(file, in, out);
   if (status == Status::short_read) {
     std::fputs("Error reading from file.\n", stderr);
-    con::error_line(outcome);
+    con::error_line(kept);
   } else {
-    con::error_line(describe(in_name, status, at, value, size) + "; " + outcome);
+    con::error_line(describe(in_name, status, at, value, size) + "; " + kept);
   }
-  return kExitFailed;
+  return exit_status::kFaultyFile;
 }
 
 int expand(const std::string& in_name, files::InputFile& in, files::AtomicFile& file) {
@@ -90,7 +90,7 @@ int expand(const std::string& in_name, files::InputFile& in, files::AtomicFile& 
   if (layout == Layout::other) {
     std::fputs("\nNot a Yaz0 or Yay0 file.\nPress Spacebar to force it, otherwise to quit", stderr);
     // Refused: the output file is left as it was.
-    if (con::read_key() != ' ') return kExitFailed;
+    if (con::read_key() != ' ') return exit_status::kFaultyFile;
   }
   const Header h = read_header(data, data.size(), layout);
   if (h.status != Status::done) {
@@ -115,7 +115,7 @@ int run(const shell::Args& args) {
   shell::set_subject(in_name);
   files::InputFile in;
   const dialog::InputDialog ask{stderr, "\nOpen which file? \n", "name for the input file",
-                                kExitFailed};
+                                exit_status::kFaultyFile};
   if (auto status = dialog::open_input(in, in_name, ask)) return *status;
 
   // The output never replaces the input: a name that names it is asked for again.
@@ -125,10 +125,11 @@ int run(const shell::Args& args) {
   const auto out_name = dialog::choose_output(
       args.size() > 1 ? args[1] : files::derive_output_name(in_name, " new.bin"), inputs, where,
       &file);
-  if (!out_name) return con::kExitEndOfInput;
+  if (!out_name) return exit_status::kEndOfInput;
   return expand(in_name, in, file);
 }
 
-const shell::Program kProgram{"unyaz", kUsage, run, true, kExitFailed};
+const shell::Program kProgram{
+    .name = "unyaz", .usage = kUsage, .run = run, .failure = exit_status::kFaultyFile};
 
 }  // namespace unyaz

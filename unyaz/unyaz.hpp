@@ -8,8 +8,6 @@ namespace unyaz {
 
 // Exit status after a failed decoding (a short or faulty file, a refused forced decoding, an
 // output that could not be written): -1 as the system reports it.
-inline constexpr int kExitFailed = 255;
-
 // The whole program; returns its exit status.
 int run(const shell::Args& args);
 

@@ -5,6 +5,8 @@
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
+#include "common/outcome.hpp"
+#include "common/switches.hpp"
 
 namespace yaz {
 namespace {
@@ -25,11 +27,14 @@ constexpr const char* kUsage =
     "the output was not written; 2 a wrong switch or a third name, input ended at a prompt, or an\n"
     "unknown --option.\n";
 
-bool is_switch(const std::string& arg) {
-  if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return false;
-  // An absolute POSIX path ("/home/me/level.bin") is a name: a switch never holds a second '/'.
-  return !(arg[0] == '/' && arg.find('/', 1) != std::string::npos);
-}
+enum SwitchId { kYay0, kClassic, kHelp, kHelpMark };
+constexpr switches::Switch kSwitchList[] = {
+    {.id = kYay0, .letter = 'y'},
+    {.id = kClassic, .letter = 'c'},
+    {.id = kHelp, .letter = 'h'},
+    {.id = kHelpMark, .letter = '?'},
+};
+constexpr switches::Policy kSwitches{.known = kSwitchList};
 
 // The percentage done, on standard error when it is a terminal; erased when the work is done.
 class ProgressLine {
@@ -75,29 +80,18 @@ std::string summary(const std::string& output, std::uint64_t in, std::uint64_t o
 }  // namespace
 
 Options parse_arguments(const std::vector<std::string>& args) {
+  const switches::Parsed p = switches::read(args, kSwitches);
   Options o;
-  for (const std::string& arg : args) {
-    if (!is_switch(arg)) {
-      if (!o.input) {
-        o.input = arg;
-      } else if (!o.output) {
-        o.output = arg;
-      } else if (o.problem.empty()) {
-        o.problem = "one input and one output at most ('" + arg + "' is a third name)";
-      }
-      continue;
-    }
-    switch (arg.size() == 2 ? arg[1] : '\0') {
-      case 'y':
-      case 'Y': o.format = yazcore::Format::yay0; break;
-      case 'c':
-      case 'C': o.mode = yazcore::Mode::classic; break;
-      case 'h':
-      case 'H':
-      case '?': o.help = true; break;
-      default:
-        if (o.problem.empty()) o.problem = "unknown switch '" + arg + "'";
-    }
+  o.problem = p.problem;
+  for (const switches::Found& f : p.found) {
+    if (f.id == kYay0) o.format = yazcore::Format::yay0;
+    if (f.id == kClassic) o.mode = yazcore::Mode::classic;
+    if (f.id == kHelp || f.id == kHelpMark) o.help = true;
+  }
+  if (!p.names.empty()) o.input = p.names[0];
+  if (p.names.size() > 1) o.output = p.names[1];
+  if (p.names.size() > 2 && o.problem.empty()) {
+    o.problem = "one input and one output at most ('" + p.names[2] + "' is a third name)";
   }
   return o;
 }
@@ -107,7 +101,7 @@ int run(const shell::Args& args) {
   if (o.help) {
     std::fputs(kUsage, stdout);
     std::fflush(stdout);
-    return 0;
+    return exit_status::kDone;
   }
   if (!o.problem.empty()) return shell::usage_error(o.problem);
 
@@ -120,7 +114,7 @@ int run(const shell::Args& args) {
   const yazcore::ByteSpan data = input.bytes();
   if (data.size() > yazcore::kMaxInput) {
     con::error_line(in_name + ": too large: a Yaz0 or Yay0 file holds less than 4 GiB");
-    return 1;
+    return exit_status::kFailed;
   }
 
   const bool yay0 = o.format == yazcore::Format::yay0;
@@ -128,7 +122,7 @@ int run(const shell::Args& args) {
   const std::vector<std::string> inputs = {in_name};
   const auto out_name = dialog::choose_output(o.output.value_or(derived), inputs,
                                               {stdout, "\noutput file? ", "name for the output"});
-  if (!out_name) return con::kExitEndOfInput;
+  if (!out_name) return exit_status::kEndOfInput;
 
   // The output file is made only once the data is compressed: an interrupted run leaves nothing.
   yazcore::Bytes packed;
@@ -137,25 +131,12 @@ int run(const shell::Args& args) {
     packed = yazcore::encode(data, o.format, o.mode,
                              [&progress](std::uint64_t done) { progress.show(done); });
   }
-  if (input.cut_short()) {
-    con::error_line(in_name + ": " + files::kCutShort);
-    return 1;
-  }
-  files::AtomicFile out;
-  if (!out.open(*out_name)) {
-    con::error_line(*out_name + ": " + out.why());
-    return 1;
-  }
-  out.write(packed);
-  if (!out.commit()) {
-    con::error_line(*out_name + ": " + out.why());
-    return 1;
-  }
   const std::string line = summary(*out_name, data.size(), packed.size());
+  if (const int status = outcome::write(*out_name, packed, {{input, in_name}})) return status;
   std::fputs(line.c_str(), stdout);
-  return 0;
+  return exit_status::kDone;
 }
 
-const shell::Program kProgram{"yaz", kUsage, run};
+const shell::Program kProgram{.name = "yaz", .usage = kUsage, .run = run, .switches = &kSwitches};
 
 }  // namespace yaz

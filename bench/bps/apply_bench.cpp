@@ -34,11 +34,11 @@ void copy(benchmark::State& state) {
 }
 
 void apply(benchmark::State& state) {
-  const bpscore::Checked c = bpscore::check(patch());
+  const auto c = bpscore::check(patch());
   for (auto _ : state) {
-    const bpscore::Applied a = bpscore::apply(patch(), c.info, pair().first);
+    const auto a = bpscore::apply(patch(), *c, pair().first);
     if (!a.ok()) state.SkipWithError("the patch did not apply");
-    benchmark::DoNotOptimize(a.target.data());
+    benchmark::DoNotOptimize(a->data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * pair().second.size()));
 }
@@ -46,10 +46,10 @@ void apply(benchmark::State& state) {
 // Everything a run does with a patch once the files are read: check it, the source CRC, apply.
 void check_and_apply(benchmark::State& state) {
   for (auto _ : state) {
-    const bpscore::Checked c = bpscore::check(patch());
-    if (!bpscore::is_source(c.info, pair().first)) state.SkipWithError("wrong source");
-    const bpscore::Applied a = bpscore::apply(patch(), c.info, pair().first);
-    benchmark::DoNotOptimize(a.target.data());
+    const auto c = bpscore::check(patch());
+    if (!bpscore::is_source(*c, pair().first)) state.SkipWithError("wrong source");
+    const auto a = bpscore::apply(patch(), *c, pair().first);
+    benchmark::DoNotOptimize(a->data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * pair().second.size()));
 }

@@ -264,8 +264,8 @@ int main(int argc, char** argv) {
       best_min = min_length;
     }
   }
-  const bpscore::Checked c = bpscore::check(best);
-  if (!c.ok() || bpscore::apply(best, c.info, source).target != target) {
+  const auto c = bpscore::check(best);
+  if (!c.ok() || *bpscore::apply(best, *c, source) != target) {
     std::fputs("bps_greedy: the comparator's patch does not apply\n", stderr);
     return 1;
   }

@@ -88,12 +88,12 @@ Bytes patch_of(std::uint64_t source_size, std::uint64_t target_size, const Bytes
 // Makes the patch and checks it through both appliers; returns its size.
 std::size_t round_trip(const Bytes& source, const Bytes& target, const std::string& what) {
   const Bytes patch = bpscore::make(source, target);
-  const bpscore::Checked c = bpscore::check(patch);
-  EXPECT_TRUE(c.ok()) << what << ": " << c.problem;
-  EXPECT_TRUE(bpscore::is_source(c.info, source)) << what;
-  const bpscore::Applied a = bpscore::apply(patch, c.info, source);
-  EXPECT_TRUE(a.ok()) << what << ": " << a.problem;
-  EXPECT_TRUE(a.target == target) << what;
+  const auto c = bpscore::check(patch);
+  EXPECT_TRUE(c.ok()) << what << ": " << c.why();
+  EXPECT_TRUE(bpscore::is_source(*c, source)) << what;
+  const auto a = bpscore::apply(patch, *c, source);
+  EXPECT_TRUE(a.ok()) << what << ": " << a.why();
+  EXPECT_TRUE(a.ok() && *a == target) << what;
   const auto ref = oracle::apply_bps(source, patch);
   EXPECT_TRUE(ref && *ref == target) << what << ": the oracle disagrees";
   return patch.size();
@@ -134,13 +134,13 @@ TEST(BpsFormat, TheCheckValueAppliesAndTheMakerDoesAtLeastAsWell) {
   const Bytes given = hex(
       "42 50 53 31 90 94 80 8c 8d 54 45 53 54 9c 8d 21 21 21 21 88 e2 ce ce 16 fc d7 7e cc a5 a0 "
       "99");
-  const bpscore::Checked c = bpscore::check(given);
-  ASSERT_TRUE(c.ok()) << c.problem;
-  EXPECT_EQ(c.info.source_size, 16u);
-  EXPECT_EQ(c.info.target_size, 20u);
-  EXPECT_EQ(c.info.actions[bpscore::source_read], 2u);
-  EXPECT_EQ(c.info.bytes[bpscore::target_read], 8u);
-  EXPECT_TRUE(bpscore::apply(given, c.info, source).target == target);
+  const auto c = bpscore::check(given);
+  ASSERT_TRUE(c.ok()) << c.why();
+  EXPECT_EQ(c->source_size, 16u);
+  EXPECT_EQ(c->target_size, 20u);
+  EXPECT_EQ(c->actions[bpscore::source_read], 2u);
+  EXPECT_EQ(c->bytes[bpscore::target_read], 8u);
+  EXPECT_TRUE(*bpscore::apply(given, *c, source) == target);
   EXPECT_TRUE(oracle::apply_bps(source, given) == target);
   EXPECT_LE(round_trip(source, target, "check value"), given.size());
   // The same header and CRCs, whatever the parse.
@@ -262,18 +262,18 @@ TEST(BpsApply, HostilePatchesAreRefusedWithAReason) {
        "metadata"},
   };
   for (const Case& c : cases) {
-    const bpscore::Checked checked = bpscore::check(c.patch);
-    EXPECT_NE(checked.problem.find(c.problem), std::string::npos)
-        << c.what << ": " << checked.problem;
+    const auto checked = bpscore::check(c.patch);
+    EXPECT_NE(checked.why().find(c.problem), std::string::npos)
+        << c.what << ": " << checked.why();
     EXPECT_FALSE(oracle::apply_bps(source, c.patch)) << c.what;
   }
   // A sound patch whose result has another CRC than it says.
   Bytes wrong = patch_of(8, 4, act(4, bpscore::source_read), source, hex("10 11 12 14"));
-  const bpscore::Checked c = bpscore::check(wrong);
+  const auto c = bpscore::check(wrong);
   ASSERT_TRUE(c.ok());
-  const bpscore::Applied a = bpscore::apply(wrong, c.info, source);
+  const auto a = bpscore::apply(wrong, *c, source);
   EXPECT_FALSE(a.ok());
-  EXPECT_TRUE(a.target.empty());
+  EXPECT_FALSE(a.ok());
 }
 
 TEST(BpsApply, TargetCopiesReadTheirOwnOutput) {
@@ -290,9 +290,9 @@ TEST(BpsApply, TargetCopiesReadTheirOwnOutput) {
       bpscore::put_varint(actions, bpscore::action_word(length, bpscore::target_copy));
       actions.push_back(0x80);
       const Bytes patch = patch_of(0, target.size(), actions, {}, target);
-      const bpscore::Checked c = bpscore::check(patch);
-      ASSERT_TRUE(c.ok()) << c.problem;
-      EXPECT_TRUE(bpscore::apply(patch, c.info, {}).target == target) << length;
+      const auto c = bpscore::check(patch);
+      ASSERT_TRUE(c.ok()) << c.why();
+      EXPECT_TRUE(*bpscore::apply(patch, *c, {}) == target) << length;
     }
   }
 }

@@ -45,8 +45,8 @@ TEST(Ips, RoundTripsThroughBothAppliers) {
         target[i] = e % 2 ? fill : static_cast<std::uint8_t>(rng());
     }
     const Bytes patch = bpscore::ips::make(source, target);
-    const bpscore::ips::Checked c = bpscore::ips::check(patch);
-    ASSERT_TRUE(c.ok()) << c.problem;
+    const auto c = bpscore::ips::check(patch);
+    ASSERT_TRUE(c.ok()) << c.why();
     EXPECT_TRUE(bpscore::ips::apply(patch, source) == target) << round;
     EXPECT_TRUE(oracle::apply_ips(source, patch) == target) << round;
   }
@@ -83,19 +83,19 @@ TEST(Ips, DamagedPatchesAreRefused) {
       {"50 41 54 43 49 45 4F 46", "not an IPS patch"},
   };
   for (const Case& c : cases) {
-    const bpscore::ips::Checked checked = bpscore::ips::check(hex(c.patch));
-    EXPECT_NE(checked.problem.find(c.problem), std::string::npos)
-        << c.patch << ": " << checked.problem;
+    const auto checked = bpscore::ips::check(hex(c.patch));
+    EXPECT_NE(checked.why().find(c.problem), std::string::npos)
+        << c.patch << ": " << checked.why();
     EXPECT_FALSE(oracle::apply_ips({}, hex(c.patch))) << c.patch;
   }
   // A run, a record past the end (the gap is zeros) and a size to cut to.
   const Bytes patch =
       hex("50 41 54 43 48 00 00 01 00 00 00 03 7A 00 00 08 00 01 42 45 4F 46 00 00 07");
-  const bpscore::ips::Checked c = bpscore::ips::check(patch);
-  ASSERT_TRUE(c.ok()) << c.problem;
-  EXPECT_EQ(c.info.runs, 1u);
-  EXPECT_EQ(c.info.records, 1u);
-  EXPECT_EQ(c.info.end, 9u);
+  const auto c = bpscore::ips::check(patch);
+  ASSERT_TRUE(c.ok()) << c.why();
+  EXPECT_EQ(c->runs, 1u);
+  EXPECT_EQ(c->records, 1u);
+  EXPECT_EQ(c->end, 9u);
   EXPECT_EQ(testsupport::to_hex(bpscore::ips::apply(patch, hex("01 02"))), "01 7A 7A 7A 00 00 00");
   // A run of no bytes past the end writes nothing and does not make the file longer.
   const Bytes empty_run = hex("50 41 54 43 48 00 43 00 00 00 00 00 44 45 4F 46");

@@ -43,8 +43,9 @@ TEST(RomcrcArguments, SwitchesNamesAndProblems) {
 TEST(RomcrcReport, WholeReportOfASwappedImage) {
   const Bytes native = romtest::made_up_image(0x98BC2C86, Cic::c6105, false);
   const Bytes file = romtest::in_order(native, rom::ByteOrder::swapped16);
-  const romcrc::Examination x = romcrc::examine(file, std::nullopt);
-  ASSERT_EQ(x.refusal, "");
+  const auto examined = romcrc::examine(file, std::nullopt);
+  ASSERT_EQ(examined.why(), "");
+  const romcrc::Examination& x = *examined;
   const rom::CheckCode right = rom::compute_check(native, Cic::c6105).value();
   char codes[80];
   std::snprintf(codes, sizeof codes, "stored:       %08X %08X\ncomputed:     %08X %08X\n",
@@ -61,7 +62,7 @@ TEST(RomcrcReport, WholeReportOfASwappedImage) {
             "boot chip:    6105/7105 (found by its boot code CRC-32 98BC2C86)\n" +
                 std::string(codes) + "check code:   wrong (--fix writes the computed one)\n");
   // Over the chip found, --cic says where the chip came from and whose boot code it is.
-  const romcrc::Examination forced = romcrc::examine(file, Cic::c7102);
+  const romcrc::Examination forced = *romcrc::examine(file, Cic::c7102);
   EXPECT_NE(
       romcrc::report("g", forced, true)
           .find("boot chip:    7102 (from --cic; boot code CRC-32 98BC2C86 is 6105/7105's)\n"),
