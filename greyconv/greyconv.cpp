@@ -6,9 +6,13 @@
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
+#include "common/outcome.hpp"
 
 namespace greyconv {
 namespace {
+
+using greycore::TgaCheck;
+using greycore::Verdict;
 
 constexpr const char* kUsage =
     "Usage: greyconv [IMAGE.tga]\n"
@@ -39,6 +43,21 @@ constexpr const char* kBanner =
     "5\tI 4bit output from 8bit I input\n"
     "Press \"spacebar\" to quit.\n";
 
+// Why an image that is not accepted is refused, for the line after its name; empty for a refused
+// type, which the report names.
+std::string refusal(const TgaCheck& check) {
+  switch (check.verdict) {
+    case Verdict::accepted:
+    case Verdict::refused: return "";
+    case Verdict::empty: return "no image data follows the TGA header";
+    case Verdict::too_short: return "the file is too short to be a TGA image";
+    case Verdict::too_large:
+      return "the image data is " + std::to_string(check.size) +
+             " bytes, more than the 2 GiB that can be converted";
+  }
+  return "";
+}
+
 // Shows the menu until one of '1' to '5' or space is pressed. EOF at the end of input.
 int menu_choice(const std::string& screen) {
   for (;;) {
@@ -50,6 +69,11 @@ int menu_choice(const std::string& screen) {
 }
 
 }  // namespace
+
+std::optional<greycore::Texels> texels_for_key(int key) {
+  if (key < '1' || key > '5') return std::nullopt;
+  return greycore::kAllTexels[key - '1'];
+}
 
 std::string menu_screen(const std::string& report, const std::string& warning, bool terminal) {
   if (!terminal) return kBanner;
@@ -67,21 +91,18 @@ int run(const shell::Args& args) {
     return *status;
   }
 
-  const TgaCheck check = checkTGA(stdout, file);
-  switch (check.verdict) {
-    case Verdict::accepted: break;
-    case Verdict::refused: std::fflush(stdout); return 1;
-    case Verdict::empty: con::error_line(name + ": no image data follows the TGA header"); return 1;
-    case Verdict::too_short:
-      con::error_line(name + ": the file is too short to be a TGA image");
-      return 1;
-    case Verdict::too_large:
-      con::error_line(name + ": the image data is " + std::to_string(check.size) +
-                      " bytes, more than the 2 GiB that can be converted");
-      return 1;
+  const TgaCheck check = greycore::checkTGA(file);
+  // The report ends its line, so that what follows (the menu, when the screen is not cleared)
+  // starts on a line of its own.
+  if (!check.report.empty()) std::printf("%s\n", check.report.c_str());
+  if (const std::string why = refusal(check); check.verdict != Verdict::accepted) {
+    std::fflush(stdout);
+    // A refused image type is told by the report itself.
+    if (!why.empty()) con::error_line(name + ": " + why);
+    return exit_status::kFailed;
   }
 
-  const std::string warning = size_warning(name, check);
+  const std::string warning = greycore::size_warning(name, check);
   if (!warning.empty()) {
     std::fflush(stdout);
     std::fprintf(stderr, "\n%s\n", warning.c_str());
@@ -92,11 +113,12 @@ int run(const shell::Args& args) {
   // shows them again.
   const int key = menu_choice(menu_screen(check.report, con::stderr_is_terminal() ? warning : "",
                                           con::stdout_is_terminal()));
-  if (key == ' ') return 0;
+  if (key == ' ') return exit_status::kDone;
   if (key == EOF) {
     con::error_line("input ended before a conversion was chosen");
     return exit_status::kEndOfInput;
   }
+  const greycore::Texels texels = *texels_for_key(key);
 
   // The output never replaces the input: a name that names it is asked for again.
   const std::vector<std::string> inputs = {name};
@@ -109,21 +131,14 @@ int run(const shell::Args& args) {
   if (!chosen) return exit_status::kEndOfInput;
   const std::string& out_name = *chosen;
 
-  convert(file, check.size, key, [&out](ByteSpan piece) { out.write(piece.data(), piece.size()); });
-  if (file.cut_short()) {
-    out.discard();
-    con::error_line(name + ": " + files::kCutShort);
-    return 1;
-  }
-  if (!out.commit()) {
-    con::error_line(out_name + ": " + out.why());
-    return 1;
-  }
+  greycore::convert(file, check.size, texels,
+                    [&out](greycore::ByteSpan piece) { out.write(piece.data(), piece.size()); });
+  if (const int status = outcome::finish(out, {{file, name}})) return status;
   std::printf("\n\nAll done!  Output is in:\n%s\n", out_name.c_str());
   con::pause();
-  return 0;
+  return exit_status::kDone;
 }
 
-const shell::Program kProgram{"greyconv", kUsage, run};
+const shell::Program kProgram{.name = "greyconv", .usage = kUsage, .run = run};
 
 }  // namespace greyconv

@@ -125,15 +125,6 @@ std::string Diagnostics::summary() const {
   return text;
 }
 
-std::string cat(std::initializer_list<std::string_view> pieces) {
-  std::size_t size = 0;
-  for (const std::string_view piece : pieces) size += piece.size();
-  std::string text;
-  text.reserve(size);
-  for (const std::string_view piece : pieces) text.append(piece);
-  return text;
-}
-
 std::string shown(std::span<const std::uint8_t> bytes, std::size_t limit) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;

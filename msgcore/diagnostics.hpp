@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/text.hpp"
+
 namespace msg {
 
 // The two builds differ: the SYLK compiler has no character map (no message for status 0) and
@@ -101,8 +103,7 @@ class Diagnostics {
   long column_ = 0;
 };
 
-// Joins pieces of text.
-std::string cat(std::initializer_list<std::string_view> pieces);
+using text::cat;
 
 // How the located lines show source bytes: printable ASCII as it is, a valid UTF-8 character as
 // itself, anything else as hex ("\xE9"); at most `limit` bytes, "..." after a cut.

@@ -3,7 +3,8 @@
 #include <filesystem>
 
 #include "common/files.hpp"
-#include "tga_fixture.hpp"
+#include "greyconv/greyconv.hpp"
+#include "greycore/tga_fixture.hpp"
 
 using namespace testsupport;
 using greytest::Tga;
@@ -25,6 +26,9 @@ std::string report16(const char* origin = "bottom left") {
          origin + "!";
 }
 
+// The report as the program prints it: it ends its line.
+std::string printed16() { return report16() + "\n"; }
+
 std::size_t count(const std::string& text, const std::string& part) {
   std::size_t n = 0;
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
@@ -41,7 +45,7 @@ TEST(GreyconvRun, ConvertsWithTheChosenKey) {
   write_bytes(dir / "wood.tga", Tga().data(hex("AB CD 12 08")).bytes());
   const auto r = run(program("greyconv"), {"wood.tga"}, "1", dir.path());
   EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, report16() + kBanner + "\n\nAll done!  Output is in:\nwood.bin\n" + kPause);
+  EXPECT_EQ(r.out, printed16() + kBanner + "\n\nAll done!  Output is in:\nwood.bin\n" + kPause);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(to_hex(read_bytes(dir / "wood.bin")), "AC 00");
 }
@@ -85,8 +89,8 @@ TEST(GreyconvRun, RefusedFilesEndWithStatusOne) {
   };
   const Case cases[] = {
       {"RLE", Tga().type(10).data(hex("AB CD")).bytes(),
-       "\nRLE used.  Not going to bother with this.", ""},
-      {"no image data", Tga().bytes(), report16(), "tex.tga: no image data"},
+       "\nRLE used.  Not going to bother with this.\n", ""},
+      {"no image data", Tga().bytes(), printed16(), "tex.tga: no image data"},
       {"too short", hex("00 00 03 00 00"), "", "tex.tga: the file is too short"},
       {"empty", {}, "", "tex.tga: the file is too short"},
   };
@@ -198,7 +202,7 @@ TEST(GreyconvRun, WarnsWhenTheDataAndTheHeaderDisagree) {
     const auto r = run(program("greyconv"), {"wood.tga"}, "1", dir.path());
     EXPECT_EQ(r.exit_code, 0) << c.what << r.err;
     // Standard output from a pipe is what it always was.
-    EXPECT_EQ(r.out, report16() + kBanner + "\n\nAll done!  Output is in:\nwood.bin\n" + kPause)
+    EXPECT_EQ(r.out, printed16() + kBanner + "\n\nAll done!  Output is in:\nwood.bin\n" + kPause)
         << c.what;
     EXPECT_EQ(r.err, c.err) << c.what;
     EXPECT_EQ(to_hex(read_bytes(dir / "wood.bin")), c.out) << c.what;

@@ -3,7 +3,7 @@
 #include "tga_fixture.hpp"
 
 using namespace testsupport;
-using greyconv::Verdict;
+using greycore::Verdict;
 using greytest::Tga;
 
 namespace {
@@ -89,20 +89,20 @@ TEST(CheckTga, DataSizeWithAndWithoutFooterAndIdField) {
     EXPECT_EQ(got.check.verdict, Verdict::accepted) << c.what;
     EXPECT_EQ(got.check.size, c.size) << c.what;
     EXPECT_EQ(got.check.footer, c.footer) << c.what;
-    EXPECT_EQ(greyconv::position(c.file), c.start) << c.what;
+    EXPECT_EQ(greycore::position(c.file), c.start) << c.what;
   }
 }
 
 TEST(CheckTga, FooterNeedsTheWholeSignature) {
   Bytes file = Tga().data(zeros(128)).bytes();
-  EXPECT_TRUE(greyconv::has_footer(file));
+  EXPECT_TRUE(greycore::has_footer(file));
   for (std::size_t back : {1u, 2u, 18u}) {  // the NUL, the '.', the 'T'
     Bytes spoilt = file;
     spoilt[spoilt.size() - back] ^= 0x01;
-    EXPECT_FALSE(greyconv::has_footer(spoilt)) << back;
+    EXPECT_FALSE(greycore::has_footer(spoilt)) << back;
     EXPECT_EQ(greytest::check(spoilt).check.size, 128 + 26) << back;
   }
-  EXPECT_FALSE(greyconv::has_footer(Bytes(file.end() - 25, file.end())));
+  EXPECT_FALSE(greycore::has_footer(Bytes(file.end() - 25, file.end())));
 }
 
 TEST(CheckTga, ShortFilesAreTooShortNeverNegativeSizes) {
@@ -117,7 +117,7 @@ TEST(CheckTga, ShortFilesAreTooShortNeverNegativeSizes) {
 }
 
 TEST(CheckTga, DataEndsAtTheEarliestAreaTheFooterPointsInto) {
-  using greyconv::DataEnd;
+  using greycore::DataEnd;
   // 16 data bytes from offset 18, then 20 bytes of areas up to the footer at 54.
   const Tga tga = Tga().data(zeros(16)).trailer(Bytes(20, 0xEE));
   struct Case {
@@ -187,13 +187,13 @@ TEST(CheckTga, SizeWarnings) {
   };
   for (const auto& c : cases) {
     const Bytes file = c.tga.bytes();
-    EXPECT_EQ(greyconv::size_warning("wood.tga", greytest::check(file).check),
+    EXPECT_EQ(greycore::size_warning("wood.tga", greytest::check(file).check),
               c.warning.empty() ? "" : says + c.warning)
         << to_hex(file);
   }
   // Refused and empty images get their own lines, never this one.
   for (const Tga& tga : {Tga().type(2).data(zeros(10)), Tga().pixels(2, 2)}) {
-    EXPECT_EQ(greyconv::size_warning("wood.tga", greytest::check(tga.bytes()).check), "");
+    EXPECT_EQ(greycore::size_warning("wood.tga", greytest::check(tga.bytes()).check), "");
   }
 }
 

@@ -1,11 +1,13 @@
+#include "greycore/tga.hpp"
+
 #include <cstring>
-#include <initializer_list>
-#include <string_view>
 
-#include "greyconv/greyconv.hpp"
+#include "base/text.hpp"
 
-namespace greyconv {
+namespace greycore {
 namespace {
+
+using text::cat;
 
 // A header byte; past the end of the file it reads as 0xFF.
 unsigned byte_at(ByteSpan file, std::size_t offset) {
@@ -18,13 +20,6 @@ unsigned u16_at(ByteSpan file, std::size_t offset) {
 
 std::uint32_t u32_at(ByteSpan file, std::size_t offset) {
   return static_cast<std::uint32_t>(u16_at(file, offset) | (u16_at(file, offset + 2) << 16));
-}
-
-// The parts, one after the other.
-std::string cat(std::initializer_list<std::string_view> parts) {
-  std::string text;
-  for (const std::string_view part : parts) text += part;
-  return text;
 }
 
 std::string bytes_of(std::int64_t n) {
@@ -127,12 +122,6 @@ TgaCheck checkTGA(ByteSpan file) {
   return check;
 }
 
-TgaCheck checkTGA(std::FILE* report, ByteSpan file) {
-  TgaCheck check = checkTGA(file);
-  std::fputs(check.report.c_str(), report);
-  return check;
-}
-
 std::string size_warning(const std::string& image, const TgaCheck& check) {
   const std::int64_t expected = check.header_size();
   if (check.verdict != Verdict::accepted || check.size == expected) return "";
@@ -167,4 +156,4 @@ std::string size_warning(const std::string& image, const TgaCheck& check) {
 
 std::int64_t position(ByteSpan file) { return kHeaderSize + byte_at(file, 0); }
 
-}  // namespace greyconv
+}  // namespace greycore

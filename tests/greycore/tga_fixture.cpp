@@ -46,7 +46,7 @@ testsupport::Bytes Tga::bytes() const {
 
 Checked check(const testsupport::Bytes& file) {
   Checked out;
-  out.check = greyconv::checkTGA(file);
+  out.check = greycore::checkTGA(file);
   out.report = out.check.report;
   return out;
 }

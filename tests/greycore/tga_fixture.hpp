@@ -6,10 +6,13 @@
 #include <optional>
 #include <string>
 
-#include "greyconv/greyconv.hpp"
+#include "greycore/texels.hpp"
 #include "support/testsupport.hpp"
 
 namespace greytest {
+
+// The conversion of one of the converter's menu keys ('1' to '5'), which the oracle is written in.
+inline greycore::Texels texels(int key) { return greycore::kAllTexels[key - '1']; }
 
 // A type 3 header (16 bits per pixel, 8 alpha bits, bottom-left origin) whose width and height
 // are the data's pixels in one row (unless set), no ID field, the image data, and a TGA 2.0
@@ -86,7 +89,7 @@ class Tga {
 
 // Runs checkTGA and captures its report.
 struct Checked {
-  greyconv::TgaCheck check;
+  greycore::TgaCheck check;
   std::string report;
 };
 Checked check(const testsupport::Bytes& file);

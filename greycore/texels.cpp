@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <array>
 
-#include "greyconv/greyconv.hpp"
+#include "greycore/texels.hpp"
 
-namespace greyconv {
+namespace greycore {
 namespace {
 
 // Output bytes made per piece handed to a sink.
@@ -91,22 +91,21 @@ void diminish(ByteSpan file, std::int64_t size, const Sink& sink) {
   walk<2, 2>(file, position(file), size, i4_from_i8, sink);
 }
 
-void convert(ByteSpan file, std::int64_t size, int key, const Sink& sink) {
-  switch (key) {
-    case '1': chewIA(file, size, sink); break;
-    case '2': chewIA4bit(file, size, sink); break;
-    case '3': chewI(file, size, 1, sink); break;
-    case '4': chewI(file, size, 0, sink); break;
-    case '5': diminish(file, size, sink); break;
-    default: break;
+void convert(ByteSpan file, std::int64_t size, Texels texels, const Sink& sink) {
+  switch (texels) {
+    case Texels::ia8: chewIA(file, size, sink); break;
+    case Texels::ia4: chewIA4bit(file, size, sink); break;
+    case Texels::i4_of_alpha: chewI(file, size, 1, sink); break;
+    case Texels::i4_of_grey: chewI(file, size, 0, sink); break;
+    case Texels::i4_of_grey8: diminish(file, size, sink); break;
   }
 }
 
-Bytes convert(ByteSpan file, std::int64_t size, int key) {
+Bytes convert(ByteSpan file, std::int64_t size, Texels texels) {
   Bytes out;
-  convert(file, size, key,
+  convert(file, size, texels,
           [&out](ByteSpan piece) { out.insert(out.end(), piece.begin(), piece.end()); });
   return out;
 }
 
-}  // namespace greyconv
+}  // namespace greycore
