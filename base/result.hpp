@@ -26,8 +26,8 @@ inline Refusal refuse(std::string why) { return Refusal{std::move(why)}; }
 template <class T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : value_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
-  Result(Refusal refusal) : why_(std::move(refusal.why)) {}  // NOLINT(google-explicit-constructor)
+  Result(T value) : value_(std::move(value)) {}
+  Result(Refusal refusal) : why_(std::move(refusal.why)) {}
 
   bool ok() const { return value_.has_value(); }
   explicit operator bool() const { return ok(); }
@@ -53,7 +53,7 @@ template <>
 class [[nodiscard]] Result<void> {
  public:
   Result() = default;
-  Result(Refusal refusal) : why_(std::move(refusal.why)), refused_(true) {}  // NOLINT
+  Result(Refusal refusal) : why_(std::move(refusal.why)), refused_(true) {}
 
   bool ok() const { return !refused_; }
   explicit operator bool() const { return ok(); }

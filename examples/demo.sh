@@ -8,8 +8,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 seen=""
-# The message tools first, then the asset tools; any other example folder after them.
-order="txt2msg slk2msg msg2txt msg2slk unyaz yaz greyconv romext romcrc bps"
+# The programs in the build's order (the list in the top CMakeLists.txt, written to programs.txt
+# beside bin/); any other example folder after them.
+order=$(cat "$BIN/../programs.txt")
 for name in $order $(ls "$here"); do
   demo="$here/$name/demo.sh"
   [ -f "$demo" ] || continue
