@@ -48,11 +48,12 @@ int finish(std::span<files::AtomicFile* const> outputs, std::span<const Source> 
   }
   for (const Source& s : sources) s.file.close();
   // Another run putting the same files in place waits for this one (and this one for it), and an
-  // interruption waits until all of them are in place.
+  // interruption waits until all of them are in place. The lock is the last one's folder's (a
+  // message archive's index, which the decompilers lock while they read).
   files::FolderLock lock;
   std::optional<signals::Hold> hold;
   if (outputs.size() > 1) {
-    lock.lock(outputs.front()->target());
+    lock.lock(outputs.back()->target());
     hold.emplace();
   }
   for (std::size_t k = 0; k < outputs.size(); ++k) {

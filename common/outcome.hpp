@@ -35,8 +35,8 @@ bool inputs_whole(std::initializer_list<Source> sources);
 // 1. a source cut short or changed: every output is dropped, with the line;
 // 2. every output is completed; one that cannot be: all are dropped, with the line;
 // 3. the sources are let go, and the outputs put in place in order; with more than one, under the
-//    folder lock and with interruptions held off, and a later one that cannot be put in place
-//    takes back the new files of earlier ones that had nothing to replace.
+//    lock of the last one's folder and with interruptions held off, and a later one that cannot
+//    be put in place takes back the new files of earlier ones that had nothing to replace.
 // Returns exit_status::kDone, or `failed` after one line.
 int finish(std::span<files::AtomicFile* const> outputs, std::span<const Source> sources,
            int failed = exit_status::kFailed);

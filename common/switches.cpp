@@ -61,11 +61,11 @@ Parsed read(std::span<const std::string> args, const Policy& policy) {
       if (s == nullptr) {
         if (!policy.lenient) refuse("unknown option '" + arg + "'");
       } else if (s->value == nullptr) {
-        p.found.push_back({s->id, {}});
+        p.found.push_back({s->id, {}, p.names.size()});
       } else if (equals != std::string::npos) {
-        p.found.push_back({s->id, arg.substr(equals + 1)});
+        p.found.push_back({s->id, arg.substr(equals + 1), p.names.size()});
       } else if (i + 1 < args.size()) {
-        p.found.push_back({s->id, args[++i]});
+        p.found.push_back({s->id, args[++i], p.names.size()});
       } else {
         refuse(arg + " needs " + s->value);
       }
@@ -73,7 +73,7 @@ Parsed read(std::span<const std::string> args, const Policy& policy) {
     }
     const char letter = policy.lenient || arg.size() == 2 ? arg.size() > 1 ? arg[1] : '\0' : '\0';
     if (const Switch* s = by_letter(policy, letter)) {
-      p.found.push_back({s->id, {}});
+      p.found.push_back({s->id, {}, p.names.size()});
     } else if (!policy.lenient) {
       refuse("unknown switch '" + arg + "'");
     }

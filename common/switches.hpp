@@ -38,7 +38,8 @@ struct Policy {
 // One switch as met.
 struct Found {
   int id = 0;
-  std::string value;  // a long switch's value
+  std::string value;             // a long switch's value
+  std::size_t names_before = 0;  // how many names came before it
 };
 
 struct Parsed {

@@ -37,6 +37,6 @@ int run(const shell::Args& args) {
   return msgapp::run_decompiler(program, args);
 }
 
-const shell::Program kProgram{"msg2slk", kUsage, run};
+const shell::Program kProgram{.name = "msg2slk", .usage = kUsage, .run = run};
 
 }  // namespace msg2slk

@@ -34,6 +34,6 @@ int run(const shell::Args& args) {
   return msgapp::run_decompiler(program, args);
 }
 
-const shell::Program kProgram{"msg2txt", kUsage, run};
+const shell::Program kProgram{.name = "msg2txt", .usage = kUsage, .run = run};
 
 }  // namespace msg2txt

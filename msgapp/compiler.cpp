@@ -5,37 +5,40 @@
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
-#include "common/signals.hpp"
+#include "common/outcome.hpp"
+#include "common/switches.hpp"
 
 namespace msgapp {
 
+namespace {
+
+enum SwitchId { kHelp, kHelpMark, kLines, kTable, kBom };
+constexpr switches::Switch kSwitchList[] = {
+    {.id = kHelp, .letter = 'h'},  {.id = kHelpMark, .letter = '?'},
+    {.id = kLines, .letter = 'l'}, {.id = kTable, .letter = 'o'},
+    {.id = kBom, .letter = 'q'},
+};
+// Only the second character of a switch counts; unknown switches are passed over.
+constexpr switches::Policy kSwitches{.known = kSwitchList, .lenient = true};
+
+}  // namespace
+
 Switches parse_switches(std::span<const std::string> args, std::uint8_t initial, bool accept_q) {
+  const switches::Parsed p = switches::read(args, kSwitches);
   Switches sw;
   sw.settings = initial;
-  for (const std::string& arg : args) {
-    // An absolute POSIX path ("/home/me/dump.txt") is a file name, not a switch: a switch never
-    // holds a second '/'.
-    const bool is_path = arg.size() > 1 && arg[0] == '/' && arg.find('/', 1) != std::string::npos;
-    if (!arg.empty() && (arg[0] == '-' || arg[0] == '/') && !is_path) {
-      const char which = arg.size() > 1 ? arg[1] : '\0';
-      switch (which) {
-        case '?':
-        case 'H':
-        case 'h': sw.help = true; return sw;
-        case 'L':
-        case 'l': sw.settings ^= kLineNumbers; break;
-        case 'O':
-        case 'o': sw.settings ^= kTableMode; break;
-        case 'Q':
-        case 'q':
-          if (accept_q) sw.settings ^= kBomComplaint;
-          break;
-        default: break;
-      }
-    } else {
-      sw.input = arg;
+  for (const switches::Found& f : p.found) {
+    if (f.id == kHelp || f.id == kHelpMark) {
+      // The arguments after a help switch are not looked at.
+      sw.help = true;
+      if (f.names_before > 0) sw.input = p.names[f.names_before - 1];
+      return sw;
     }
+    if (f.id == kLines) sw.settings ^= kLineNumbers;
+    if (f.id == kTable) sw.settings ^= kTableMode;
+    if (f.id == kBom && accept_q) sw.settings ^= kBomComplaint;
   }
+  if (!p.names.empty()) sw.input = p.names.back();
   return sw;
 }
 
@@ -71,12 +74,8 @@ std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
 }
 
 bool ArchiveOutput::open(const OpenedFiles& names, bool table_mode) {
-  if (!index_.open(names.index_name)) {
-    con::error_line(names.index_name + ": " + index_.why());
-    return false;
-  }
-  if (!body_.open(names.body_name)) {
-    con::error_line(names.body_name + ": " + body_.why());
+  if (!outcome::open(index_, names.index_name)) return false;
+  if (!outcome::open(body_, names.body_name)) {
     index_.discard();
     return false;
   }
@@ -87,38 +86,13 @@ bool ArchiveOutput::open(const OpenedFiles& names, bool table_mode) {
   return true;
 }
 
-int ArchiveOutput::finish() {
+int ArchiveOutput::finish(files::InputFile& input, const std::string& input_name) {
   writer_.finish();
-  const std::string index_name = index_.target();
-  const std::string body_name = body_.target();
-  // Both files are complete before either replaces what the user had, so a failure never leaves
-  // a new index beside an old body.
-  const bool index_done = index_.finish();
-  const bool body_done = body_.finish();
-  if (!index_done || !body_done) {
-    discard();
-    con::error_line(index_done ? body_name + ": " + body_.why() : index_name + ": " + index_.why());
-    return 1;
-  }
-  // Another run putting the same pair in place waits for this one (and this one for it), and an
-  // interruption waits until both files are in place.
-  files::FolderLock lock;
-  lock.lock(index_name);
-  const signals::Hold hold;
-  if (!body_.publish()) {
-    index_.discard();
-    con::error_line(body_name + ": " + body_.why());
-    return 1;
-  }
-  if (!index_.publish()) {
-    // A new body would stand without an index: it goes again. (An old body that it replaced
-    // cannot come back; its index is the old one.)
-    const bool body_removed =
-        !body_.target_existed() && std::remove(files::resolve_links(body_name).c_str()) == 0;
-    con::error_line(index_name + ": " + index_.why() + (body_removed ? "; nothing written" : ""));
-    return 1;
-  }
-  return 0;
+  // Both files are complete before either replaces what the user had, and the body goes in
+  // first: a failure never leaves a new index beside an old body.
+  files::AtomicFile* const outputs[] = {&body_, &index_};
+  const outcome::Source sources[] = {{input, input_name}};
+  return outcome::finish(outputs, sources);
 }
 
 void ArchiveOutput::discard() {
@@ -126,13 +100,16 @@ void ArchiveOutput::discard() {
   body_.discard();
 }
 
-int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const EndWarning& warning,
+int finish_compile(ArchiveOutput& out, OpenedFiles& files, const EndWarning& warning,
                    msg::Diagnostics& diag) {
-  const bool too_large = out.writer().too_large();
-  if (too_large || files.input.cut_short()) {
+  if (out.writer().too_large()) {
     out.discard();
-    con::error_line(files.input_name + ": " + (too_large ? msg::kTooLarge : files::kCutShort));
-    return 1;
+    con::error_line(files.input_name + ": " + msg::kTooLarge);
+    return exit_status::kFailed;
+  }
+  if (!outcome::inputs_whole({{files.input, files.input_name}})) {
+    out.discard();
+    return exit_status::kFailed;
   }
   if (!warning.text.empty()) {
     con::error_line(warning.text);
@@ -141,7 +118,7 @@ int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const EndWarnin
   if (const std::string summary = diag.summary(); !summary.empty()) {
     con::error_line(files.input_name + ": " + summary);
   }
-  return out.finish();
+  return out.finish(files.input, files.input_name);
 }
 
 std::optional<Started> start_compile(const FrontEnd& fe, std::span<const std::string> args,
@@ -151,7 +128,7 @@ std::optional<Started> start_compile(const FrontEnd& fe, std::span<const std::st
     for (const char* line : fe.help) std::fputs(line, stdout);
     std::fflush(stdout);
     con::read_char();
-    status = 0;
+    status = exit_status::kDone;
     return std::nullopt;
   }
   auto opened = open_files(fe, sw.settings, sw.input, status);

@@ -64,9 +64,9 @@ class ArchiveOutput {
   bool open(const OpenedFiles& names, bool table_mode);
   // What the compiler writes the messages to.
   msg::ArchiveWriter& writer() { return writer_; }
-  // Finishes the writer and puts both files in place. Returns the exit status: 0, or 1 after a
-  // line on stderr when a file cannot be written.
-  int finish();
+  // Finishes the writer and puts both files in place (outcome::finish), unless `input` was cut
+  // short. Returns the exit status.
+  int finish(files::InputFile& input, const std::string& input_name);
   // Drops both files; what the names held before stays.
   void discard();
 
@@ -88,7 +88,7 @@ struct EndWarning {
 // that was cut short while it was read, ends with one line and status 1 (the files are dropped);
 // otherwise `warning` (if any) and the count of the compile's warnings are printed and the archive
 // put in place. Returns the exit status.
-int finish_compile(ArchiveOutput& out, const OpenedFiles& files, const EndWarning& warning,
+int finish_compile(ArchiveOutput& out, OpenedFiles& files, const EndWarning& warning,
                    msg::Diagnostics& diag);
 
 // The start of a compiler's run: its switches, then the file-name dialogue. A help switch prints

@@ -7,6 +7,7 @@
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
+#include "common/outcome.hpp"
 #include "msgapp/compiler.hpp"
 
 namespace msgapp {
@@ -65,12 +66,74 @@ bool open_input(files::InputFile& file, const std::string& name) {
 
 }  // namespace
 
+namespace {
+
+// The archive a decompiler reads: both files, of one archive, and where its messages end.
+struct Archive {
+  ArchiveNames names;
+  files::InputFile body;
+  files::InputFile index;
+  msg::MessageEnds ends;
+};
+
+// Opens the archive that `name` names and reads its index; the exit status after a line when it
+// cannot be read.
+std::optional<int> read_archive(const std::string& name, bool table_mode, Archive& a) {
+  const auto names = archive_names(name, table_mode);
+  if (!names) return exit_status::kFailed;
+  a.names = *names;
+  {
+    // A compiler putting a new archive in place waits until both files are open, so the two are
+    // of one archive.
+    files::FolderLock lock;
+    lock.lock(a.names.index, /*exclusive=*/false);
+    if (!open_input(a.body, a.names.body) || !open_input(a.index, a.names.index)) {
+      return exit_status::kFailed;
+    }
+  }
+  a.ends = msg::read_index(a.index, table_mode, a.body.bytes().size());
+  if (a.ends.problem) {
+    con::error_line((a.ends.problem->in_body ? a.names.body : a.names.index) + ": " +
+                    a.ends.problem->text);
+    return exit_status::kFailed;
+  }
+  return std::nullopt;
+}
+
+// Writes the source of archive `a` to `output`. Returns the exit status.
+int write_source(const Decompiler& program, Archive& a, const msg::Layout& layout,
+                 const std::string& output) {
+  files::AtomicFile out;
+  if (!outcome::open(out, output)) return exit_status::kFailed;
+  const auto refused = msg::decompile(a.body, a.ends.ends, layout, [&out](std::string_view piece) {
+    out.write(piece.data(), piece.size());
+  });
+  const outcome::Source sources[] = {{a.body, a.names.body}, {a.index, a.names.index}};
+  if (refused) {
+    out.discard();
+    if (outcome::inputs_whole(sources)) {
+      con::error_line(a.names.body + ": message " + std::to_string(*refused) +
+                      " has no text that compiles back to its bytes; nothing written");
+    }
+    return exit_status::kFailed;
+  }
+  files::AtomicFile* const outputs[] = {&out};
+  if (const int status = outcome::finish(outputs, sources)) return status;
+  if (a.ends.ends.empty() && program.empty_source_gives_a_message) {
+    con::error_line(a.names.body + ": the archive holds no messages; " + output +
+                    " holds none either, and compiling it gives one empty message");
+  }
+  return exit_status::kDone;
+}
+
+}  // namespace
+
 int run_decompiler(const Decompiler& program, const shell::Args& args) {
   const Switches sw = parse_switches(args, kLineNumbers | kTableMode, /*accept_q=*/false);
   if (sw.help) {
     std::fputs(program.usage, stdout);
     std::fflush(stdout);
-    return 0;
+    return exit_status::kDone;
   }
   std::string name;
   if (sw.input) {
@@ -80,60 +143,17 @@ int run_decompiler(const Decompiler& program, const shell::Args& args) {
     if (!line) return exit_status::kEndOfInput;
     name = *line;
   }
-  const bool table_mode = (sw.settings & kTableMode) != 0;
   shell::set_subject(name);
-  const auto names = archive_names(name, table_mode);
-  if (!names) return 1;
-
-  files::InputFile body;
-  files::InputFile index;
-  {
-    // A compiler putting a new archive in place waits until both files are open, so the two are
-    // of one archive.
-    files::FolderLock lock;
-    lock.lock(names->index, /*exclusive=*/false);
-    if (!open_input(body, names->body) || !open_input(index, names->index)) return 1;
+  Archive archive;
+  if (const auto status = read_archive(name, (sw.settings & kTableMode) != 0, archive)) {
+    return *status;
   }
-  const msg::MessageEnds ends = msg::read_index(index, table_mode, body.bytes().size());
-  if (ends.problem) {
-    con::error_line((ends.problem->in_body ? names->body : names->index) + ": " +
-                    ends.problem->text);
-    return 1;
-  }
-
-  const std::vector<std::string> inputs = {names->body, names->index};
+  const std::vector<std::string> inputs = {archive.names.body, archive.names.index};
   const auto output = dialog::choose_output(files::derive_output_name(name, program.ending), inputs,
                                             {stdout, program.output_prompt, program.output_what});
   if (!output) return exit_status::kEndOfInput;
-  files::AtomicFile out;
-  if (!out.open(*output)) {
-    con::error_line(*output + ": " + out.why());
-    return 1;
-  }
   const msg::Layout layout{program.form, (sw.settings & kLineNumbers) != 0, program.check};
-  const auto refused = msg::decompile(body, ends.ends, layout, [&out](std::string_view piece) {
-    out.write(piece.data(), piece.size());
-  });
-  if (body.cut_short() || index.cut_short()) {
-    out.discard();
-    con::error_line((body.cut_short() ? names->body : names->index) + ": " + files::kCutShort);
-    return 1;
-  }
-  if (refused) {
-    out.discard();
-    con::error_line(names->body + ": message " + std::to_string(*refused) +
-                    " has no text that compiles back to its bytes; nothing written");
-    return 1;
-  }
-  if (!out.commit()) {
-    con::error_line(*output + ": " + out.why());
-    return 1;
-  }
-  if (ends.ends.empty() && program.empty_source_gives_a_message) {
-    con::error_line(names->body + ": the archive holds no messages; " + *output +
-                    " holds none either, and compiling it gives one empty message");
-  }
-  return 0;
+  return write_source(program, archive, layout, *output);
 }
 
 }  // namespace msgapp

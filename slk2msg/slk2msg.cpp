@@ -42,16 +42,16 @@ constexpr std::array<const char*, 5> kHelp = {
 int run(const shell::Args& args) {
   const msgapp::FrontEnd fe{"\nSYLK file (latin scripts only)? ", "SYLK file name",
                             msgapp::kLineNumbers | msgapp::kTableMode, /*accept_q=*/false, kHelp};
-  int status = 0;
+  int status = exit_status::kDone;
   auto started = msgapp::start_compile(fe, args, status);
   if (!started) return status;
   const std::uint8_t settings = started->switches.settings;
-  const msgapp::OpenedFiles* opened = &started->files;
+  msgapp::OpenedFiles* opened = &started->files;
 
   // The body goes to its file as it is made, so a table whose messages make a large body never
   // holds it in memory.
   msgapp::ArchiveOutput out;
-  if (!out.open(*opened, (settings & msgapp::kTableMode) != 0)) return 1;
+  if (!out.open(*opened, (settings & msgapp::kTableMode) != 0)) return exit_status::kFailed;
   // Every report waits for Enter; at the end of input it goes on at once.
   msg::Diagnostics diag(msg::DiagBuild::sylk, stderr, [] { return con::read_char(); });
   diag.locate(opened->input_name, opened->input);
@@ -70,6 +70,7 @@ int run(const shell::Args& args) {
   return msgapp::finish_compile(out, *opened, warning, diag);
 }
 
-const shell::Program kProgram{"slk2msg", kUsage, run, /*short_help=*/false};
+const shell::Program kProgram{
+    .name = "slk2msg", .usage = kUsage, .run = run, .short_help = false};
 
 }  // namespace slk2msg

@@ -50,22 +50,22 @@ int run(const shell::Args& args) {
   const msgapp::FrontEnd fe{"\nUTF-8 text file? ", "text file name",
                             msgapp::kLineNumbers | msgapp::kTableMode | msgapp::kBomComplaint,
                             /*accept_q=*/true, kHelp};
-  int status = 0;
+  int status = exit_status::kDone;
   auto started = msgapp::start_compile(fe, args, status);
   if (!started) return status;
   const std::uint8_t settings = started->switches.settings;
-  const msgapp::OpenedFiles* opened = &started->files;
+  msgapp::OpenedFiles* opened = &started->files;
 
   const std::size_t start = msg::first_message_offset(opened->input);
   if (start == 0 && (settings & msgapp::kBomComplaint) != 0) {
     std::fputs(kBomQuestion, stdout);
     const int answer = con::read_char();
     // Declining leaves every file as it was: nothing has been written yet.
-    if (answer == EOF || std::toupper(answer) != 'Y') return 1;
+    if (answer == EOF || std::toupper(answer) != 'Y') return exit_status::kFailed;
   }
 
   msgapp::ArchiveOutput out;
-  if (!out.open(*opened, (settings & msgapp::kTableMode) != 0)) return 1;
+  if (!out.open(*opened, (settings & msgapp::kTableMode) != 0)) return exit_status::kFailed;
   msg::Diagnostics diag(msg::DiagBuild::text_dump, stderr, [] { return con::read_char(); });
   diag.locate(opened->input_name, opened->input);
   msg::Unclosed unclosed;
@@ -79,6 +79,7 @@ int run(const shell::Args& args) {
   return msgapp::finish_compile(out, *opened, warning, diag);
 }
 
-const shell::Program kProgram{"txt2msg", kUsage, run, /*short_help=*/false};
+const shell::Program kProgram{
+    .name = "txt2msg", .usage = kUsage, .run = run, .short_help = false};
 
 }  // namespace txt2msg
