@@ -84,7 +84,7 @@ std::uint8_t map_character(std::span<const std::uint8_t, 3> c, Diagnostics& diag
               " are not a UTF-8 character (is the text single-byte, not UTF-8?): all three "
               "skipped");
     }
-    diag.report(0, detail);
+    diag.report(Report::unmapped_character, detail);
   }
   return code;
 }

@@ -9,20 +9,26 @@ namespace msg {
 Diagnostics::Diagnostics(DiagBuild build, std::FILE* err, ReadChar read_char)
     : build_(build), err_(err), read_char_(std::move(read_char)) {}
 
-const char* Diagnostics::message(int status, DiagBuild build) {
-  switch (status) {
-    case 0: return build == DiagBuild::sylk ? nullptr : "\nunrecognised text character\tskipping";
-    case 3: return "\nimproper!\t[pause t]";
-    case 5: return "\nimproper!\t[color r g b] or [color #i r g b]";
-    case 13: return "\nimproper!\t[rand aaaa bbbb], aaaa bbbb cccc, or aaaa bbbb cccc dddd";
-    case 14: return "\nimproper!\t[jump xxxx]\txxxx: msg_txt ID";
-    case 15: return "\nimproper!\t[selected # xxxx]  #: 1-6, xxxx: msg_txt ID";
-    case 16: return "\nimproper!\t[menu aaaa bbbb], aaaa bbbb cccc, or aaaa bbbb cccc dddd";
-    case 36: return "\nimproper!\t[string #]  #: 1-25 only";
-    case 99: return "\nimproper!\t[`range aaaa bbbb]  aaaa: msg_txt ID start, bbbb: end";
-    case 106: return "\nimproper!\t[`interject aaaa bbbb]  aaaa/bbbb: msg_txt ID";
-    default: return nullptr;
+const char* Diagnostics::message(Report report, DiagBuild build) {
+  using R = Report;
+  switch (report) {
+    case R::unmapped_character:
+      return build == DiagBuild::sylk ? nullptr : "\nunrecognised text character\tskipping";
+    case R::pause: return "\nimproper!\t[pause t]";
+    case R::color: return "\nimproper!\t[color r g b] or [color #i r g b]";
+    case R::rand: return "\nimproper!\t[rand aaaa bbbb], aaaa bbbb cccc, or aaaa bbbb cccc dddd";
+    case R::jump: return "\nimproper!\t[jump xxxx]\txxxx: msg_txt ID";
+    case R::select: return "\nimproper!\t[selected # xxxx]  #: 1-6, xxxx: msg_txt ID";
+    case R::menu: return "\nimproper!\t[menu aaaa bbbb], aaaa bbbb cccc, or aaaa bbbb cccc dddd";
+    case R::string: return "\nimproper!\t[string #]  #: 1-25 only";
+    case R::range: return "\nimproper!\t[`range aaaa bbbb]  aaaa: msg_txt ID start, bbbb: end";
+    case R::interject: return "\nimproper!\t[`interject aaaa bbbb]  aaaa/bbbb: msg_txt ID";
+    case R::size1:
+    case R::sound:
+    case R::size:
+    case R::none: return nullptr;  // no text of their own
   }
+  return nullptr;
 }
 
 void Diagnostics::locate(std::string file, std::span<const std::uint8_t> source) {
@@ -90,10 +96,10 @@ void Diagnostics::line(std::size_t offset, const char* kind, const std::string& 
   std::fflush(err_);
 }
 
-void Diagnostics::report(int status, const std::string& detail) {
+void Diagnostics::report(Report report, const std::string& detail) {
   ++reports_;
   if (err_ != nullptr) {
-    if (const char* text = message(status, build_)) std::fputs(text, err_);
+    if (const char* text = message(report, build_)) std::fputs(text, err_);
     line(at_, "note", detail);
   }
   // The SYLK build waits for a character after every report.

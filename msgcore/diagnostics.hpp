@@ -22,6 +22,29 @@
 
 namespace msg {
 
+// The old reports, by the numbers the old compilers gave them. A tag's number is in most cases
+// the opcode it writes, read as a decimal number: pause 0x03 is 3, color 0x05 is 5, jump 0x0E is
+// 14, the first select 0x0F is 15, the first string 0x24 is 36, size1 0x54 is 84, sound 0x59 is
+// 89, size 0x5A is 90, range 0x63 is 99 and interject 0x6A is 106; rand's and menu's are their
+// opcodes' hex digits read as decimal (0x13 is 13, 0x16 is 16). 0 is the character map's. A
+// report's fixed message is Diagnostics::message().
+enum class Report : std::uint8_t {
+  unmapped_character = 0,
+  pause = 3,
+  color = 5,
+  rand = 13,
+  jump = 14,
+  select = 15,
+  menu = 16,
+  string = 36,
+  size1 = 84,
+  sound = 89,
+  size = 90,
+  range = 99,
+  interject = 106,
+  none = 255,  // the tags that take no arguments never report
+};
+
 // The two builds differ: the SYLK compiler has no character map (no message for status 0) and
 // waits for one character from standard input after every old report.
 enum class DiagBuild { text_dump, sylk };
@@ -51,9 +74,9 @@ class Diagnostics {
   }
   std::size_t position() const { return at_; }
 
-  // The old report of `status`: its fixed message, then the located note with `detail`; the SYLK
+  // The old report `report`: its fixed message, then the located note with `detail`; the SYLK
   // build then waits for one character.
-  void report(int status, const std::string& detail);
+  void report(Report report, const std::string& detail);
   // A warning at the current place, or at `offset`.
   void warn(const std::string& detail);
   void warn_at(std::size_t offset, const std::string& detail);
@@ -64,8 +87,8 @@ class Diagnostics {
     line(offset, "note", detail, false);
   }
 
-  // The fixed message of `status` in `build`, or nullptr when it has none.
-  static const char* message(int status, DiagBuild build);
+  // The fixed message of `report` in `build`, or nullptr when it has none.
+  static const char* message(Report report, DiagBuild build);
 
   DiagBuild build() const { return build_; }
   // Reports and warnings so far (whether or not they printed anything).

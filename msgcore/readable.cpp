@@ -16,7 +16,6 @@
 namespace msg {
 namespace {
 
-constexpr std::uint8_t kControlPrefix = 0x7F;
 
 // A short text, padded so that it is copied with one fixed-size move (its size byte and padding
 // land past its end, where the next text goes).

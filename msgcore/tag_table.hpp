@@ -5,9 +5,16 @@
 #include <span>
 #include <string_view>
 
+#include "msgcore/diagnostics.hpp"
+
 namespace msg {
 
 // How a tag is compiled, and so which arguments it reads.
+// Every control sequence starts with this byte; the opcode follows it.
+inline constexpr std::uint8_t kControlPrefix = 0x7F;
+// The game's line break.
+inline constexpr std::uint8_t kLineBreak = 0xCD;
+
 enum class TagKind : std::uint8_t {
   character,     // one character code (`code`)
   control,       // 7F `code`, no arguments
@@ -26,7 +33,7 @@ struct TagEntry {
   std::string_view name;
   TagKind kind;
   std::uint8_t code;    // character code or opcode
-  std::uint8_t status;  // diagnostics status for a missing or bad argument (0: none)
+  Report status;  // the old report for a missing or bad argument
 };
 
 // The entry whose name equals `name` byte for byte, or nullptr.

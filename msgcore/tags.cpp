@@ -50,9 +50,35 @@ std::string hex4(std::uint16_t id) {
   return s;
 }
 
-constexpr std::uint8_t kTimePhrase[] = {0x7F, 0x21, 0x3A, 0x7F, 0x22, 0x20, 0x7F,
-                                        0x76, 0x20, 0x6F, 0x6E, 0x20, 0x7F, 0x1E,
-                                        0xCD, 0x7F, 0x20, 0x2C, 0x20, 0x7F, 0x1D};
+// The opcodes of the substitutions that [TIME] writes (the tags of those names write them too).
+constexpr std::uint8_t kHours = 0x21, kMinutes = 0x22, kAmPm = 0x76, kMonth = 0x1E, kDate = 0x20,
+                       kYear = 0x1D;
+constexpr std::uint8_t P = kControlPrefix;
+// [TIME]: "[hours]:[mins] [am/pm] on [month]", a line break, "[date], [year]".
+constexpr std::uint8_t kTimePhrase[] = {P,   kHours, ':', P, kMinutes,   ' ', P,     kAmPm,
+                                        ' ', 'o',    'n', ' ', P,        kMonth, kLineBreak,
+                                        P,   kDate,  ',', ' ', P,        kYear};
+
+// Opcodes that a tag's arguments choose, beyond the tag's own code:
+// - a select number n writes the tag's code + n (0x0F to 0x12 for 1 to 4); 5 and 6 lie a further
+//   100 on (0x77 and 0x78);
+constexpr std::int32_t kSelectFarFrom = 5;
+constexpr std::uint8_t kSelectFarStep = 100;
+// - a choice's code is that of two IDs, and each further ID counts it up by one; only a menu,
+//   whose four-ID opcode is 0x18, goes on to five and six IDs, with opcodes of their own;
+constexpr std::uint8_t kMenuFourIds = 0x18, kMenuFiveIds = 0x79, kMenuSixIds = 0x7A;
+// - a string number n writes the tag's code (0x23) + n for 1 to 10 (0x24 to 0x2D), then two runs:
+//   11 to 20 at 0x36 to 0x3F and 21 to 25 at 0x31 to 0x35;
+struct StringRun {
+  std::uint32_t first;
+  std::uint8_t opcode;
+};
+constexpr StringRun kStringRuns[] = {{11, 0x36}, {21, 0x31}};
+constexpr std::uint32_t kLastString = 25;
+// - a colour with an index ("#i" first) is the indexed colour's sequence, the index last.
+constexpr std::uint8_t kIndexedColor = 0x50;
+// The longest sequence: a menu of six IDs.
+constexpr std::size_t kLongestSequence = 2 + 6 * 2;
 
 // The arguments of one tag as they are read, with what the reports and warnings about them say.
 class Args {
@@ -134,130 +160,148 @@ class Args {
   std::size_t tag_;  // the source offset of the '['
 };
 
-// Builds the control sequence of `entry` in `seq` (zero-filled, 14 bytes) and returns its length.
-std::uint32_t build_sequence(const TagEntry& entry, Args& args, std::uint8_t* seq) {
+// The sequences by kind. Each writes its arguments from seq[2] on (seq is zero-filled) and returns
+// the sequence's length; seq[1] holds the tag's code, which some kinds change.
+
+// pause, size1, sound, size: one small number.
+std::uint32_t small_number_sequence(Args& args, std::uint8_t* seq) {
   std::string_view word;
-  seq[0] = 0x7F;
+  if (args.next(word)) {
+    seq[2] = args.small(word);
+  } else {
+    args.report("a number is missing: 0 written");  // size1, sound and size have no text
+  }
+  return 3;
+}
+
+// select: a choice from 1 to 6, then an ID.
+std::uint32_t select_sequence(const TagEntry& entry, Args& args, std::uint8_t* seq) {
+  std::string_view word;
+  std::uint8_t op = entry.code;
+  if (args.next(word)) {
+    const std::int32_t n = args.number(word);
+    if (n >= 1 && n <= 6) {
+      op = static_cast<std::uint8_t>(op + n + (n >= kSelectFarFrom ? kSelectFarStep : 0));
+    } else {
+      args.report(cat({std::to_string(n), " is not a choice from 1 to 6: 1 taken"}));
+      op = static_cast<std::uint8_t>(op + 1);
+    }
+  }
+  if (args.next(word)) {
+    args.id(seq + 2, word);
+  } else {
+    // Without an ID the sequence always falls back to the first select number.
+    args.report("a message ID is missing: choice 1 and ID 0000 written");
+    op = static_cast<std::uint8_t>(entry.code + 1);
+  }
+  seq[1] = op;
+  return 4;
+}
+
+// rand, menu, interject: two to four IDs (a menu up to six).
+std::uint32_t choice_sequence(const TagEntry& entry, Args& args, std::uint8_t* seq) {
+  std::string_view word;
+  std::uint8_t op = entry.code;
+  std::uint32_t length = 2;
+  std::uint32_t next_free = 2;
+  if (args.next(word)) {
+    args.id(seq + 2, word);
+    next_free = 4;
+  }
+  if (args.next(word)) {
+    args.id(seq + next_free, word);
+    length = next_free + 2;
+  } else {
+    args.report("two message IDs at least are needed: 0000 written for the missing");
+    length = 6;
+  }
+  for (int more = 0; more < 2; ++more) {  // third and fourth ID
+    if (args.next(word)) {
+      args.id(seq + length, word);
+      length += 2;
+      ++op;
+    }
+  }
+  // Only a menu goes on to a fifth and sixth choice; later words are ignored.
+  for (const std::uint8_t from : {kMenuFourIds, kMenuFiveIds}) {
+    if (!args.next(word)) break;
+    if (op != from) {
+      args.warn(word, "is more than the tag takes: ignored");
+      break;
+    }
+    args.id(seq + length, word);
+    length += 2;
+    op = from == kMenuFourIds ? kMenuFiveIds : kMenuSixIds;
+  }
+  seq[1] = op;
+  return length;
+}
+
+// string: a number from 1 to 25, which chooses the opcode; no arguments follow.
+std::uint32_t string_sequence(const TagEntry& entry, Args& args, std::uint8_t* seq) {
+  std::string_view word;
+  std::uint32_t n = 0;
+  if (args.next(word)) {
+    n = static_cast<std::uint32_t>(args.number(word));
+    if (n > kLastString) {  // also every negative number
+      args.report(std::to_string(static_cast<std::int32_t>(n)) +
+                  " is not a string from 1 to 25: 25 taken");
+      n = kLastString;
+    }
+  } else {
+    args.report("a number is missing: string 0 written");
+  }
+  std::uint32_t op = entry.code + n;
+  for (const StringRun& run : kStringRuns) {
+    if (n >= run.first) op = run.opcode + (n - run.first);
+  }
+  seq[1] = static_cast<std::uint8_t>(op);
+  return 2;
+}
+
+// color: red, green and blue, after "#i" for the indexed form.
+std::uint32_t color_sequence(Args& args, std::uint8_t* seq) {
+  std::string_view word;
+  std::uint32_t length = 5;
+  bool have = args.next(word);
+  if (have && word.front() == '#') {
+    seq[1] = kIndexedColor;
+    seq[5] = args.small(word.substr(1));
+    length = 6;
+    have = args.next(word);
+  }
+  if (have) seq[2] = args.small(word);
+  if (args.next(word)) seq[3] = args.small(word);
+  if (args.next(word)) {
+    seq[4] = args.small(word);
+  } else {
+    args.report("three numbers (red, green, blue) are needed: 0 written for the missing");
+  }
+  return length;
+}
+
+// Builds the control sequence of `entry` in `seq` (zero-filled, kLongestSequence bytes) and
+// returns its length.
+std::uint32_t build_sequence(const TagEntry& entry, Args& args, std::uint8_t* seq) {
+  seq[0] = kControlPrefix;
   seq[1] = entry.code;
+  std::string_view word;
   switch (entry.kind) {
     case TagKind::character:
     case TagKind::time: break;  // handled by the caller
     case TagKind::control: return 2;
-
     case TagKind::pause:
-    case TagKind::small_number:
-      if (args.next(word)) {
-        seq[2] = args.small(word);
-      } else {
-        args.report("a number is missing: 0 written");  // size1, sound and size have no text
-      }
-      return 3;
-
+    case TagKind::small_number: return small_number_sequence(args, seq);
     case TagKind::jump: args.required_id(seq + 2); return 4;
-
-    case TagKind::select: {
-      std::uint8_t op = entry.code;
-      if (args.next(word)) {
-        const std::int32_t n = args.number(word);
-        if (n >= 1 && n <= 6) {
-          op = static_cast<std::uint8_t>(op + n + (n >= 5 ? 100 : 0));
-        } else {
-          args.report(cat({std::to_string(n), " is not a choice from 1 to 6: 1 taken"}));
-          op = static_cast<std::uint8_t>(op + 1);
-        }
-      }
-      if (args.next(word)) {
-        args.id(seq + 2, word);
-      } else {
-        // Without an ID the sequence always falls back to the first select number.
-        args.report("a message ID is missing: choice 1 and ID 0000 written");
-        op = static_cast<std::uint8_t>(entry.code + 1);
-      }
-      seq[1] = op;
-      return 4;
-    }
-
-    case TagKind::choice: {
-      std::uint8_t op = entry.code;
-      std::uint32_t length = 2;
-      std::uint32_t next_free = 2;
-      if (args.next(word)) {
-        args.id(seq + 2, word);
-        next_free = 4;
-      }
-      if (args.next(word)) {
-        args.id(seq + next_free, word);
-        length = next_free + 2;
-      } else {
-        args.report("two message IDs at least are needed: 0000 written for the missing");
-        length = 6;
-      }
-      for (int more = 0; more < 2; ++more) {  // third and fourth ID
-        if (args.next(word)) {
-          args.id(seq + length, word);
-          length += 2;
-          ++op;
-        }
-      }
-      // Only a menu goes on to a fifth and sixth choice; later words are ignored.
-      for (const std::uint8_t from : {std::uint8_t{0x18}, std::uint8_t{0x79}}) {
-        if (!args.next(word)) break;
-        if (op != from) {
-          args.warn(word, "is more than the tag takes: ignored");
-          break;
-        }
-        args.id(seq + length, word);
-        length += 2;
-        op = static_cast<std::uint8_t>(from == 0x18 ? 0x79 : 0x7A);
-      }
-      seq[1] = op;
-      return length;
-    }
-
+    case TagKind::select: return select_sequence(entry, args, seq);
+    case TagKind::choice: return choice_sequence(entry, args, seq);
     case TagKind::range:
       // A missing first ID alone is not reported: the second is then missing too.
       if (args.next(word)) args.id(seq + 2, word);
       args.required_id(seq + 4);
       return 6;
-
-    case TagKind::string: {
-      std::uint32_t n = 0;
-      if (args.next(word)) {
-        n = static_cast<std::uint32_t>(args.number(word));
-        if (n > 25) {  // also every negative number
-          args.report(std::to_string(static_cast<std::int32_t>(n)) +
-                      " is not a string from 1 to 25: 25 taken");
-          n = 25;
-        }
-      } else {
-        args.report("a number is missing: string 0 written");
-      }
-      std::uint32_t op = n + 0x23;
-      if (n > 10) op += 8;
-      if (n > 20) op -= 15;
-      seq[1] = static_cast<std::uint8_t>(op);
-      return 2;
-    }
-
-    case TagKind::color: {
-      // "#i" as the first argument selects the indexed form; the index goes last.
-      std::uint32_t length = 5;
-      bool have = args.next(word);
-      if (have && word.front() == '#') {
-        seq[1] = 0x50;
-        seq[5] = args.small(word.substr(1));
-        length = 6;
-        have = args.next(word);
-      }
-      if (have) seq[2] = args.small(word);
-      if (args.next(word)) seq[3] = args.small(word);
-      if (args.next(word)) {
-        seq[4] = args.small(word);
-      } else {
-        args.report("three numbers (red, green, blue) are needed: 0 written for the missing");
-      }
-      return length;
-    }
+    case TagKind::string: return string_sequence(entry, args, seq);
+    case TagKind::color: return color_sequence(args, seq);
   }
   return 2;
 }
@@ -298,7 +342,7 @@ std::uint32_t encode_tag(std::span<const std::uint8_t> text, std::vector<std::ui
     out.insert(out.end(), std::begin(kTimePhrase), std::end(kTimePhrase));
     length = sizeof kTimePhrase;
   } else {
-    std::uint8_t seq[14] = {};
+    std::uint8_t seq[kLongestSequence] = {};
     length = build_sequence(*entry, args, seq);
     out.insert(out.end(), seq, seq + length);
   }

@@ -22,7 +22,7 @@ TEST(Diagnostics, MessagesOfTheTextBuild) {
   };
   for (const auto& [status, text] : cases) {
     DiagCapture cap;
-    cap.diag.report(status, "x");
+    cap.diag.report(static_cast<msg::Report>(status), "x");  // the old numbers
     // The fixed message as it always was, then its note on a line of its own.
     EXPECT_EQ(cap.text(), std::string(text) + "\nnote: message 0: x") << status;
     EXPECT_EQ(cap.waits, 0) << "the text build never waits";
@@ -31,8 +31,8 @@ TEST(Diagnostics, MessagesOfTheTextBuild) {
 
 TEST(Diagnostics, SylkBuildHasNoStatusZeroAndWaitsAfterEveryReport) {
   DiagCapture cap(msg::DiagBuild::sylk);
-  cap.diag.report(0, "a");
-  cap.diag.report(36, "b");
+  cap.diag.report(msg::Report::unmapped_character, "a");
+  cap.diag.report(msg::Report::string, "b");
   cap.diag.warn("c");  // warnings do not wait
   EXPECT_EQ(cap.text(),
             "\nnote: row 0, column 0: a\nimproper!\t[string #]  #: 1-25 only\nnote: row 0, column "
@@ -47,7 +47,7 @@ TEST(Diagnostics, LinesNameTheirPlaceAndTheRunEndsWithACount) {
   text.diag.locate("d.txt", dump);
   text.diag.in_message(7);
   text.diag.at(5);
-  text.diag.report(3, "[x]");
+  text.diag.report(msg::Report::pause, "[x]");
   text.diag.warn_at(10, "w");
   text.diag.warn_source(0, "s");
   EXPECT_EQ(text.text(),

@@ -46,7 +46,8 @@ Result encode(const std::string& text) {
 std::string messages_of(const std::vector<int>& statuses) {
   std::string text;
   for (int s : statuses) {
-    if (const char* m = msg::Diagnostics::message(s, msg::DiagBuild::text_dump)) text += m;
+    const auto report = static_cast<msg::Report>(s);  // the old numbers
+    if (const char* m = msg::Diagnostics::message(report, msg::DiagBuild::text_dump)) text += m;
   }
   return text;
 }
