@@ -333,6 +333,90 @@ bool TagChecker::check(std::string_view tag, std::span<const std::uint8_t> seque
   return true;
 }
 
+namespace {
+
+// What stands at a control prefix: a tag (the TIME phrase or a known sequence) of `length` bytes,
+// or `length` bytes for a hex run (an unknown opcode: the prefix and the opcode; a sequence that
+// the message cuts short: the rest of the message).
+struct ControlStep {
+  const SequenceForm* sequence = nullptr;  // a known sequence
+  bool time = false;                       // the TIME phrase
+  std::size_t length = 0;
+};
+
+ControlStep control_step(const Tables& t, const std::uint8_t* at, std::size_t left) {
+  const std::vector<std::uint8_t>& phrase = t.time_phrase;
+  if (!phrase.empty() && left >= phrase.size() && at[1] == phrase[1] &&
+      std::memcmp(at, phrase.data(), phrase.size()) == 0) {
+    return {nullptr, true, phrase.size()};
+  }
+  const SequenceForm* s = left >= 2 ? &t.sequences[at[1]] : nullptr;
+  if (s == nullptr || s->entry == nullptr) return {nullptr, false, std::min<std::size_t>(left, 2)};
+  if (s->length > left) return {nullptr, false, left};
+  return {s, false, s->length};
+}
+
+// The text of one message as it is written into a TextBuffer. Room is taken a slice of the
+// message at a time, so that a long message needs no more than its text; a step that starts in a
+// slice may run past its end by the longest step there is.
+class MessageText {
+ public:
+  static constexpr std::size_t kSlice = std::size_t{1} << 14;
+  // The most message bytes one step takes (the TIME phrase's 21, rounded up), and what the
+  // copies of whole forms and the closing '#' may write past the text.
+  static constexpr std::size_t kSlack = kRoomPerByte * 24 + 2 * Form::kRoom;
+
+  MessageText(TextBuffer& out, std::size_t size) : out_(out), size_(size) {}
+
+  // Called before each step at message offset `i`: room for the slice when `i` has reached its
+  // end. Returns where this slice ends.
+  std::size_t room_at(std::size_t i) {
+    if (i >= slice_end_) {
+      if (p_ != nullptr) out_.commit(p_);
+      slice_end_ = std::min(size_, i + kSlice);
+      p_ = out_.room((slice_end_ - i) * kRoomPerByte + kSlack);
+    }
+    return slice_end_;
+  }
+  char* at() { return p_; }
+  void put_form(const Form& form) {
+    end_hex();
+    p_ = form.put(p_);
+  }
+  // Writes a tag with `put`, which returns the end of what it wrote.
+  template <class Put>
+  std::string_view put_tag(Put put) {
+    end_hex();
+    char* const start = p_;
+    p_ = put(p_);
+    return {start, static_cast<std::size_t>(p_ - start)};
+  }
+  // Consecutive bytes without a form of their own share one hex run.
+  void put_hex_byte(std::uint8_t b) {
+    *p_++ = hex_open_ ? ' ' : '#';
+    hex_open_ = true;
+    p_ = put_hex(p_, b);
+  }
+  void end_hex() {
+    if (hex_open_) *p_++ = '#';
+    hex_open_ = false;
+  }
+  void finish() {
+    end_hex();
+    out_.commit(p_);
+  }
+  void stop() { out_.commit(p_); }
+
+ private:
+  TextBuffer& out_;
+  std::size_t size_;
+  std::size_t slice_end_ = 0;
+  char* p_ = nullptr;
+  bool hex_open_ = false;
+};
+
+}  // namespace
+
 bool decode_message(std::span<const std::uint8_t> message, SourceForm form, TextBuffer& out,
                     TagChecker* tags) {
   const Tables& t = tables();
@@ -343,73 +427,35 @@ bool decode_message(std::span<const std::uint8_t> message, SourceForm form, Text
     return true;
   }
   const std::uint8_t* m = message.data();
-  const std::size_t time_size = t.time_phrase.size();
-  // Room is taken a slice of the message at a time, so that a long message needs no more than its
-  // text. A step that starts in a slice may run past its end by one control sequence.
-  constexpr std::size_t kSlice = std::size_t{1} << 14;
-  constexpr std::size_t kSlack = kRoomPerByte * 24 + 2 * Form::kRoom;
-  std::size_t slice_end = std::min(n, kSlice);
-  char* p = out.room(slice_end * kRoomPerByte + kSlack);
-  bool hex_open = false;  // consecutive bytes without a form of their own share one hex run
-  const auto close_hex = [&] {
-    if (hex_open) *p++ = '#';
-    hex_open = false;
-  };
-  const auto add_hex = [&](std::uint8_t b) {
-    *p++ = hex_open ? ' ' : '#';
-    hex_open = true;
-    p = put_hex(p, b);
-  };
-  std::size_t i = 0;
-  for (;;) {
-    if (i >= slice_end && i < n) {
-      out.commit(p);
-      slice_end = std::min(n, i + kSlice);
-      p = out.room((slice_end - i) * kRoomPerByte + kSlack);
-    }
-    if (i < n && forms[m[i]].size != 0) {
-      close_hex();
+  MessageText text(out, n);
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t slice_end = text.room_at(i);
+    if (forms[m[i]].size != 0) {
+      // A run of bytes with forms of their own, to the end of the slice.
       do {
-        p = forms[m[i]].put(p);
+        text.put_form(forms[m[i]]);
       } while (++i < slice_end && forms[m[i]].size != 0);
       continue;
     }
-    if (i >= n) break;
     if (m[i] != kControlPrefix) {
-      add_hex(m[i]);
-      ++i;
+      text.put_hex_byte(m[i++]);
       continue;
     }
-    const std::size_t left = n - i;
-    const SequenceForm* s = left >= 2 ? &t.sequences[m[i + 1]] : nullptr;
-    const bool time = left >= time_size && time_size != 0 && m[i + 1] == t.time_phrase[1] &&
-                      std::memcmp(m + i, t.time_phrase.data(), time_size) == 0;
-    if (time || (s != nullptr && s->entry != nullptr && s->length <= left)) {
-      close_hex();
-      char* const tag = p;
-      std::size_t length = time_size;
-      if (time) {
-        p = t.time_tag.put(p);
-      } else {
-        p = put_sequence(p, *s, m + i);
-        length = s->length;
-      }
-      if (tags != nullptr &&
-          !tags->check({tag, static_cast<std::size_t>(p - tag)}, {m + i, length})) {
-        out.commit(p);
+    const ControlStep step = control_step(t, m + i, n - i);
+    if (step.time || step.sequence != nullptr) {
+      const std::string_view tag = text.put_tag([&](char* p) {
+        return step.time ? t.time_tag.put(p) : put_sequence(p, *step.sequence, m + i);
+      });
+      if (tags != nullptr && !tags->check(tag, {m + i, step.length})) {
+        text.stop();
         return false;
       }
-      i += length;
-      continue;
+    } else {
+      for (std::size_t k = 0; k < step.length; ++k) text.put_hex_byte(m[i + k]);
     }
-    // An unknown opcode: the prefix and the opcode; a sequence cut short: the rest.
-    const std::size_t raw =
-        (s == nullptr || s->entry == nullptr) ? std::min<std::size_t>(left, 2) : left;
-    for (std::size_t k = 0; k < raw; ++k) add_hex(m[i + k]);
-    i += raw;
+    i += step.length;
   }
-  close_hex();
-  out.commit(p);
+  text.finish();
   return true;
 }
 

@@ -177,83 +177,119 @@ SylkMessage encode_sylk_message(Source src, std::size_t start, Body& body, Diagn
   return encode_sylk(src, start, body, diag, &index);
 }
 
+namespace {
+
+// Where one item of a record ends. An item runs from its letter to the ';' or line feed that ends
+// it (quoted runs, with the ';' and line feeds in them, included), or to the table's end.
+struct ItemEnd {
+  std::size_t end = 0;       // the ';' or line feed, or the table's end
+  std::size_t next = 0;      // where the next item starts
+  bool last = false;         // no item follows
+  bool ended_early = false;  // the table ends inside this item
+};
+
+ItemEnd item_end(Source src, std::size_t pos) {
+  const std::size_t size = src.size();
+  ItemEnd item;
+  std::size_t end = pos + 1;
+  for (;;) {
+    end = std::min(end, size);
+    // Jump to the first byte that can matter here.
+    while (end < size && src[end] != '"' && src[end] != ';' && src[end] != '\n') ++end;
+    if (end >= size) {
+      // Blank lines after the last line end cut no record short.
+      item.ended_early = src[pos] != '\n' ||
+                         !std::all_of(src.begin() + static_cast<std::ptrdiff_t>(pos), src.end(),
+                                      [](std::uint8_t c) { return c == '\n' || c == '\r'; });
+      return {size, size, true, item.ended_early};
+    }
+    if (src[end] != '"') break;
+    end = find_byte(src, end + 1, size, '"') + 1;  // a quoted run
+  }
+  item.end = end;
+  item.next = end + 1;
+  if (src[end] == '\n') {
+    while (item.next < size && src[item.next] == '\r') ++item.next;
+    item.last = item.next >= size;  // the table's proper end
+  }
+  return item;
+}
+
+// The table as its items go by: the column and row the X and Y items select, and the messages of
+// the values in the text column.
+class TableReader {
+ public:
+  TableReader(Source src, int text_column, Diagnostics& diag, ArchiveWriter& out)
+      : src_(src), text_column_(text_column), diag_(diag), out_(out), index_(src),
+        rows_(diag, text_column, src.size()) {}
+
+  // The item at `pos`, which ends at `end`. False when the archive is full.
+  bool item(std::size_t pos, std::size_t end) {
+    const std::uint8_t letter = src_[pos];
+    const std::uint8_t upper = (letter >= 'a' && letter <= 'z') ? letter - 32 : letter;
+    if (upper == 'K') return value(pos, end);
+    if (upper == 'X' || upper == 'Y') {
+      const std::int32_t number = parse_number(
+          std::string_view(reinterpret_cast<const char*>(src_.data()) + pos + 1, end - (pos + 1)),
+          10);
+      if (upper == 'X') {
+        in_text_column_ = number == text_column_;
+        rows_.column = number;
+      } else {
+        rows_.row = number;
+      }
+    }
+    return true;
+  }
+  void finish(std::size_t pos) { rows_.finish(pos); }
+  const Unclosed& unclosed() const { return unclosed_; }
+
+ private:
+  bool value(std::size_t pos, std::size_t end) {
+    rows_.value(pos, in_text_column_);
+    if (!in_text_column_) return true;
+    const SylkMessage m = encode_sylk_message(src_, pos + 1, out_.body(), diag_, index_);
+    if (m.unclosed) unclosed_.note(m.unclosed.at, m.unclosed.opener);
+    check_cell_end(src_, pos, m, end, diag_);
+    rows_.borrowed(pos, m, end);
+    return out_.end_message();
+  }
+
+  Source src_;
+  int text_column_;
+  Diagnostics& diag_;
+  ArchiveWriter& out_;
+  SourceIndex index_;
+  Rows rows_;
+  Unclosed unclosed_;
+  bool in_text_column_ = false;
+};
+
+}  // namespace
+
 TableEnd read_table(Source src, int text_column, Diagnostics& diag, ArchiveWriter& out) {
   TableEnd table;
   const std::size_t size = src.size();
-  bool in_text_column = false;
-  std::size_t pos = 0;
-  SourceIndex index(src);
   if (size < 2 || (src[0] | 0x20) != 'i' || (src[1] | 0x20) != 'd') {
     diag.warn_source(0,
                      "the file does not begin with an ID record, so it is no SYLK table "
                      "(saved in another format?); read as one all the same");
   }
-  Rows rows(diag, text_column, size);
+  TableReader reader(src, text_column, diag, out);
+  std::size_t pos = 0;
   for (;;) {
     if (pos >= size) {
       // An item would start at the end of the table: it did not end after a line end.
       table.ended_early = true;
       break;
     }
-    // Find the end of the item first: where it ends and where the next one starts.
-    std::size_t end = pos + 1;  // the ';' or line feed that ends the item, or the table's end
-    std::size_t next = size;
-    bool finished = false;
-    for (;;) {
-      end = std::min(end, size);
-      // Jump to the first byte that can matter here.
-      while (end < size && src[end] != '"' && src[end] != ';' && src[end] != '\n') ++end;
-      if (end >= size) {
-        // Blank lines after the last line end cut no record short.
-        table.ended_early = src[pos] != '\n' ||
-                            !std::all_of(src.begin() + static_cast<std::ptrdiff_t>(pos), src.end(),
-                                         [](std::uint8_t c) { return c == '\n' || c == '\r'; });
-        finished = true;
-        break;
-      }
-      if (src[end] == '"') {
-        end = find_byte(src, end + 1, src.size(), '"') +
-              1;  // a quoted run, ';' and line feeds included
-        continue;
-      }
-      if (src[end] == ';') {
-        next = end + 1;
-      } else {
-        next = end + 1;
-        while (next < size && src[next] == '\r') ++next;
-        if (next >= size) finished = true;  // the table's proper end
-      }
-      break;
-    }
-
-    const std::uint8_t letter = src[pos];
-    const std::uint8_t upper = (letter >= 'a' && letter <= 'z') ? letter - 32 : letter;
-    if (upper == 'K') {
-      rows.value(pos, in_text_column);
-      if (in_text_column) {
-        const SylkMessage m = encode_sylk_message(src, pos + 1, out.body(), diag, index);
-        if (m.unclosed) table.unclosed.note(m.unclosed.at, m.unclosed.opener);
-        check_cell_end(src, pos, m, end, diag);
-        rows.borrowed(pos, m, end);
-        if (!out.end_message()) break;
-      }
-    } else if (upper == 'X' || upper == 'Y') {
-      const std::size_t text_end = std::min(end, size);
-      const std::int32_t number =
-          parse_number(std::string_view(reinterpret_cast<const char*>(src.data()) + pos + 1,
-                                        text_end - (pos + 1)),
-                       10);
-      if (upper == 'X') {
-        in_text_column = number == text_column;
-        rows.column = number;
-      } else {
-        rows.row = number;
-      }
-    }
-    if (finished) break;
-    pos = next;
+    const ItemEnd item = item_end(src, pos);
+    table.ended_early = item.ended_early;
+    if (!reader.item(pos, item.end) || item.last) break;
+    pos = item.next;
   }
-  rows.finish(pos);
+  reader.finish(pos);
+  table.unclosed = reader.unclosed();
   return table;
 }
 
