@@ -320,13 +320,6 @@ void AtomicFile::discard() {
   finished_ = false;
 }
 
-bool write_file_atomically(const std::string& target, const std::vector<std::uint8_t>& bytes) {
-  AtomicFile out;
-  if (!out.open(target)) return false;
-  out.write(bytes);
-  return out.commit();
-}
-
 #ifndef _WIN32
 int detail::create_new(const std::string& path) {
   return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -50,9 +50,6 @@ std::string describe(InputError error);
 inline constexpr const char* kCutShort =
     "the file was cut short or changed while it was being read; nothing written";
 
-// Reads a whole file. nullopt when it cannot be opened or read (a folder, say).
-std::optional<std::vector<std::uint8_t>> read_file(const std::string& name);
-
 // The bytes of a whole input file, which is opened once: a regular file is mapped into memory
 // where the system allows it; anything else (a pipe, an empty file) is read whole, up to
 // kMaxReadSize. Devices are refused.
@@ -168,9 +165,6 @@ class AtomicFile {
   bool failed_ = false;
   bool finished_ = false;
 };
-
-// Writes `bytes` to `target` through an AtomicFile. False on failure, with the target untouched.
-bool write_file_atomically(const std::string& target, const std::vector<std::uint8_t>& bytes);
 
 // Keeps other processes from replacing files in one folder at the same time: while one holds the
 // lock exclusively, others wait, and shared holders (readers of a set of files that belong

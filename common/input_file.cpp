@@ -36,13 +36,6 @@ std::string describe(InputError error) {
   return "cannot be read";
 }
 
-std::optional<std::vector<std::uint8_t>> read_file(const std::string& name) {
-  InputFile in;
-  if (!in.open(name)) return std::nullopt;
-  const auto bytes = in.bytes();
-  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
-}
-
 InputFile::InputFile(InputFile&& other) noexcept { *this = std::move(other); }
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {

@@ -29,8 +29,14 @@ for h in "${harnesses[@]}"; do
   mkdir -p "$build/corpus/$h" "$build/artifacts/$h" "$build/logs" "$here/regressions/$h"
   log="$build/logs/$h.log"
 
-  # The seeds and every earlier finding, each input once.
-  mapfile -t inputs < <(find "$here/corpus/$h" "$here/regressions/$h" -type f ! -name '*.md' | sort)
+  # The seeds (the harness's own, and folders of the examples and tests that it shares, listed by
+  # the build) and every earlier finding, each input once.
+  seeds=()
+  [ -d "$here/corpus/$h" ] && seeds+=("$here/corpus/$h")
+  if [ -f "$build/fuzz-seeds/$h" ]; then
+    while IFS= read -r folder; do [ -n "$folder" ] && seeds+=("$folder"); done <"$build/fuzz-seeds/$h"
+  fi
+  mapfile -t inputs < <(find "${seeds[@]}" "$here/regressions/$h" -type f ! -name '*.md' | sort)
   if [ ${#inputs[@]} -gt 0 ]; then
     if ! "$bin" "${options[@]}" "${inputs[@]}" >"$log" 2>&1; then
       echo "fuzz: $h fails on a seed or regression input; see $log" >&2
@@ -42,7 +48,7 @@ for h in "${harnesses[@]}"; do
   [ "$seconds" -gt 0 ] || { summary+=("$h: ${#inputs[@]} inputs replayed"); continue; }
 
   if ! "$bin" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 \
-       -artifact_prefix="$build/artifacts/$h/" "$build/corpus/$h" "$here/corpus/$h" \
+       -artifact_prefix="$build/artifacts/$h/" "$build/corpus/$h" "${seeds[@]}" \
        "$here/regressions/$h" >>"$log" 2>&1; then
     echo "fuzz: $h found a fault; the log is $log, the input:" >&2
     grep -E 'Test unit written to|invariant broken|ERROR:|SUMMARY:' "$log" | tail -n 6 >&2

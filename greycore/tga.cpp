@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/bytes.hpp"
 #include "base/text.hpp"
 
 namespace greycore {
@@ -57,11 +58,29 @@ void find_data_end(ByteSpan file, std::int64_t start, TgaCheck& check) {
 }  // namespace
 
 bool has_footer(ByteSpan file) {
-  static constexpr char kSignature[] = "TRUEVISION-XFILE.";  // 17 characters and the NUL: 18 bytes
-  static_assert(sizeof kSignature == 18);
+  constexpr std::size_t kSize = sizeof kFooterSignature;
   if (file.size() < static_cast<std::size_t>(kFooterSize)) return false;
-  return std::memcmp(file.data() + file.size() - sizeof kSignature, kSignature,
-                     sizeof kSignature) == 0;
+  return std::memcmp(file.data() + file.size() - kSize, kFooterSignature, kSize) == 0;
+}
+
+std::vector<std::uint8_t> grey_header(std::uint16_t width, std::uint16_t height, std::uint8_t depth,
+                                      std::uint8_t descriptor) {
+  std::vector<std::uint8_t> h(static_cast<std::size_t>(kHeaderSize), 0);
+  h[field::kImageType] = kGreyscale;
+  bytes::store_le16(&h[field::kWidth], width);
+  bytes::store_le16(&h[field::kHeight], height);
+  h[field::kDepth] = depth;
+  h[field::kDescriptor] = descriptor;
+  return h;
+}
+
+std::vector<std::uint8_t> footer(std::uint32_t extension, std::uint32_t developer) {
+  std::vector<std::uint8_t> f;
+  f.reserve(static_cast<std::size_t>(kFooterSize));
+  bytes::append_le32(f, extension);
+  bytes::append_le32(f, developer);
+  for (const char c : kFooterSignature) f.push_back(static_cast<std::uint8_t>(c));
+  return f;
 }
 
 TgaCheck checkTGA(ByteSpan file) {
@@ -72,15 +91,15 @@ TgaCheck checkTGA(ByteSpan file) {
     check.verdict = Verdict::too_short;
     return check;
   }
-  const unsigned colour_map_type = byte_at(file, 1);
+  const unsigned colour_map_type = byte_at(file, field::kMapType);
   if (colour_map_type != 0) {
-    report = cat({"\nImage is indexed.  ", std::to_string(u16_at(file, 5)), " palette entries - ",
-                  std::to_string(byte_at(file, 7)), " bit samples",
-                  "\nWell, not using those at the moment.  Sorry!"});
+    report = cat({"\nImage is indexed.  ", std::to_string(u16_at(file, field::kMapLength)),
+                  " palette entries - ", std::to_string(byte_at(file, field::kMapEntryBits)),
+                  " bit samples", "\nWell, not using those at the moment.  Sorry!"});
     return check;
   }
 
-  const unsigned type = byte_at(file, 2);
+  const unsigned type = byte_at(file, field::kImageType);
   if (type == 0) {
     report = "\nNo image data present.  No point to this...";
     return check;
@@ -97,14 +116,14 @@ TgaCheck checkTGA(ByteSpan file) {
       break;
   }
 
-  check.width = u16_at(file, 12);
-  check.height = u16_at(file, 14);
-  check.depth = byte_at(file, 16);
-  const unsigned descriptor = byte_at(file, 17);
-  report +=
-      cat({"\n", std::to_string(check.depth), " bits per pixel\n",
-           std::to_string(descriptor & 0x0F), " bits per alpha\nImage starts at ",
-           (descriptor & 0x20) ? "top" : "bottom", (descriptor & 0x10) ? " right!" : " left!"});
+  check.width = u16_at(file, field::kWidth);
+  check.height = u16_at(file, field::kHeight);
+  check.depth = byte_at(file, field::kDepth);
+  const unsigned descriptor = byte_at(file, field::kDescriptor);
+  report += cat({"\n", std::to_string(check.depth), " bits per pixel\n",
+                 std::to_string(descriptor & kAlphaBits), " bits per alpha\nImage starts at ",
+                 (descriptor & kOriginTop) ? "top" : "bottom",
+                 (descriptor & kOriginRight) ? " right!" : " left!"});
 
   // The data runs from the end of the ID field to the footer's areas or the footer, or to the end
   // of the file when the file has no footer (as many image programs write it).

@@ -21,6 +21,39 @@ using ByteSpan = std::span<const std::uint8_t>;
 inline constexpr std::int64_t kHeaderSize = 18;
 inline constexpr std::int64_t kFooterSize = 26;
 
+// Where the header keeps its fields (16-bit ones little-endian).
+namespace field {
+inline constexpr std::size_t kIdLength = 0;
+inline constexpr std::size_t kMapType = 1;
+inline constexpr std::size_t kImageType = 2;
+inline constexpr std::size_t kMapLength = 5;
+inline constexpr std::size_t kMapEntryBits = 7;
+inline constexpr std::size_t kWidth = 12;
+inline constexpr std::size_t kHeight = 14;
+inline constexpr std::size_t kDepth = 16;
+inline constexpr std::size_t kDescriptor = 17;
+}  // namespace field
+
+// The image type of uncompressed greyscale, and the descriptor's bits: the alpha bits (low four)
+// and the origin.
+inline constexpr std::uint8_t kGreyscale = 3;
+inline constexpr std::uint8_t kAlphaBits = 0x0F;
+inline constexpr std::uint8_t kOriginRight = 0x10;
+inline constexpr std::uint8_t kOriginTop = 0x20;
+
+// The footer's last 18 bytes: the signature and a NUL.
+inline constexpr char kFooterSignature[] = "TRUEVISION-XFILE.";
+static_assert(sizeof kFooterSignature == 18);
+
+// The header of an uncompressed greyscale image with no ID field and no colour map, as the reader
+// takes it: `depth` bits per pixel (8, or 16 for grey and alpha), the descriptor's alpha bits and
+// origin.
+std::vector<std::uint8_t> grey_header(std::uint16_t width, std::uint16_t height, std::uint8_t depth,
+                                      std::uint8_t descriptor);
+
+// A TGA 2.0 footer with the given extension area and developer directory offsets.
+std::vector<std::uint8_t> footer(std::uint32_t extension = 0, std::uint32_t developer = 0);
+
 // The most image data a conversion takes: the data size is a signed 32-bit count.
 inline constexpr std::int64_t kMaxDataSize = 0x7FFFFFFF;
 

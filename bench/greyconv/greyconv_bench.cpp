@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include <random>
-#include <string_view>
 
 #include "greycore/texels.hpp"
 
@@ -12,21 +11,15 @@ namespace {
 const greycore::Bytes& image() {
   static const greycore::Bytes file = [] {
     constexpr std::size_t kData = std::size_t{4096} * 4096 * 2;
-    greycore::Bytes f(18, 0);
-    f[2] = 3;
-    f[12] = 0x00, f[13] = 0x10;  // 4096 wide
-    f[14] = 0x00, f[15] = 0x10;  // 4096 high
-    f[16] = 16;
-    f[17] = 0x28;
+    greycore::Bytes f = greycore::grey_header(4096, 4096, 16, greycore::kOriginTop | 8);
     std::mt19937 rng(7);
     f.reserve(18 + kData + 26);
     for (std::size_t i = 0; i < kData; i += 4) {
       const std::uint32_t r = rng();
       for (int k = 0; k < 4; ++k) f.push_back(static_cast<std::uint8_t>(r >> (8 * k)));
     }
-    f.insert(f.end(), 8, 0);
-    constexpr std::string_view signature("TRUEVISION-XFILE.\0", 18);
-    for (char c : signature) f.push_back(static_cast<std::uint8_t>(c));
+    const greycore::Bytes end = greycore::footer();
+    f.insert(f.end(), end.begin(), end.end());
     return f;
   }();
   return file;

@@ -18,6 +18,9 @@ const std::string kBanner =
 const std::string kPause = pause_prompt();
 
 fs::path fixture(const std::string& name) {
+  // The plain ramp is the demo's (the same bytes as ImageMagick writes).
+  if (name == "grey8.tga")
+    return fs::path(TOOLKIT_SOURCE_DIR) / "examples" / "greyconv" / "ramp.tga";
   return fs::path(TOOLKIT_SOURCE_DIR) / "tests" / "greyconv" / "fixtures" / name;
 }
 

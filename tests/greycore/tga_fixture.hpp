@@ -20,12 +20,12 @@ inline greycore::Texels texels(int key) { return greycore::kAllTexels[key - '1']
 class Tga {
  public:
   Tga& type(std::uint8_t v) {
-    header_[2] = v;
+    header_[greycore::field::kImageType] = v;
     return *this;
   }
   Tga& colour_map(std::uint8_t type, std::uint16_t length, std::uint8_t entry_bits);
   Tga& depth(std::uint8_t v) {
-    header_[16] = v;
+    header_[greycore::field::kDepth] = v;
     return *this;
   }
   Tga& pixels(std::uint16_t width, std::uint16_t height) {
@@ -33,7 +33,7 @@ class Tga {
     return *this;
   }
   Tga& descriptor(std::uint8_t v) {
-    header_[17] = v;
+    header_[greycore::field::kDescriptor] = v;
     return *this;
   }
   Tga& id(testsupport::Bytes v) {
@@ -77,7 +77,7 @@ class Tga {
   }
 
  private:
-  std::array<std::uint8_t, 18> header_{0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0x08};
+  testsupport::Bytes header_ = greycore::grey_header(0, 0, 16, 0x08);
   testsupport::Bytes id_;
   testsupport::Bytes data_;
   testsupport::Bytes trailer_;
