@@ -11,8 +11,8 @@
 #include "common/dialog.hpp"
 #include "common/files.hpp"
 #include "common/outcome.hpp"
-#include "common/switches.hpp"
 #include "common/shell.hpp"
+#include "common/switches.hpp"
 #include "romcore/bootcheck.hpp"
 #include "romcore/byteorder.hpp"
 
@@ -284,9 +284,9 @@ base::Result<std::string> bps_info(const std::string& name, ByteSpan patch) {
   const bpscore::Info& i = *checked;
   std::string text = name + ": BPS patch, " + count(patch.size()) + " bytes, CRC-32 " +
                      hex32(i.patch_crc) + "\n  original: " + count(i.source_size) +
-                     " bytes, CRC-32 " + hex32(i.source_crc) + "\n  result:   " +
-                     count(i.target_size) + " bytes, CRC-32 " + hex32(i.target_crc) +
-                     "\n  actions:";
+                     " bytes, CRC-32 " + hex32(i.source_crc) +
+                     "\n  result:   " + count(i.target_size) + " bytes, CRC-32 " +
+                     hex32(i.target_crc) + "\n  actions:";
   for (unsigned k = 0; k < 4; ++k) {
     text += std::string(k ? "," : "") + " " + count(i.actions[k]) + " " + kActionNames[k] + " (" +
             count(i.bytes[k]) + " bytes)";
@@ -308,9 +308,9 @@ base::Result<std::string> ips_info(const std::string& name, ByteSpan patch) {
   const auto checked = ips::check(patch);
   if (!checked) return base::refuse(checked.why());
   const ips::Info& i = *checked;
-  return name + ": IPS patch, " + count(patch.size()) + " bytes\n  records:  " +
-         count(i.records) + " with bytes, " + count(i.runs) + " runs of one byte; " +
-         count(i.written) + " bytes written, up to offset " + count(i.end) + "\n  result:   " +
+  return name + ": IPS patch, " + count(patch.size()) + " bytes\n  records:  " + count(i.records) +
+         " with bytes, " + count(i.runs) + " runs of one byte; " + count(i.written) +
+         " bytes written, up to offset " + count(i.end) + "\n  result:   " +
          (i.truncate ? "cut to " + count(*i.truncate) + " bytes\n"
                      : std::string("no size given (the original's size, or more)\n"));
 }

@@ -67,11 +67,13 @@ base::Done walk(const Header& h, ByteSpan source, Bytes* target, Info& info) {
     if (!read_varint(p, h.end, word)) return base::refuse("an action is damaged");
     const unsigned kind = static_cast<unsigned>(word & 3);
     const std::uint64_t length = (word >> 2) + 1;
-    if (length > h.target_size - out) return base::refuse("an action runs past the end of the target");
+    if (length > h.target_size - out)
+      return base::refuse("an action runs past the end of the target");
     std::uint64_t from = 0;
     switch (kind) {
       case source_read:
-        if (out + length > h.source_size) return base::refuse("a SourceRead runs past the end of the source");
+        if (out + length > h.source_size)
+          return base::refuse("a SourceRead runs past the end of the source");
         from = out;
         break;
       case target_read:
@@ -90,8 +92,9 @@ base::Done walk(const Header& h, ByteSpan source, Bytes* target, Info& info) {
         // A SourceCopy reads the source; a TargetCopy reads the output already written.
         const std::uint64_t limit = kind == source_copy ? h.source_size : out;
         if (back ? delta > cursor : delta > limit - cursor) {
-          return base::refuse(kind == source_copy ? "a SourceCopy moves outside the source"
-                                     : "a TargetCopy moves outside the output written so far");
+          return base::refuse(kind == source_copy
+                                  ? "a SourceCopy moves outside the source"
+                                  : "a TargetCopy moves outside the output written so far");
         }
         cursor = back ? cursor - delta : cursor + delta;
         if (kind == source_copy && length > h.source_size - cursor) {

@@ -45,7 +45,8 @@ void clear_screen();
 void pause();
 
 // Prints `prompt` on `out`, then reads one line. At end of input, prints one line on stderr
-// saying that no `what` was given, and returns nullopt: the caller ends with exit_status::kEndOfInput.
+// saying that no `what` was given, and returns nullopt: the caller ends with
+// exit_status::kEndOfInput.
 std::optional<std::string> ask_line(std::FILE* out, const char* prompt, const char* what);
 
 // Prints one error line "<program>: <text>" on stderr.

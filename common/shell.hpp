@@ -26,7 +26,8 @@ inline constexpr const char* kVersion = "1.1.0";
 using Args = std::vector<std::string>;
 
 // A program, written with designated initialisers:
-//   const shell::Program kProgram{.name = "yaz", .usage = kUsage, .run = run, .switches = &kSwitches};
+//   const shell::Program kProgram{.name = "yaz", .usage = kUsage, .run = run, .switches =
+//   &kSwitches};
 struct Program {
   const char* name = "";   // "unyaz": the head of the program's error lines
   const char* usage = "";  // the --help text, ending in a line feed

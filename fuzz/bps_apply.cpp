@@ -26,8 +26,7 @@ void bps_patch(std::vector<std::uint8_t> patch, bool raw) {
   }
   const auto c = bpscore::check(patch);
   if (!c.ok()) return;
-  FUZZ_CHECK(c->bytes[0] + c->bytes[1] + c->bytes[2] + c->bytes[3] ==
-             c->target_size);
+  FUZZ_CHECK(c->bytes[0] + c->bytes[1] + c->bytes[2] + c->bytes[3] == c->target_size);
   if (c->source_size > kMost || c->target_size > kMost) return;
   std::vector<std::uint8_t> source(static_cast<std::size_t>(c->source_size));
   for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(i * 7);

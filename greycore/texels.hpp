@@ -17,11 +17,11 @@ using Sink = std::function<void(ByteSpan)>;
 
 // The texels a conversion makes, in the order the converter's menu offers them.
 enum class Texels {
-  ia8,           // IA 8-bit from 16-bit grey and alpha pixels
-  ia4,           // IA 4-bit from 16-bit pixels
-  i4_of_alpha,   // I 4-bit from the alpha byte of 16-bit pixels
-  i4_of_grey,    // I 4-bit from the grey byte of 16-bit pixels
-  i4_of_grey8,   // I 4-bit from 8-bit grey pixels
+  ia8,          // IA 8-bit from 16-bit grey and alpha pixels
+  ia4,          // IA 4-bit from 16-bit pixels
+  i4_of_alpha,  // I 4-bit from the alpha byte of 16-bit pixels
+  i4_of_grey,   // I 4-bit from the grey byte of 16-bit pixels
+  i4_of_grey8,  // I 4-bit from 8-bit grey pixels
 };
 inline constexpr Texels kAllTexels[] = {Texels::ia8, Texels::ia4, Texels::i4_of_alpha,
                                         Texels::i4_of_grey, Texels::i4_of_grey8};

@@ -14,9 +14,8 @@ namespace {
 
 enum SwitchId { kHelp, kHelpMark, kLines, kTable, kBom };
 constexpr switches::Switch kSwitchList[] = {
-    {.id = kHelp, .letter = 'h'},  {.id = kHelpMark, .letter = '?'},
-    {.id = kLines, .letter = 'l'}, {.id = kTable, .letter = 'o'},
-    {.id = kBom, .letter = 'q'},
+    {.id = kHelp, .letter = 'h'},  {.id = kHelpMark, .letter = '?'}, {.id = kLines, .letter = 'l'},
+    {.id = kTable, .letter = 'o'}, {.id = kBom, .letter = 'q'},
 };
 // Only the second character of a switch counts; unknown switches are passed over.
 constexpr switches::Policy kSwitches{.known = kSwitchList, .lenient = true};

@@ -50,8 +50,9 @@ struct OpenedFiles {
 // The file-name dialogue: reads the input (asking for a name while it cannot be read), derives
 // the index name (".tbl" or ".off") and the body name (".bin", from the index name), asking for
 // another name while one cannot be written or names the input (or, for the body, the index).
-// nullopt when standard input ended at a prompt (`status` exit_status::kEndOfInput) or when the input
-// cannot be used (a device, too large to read: `status` 1); a line has been printed on stderr.
+// nullopt when standard input ended at a prompt (`status` exit_status::kEndOfInput) or when the
+// input cannot be used (a device, too large to read: `status` 1); a line has been printed on
+// stderr.
 std::optional<OpenedFiles> open_files(const FrontEnd& fe, std::uint8_t settings,
                                       const std::optional<std::string>& input_name, int& status);
 

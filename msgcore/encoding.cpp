@@ -254,7 +254,8 @@ Message encode_text(Source src, std::size_t start, Body& body, Diagnostics& diag
         const std::uint8_t code = map_character(src.subspan(p).first<3>(), diag);
         if (code != kNoMatch) body.push_back(code);
       } else {
-        diag.report(Report::unmapped_character, "the file ends inside a three-byte character: skipped");
+        diag.report(Report::unmapped_character,
+                    "the file ends inside a three-byte character: skipped");
       }
       p += 3;
     } else if (c < 0x20) {

@@ -16,7 +16,6 @@
 namespace msg {
 namespace {
 
-
 // A short text, padded so that it is copied with one fixed-size move (its size byte and padding
 // land past its end, where the next text goes).
 struct Form {

@@ -220,7 +220,11 @@ ItemEnd item_end(Source src, std::size_t pos) {
 class TableReader {
  public:
   TableReader(Source src, int text_column, Diagnostics& diag, ArchiveWriter& out)
-      : src_(src), text_column_(text_column), diag_(diag), out_(out), index_(src),
+      : src_(src),
+        text_column_(text_column),
+        diag_(diag),
+        out_(out),
+        index_(src),
         rows_(diag, text_column, src.size()) {}
 
   // The item at `pos`, which ends at `end`. False when the archive is full.

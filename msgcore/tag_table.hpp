@@ -32,8 +32,8 @@ enum class TagKind : std::uint8_t {
 struct TagEntry {
   std::string_view name;
   TagKind kind;
-  std::uint8_t code;    // character code or opcode
-  Report status;  // the old report for a missing or bad argument
+  std::uint8_t code;  // character code or opcode
+  Report status;      // the old report for a missing or bad argument
 };
 
 // The entry whose name equals `name` byte for byte, or nullptr.

@@ -31,7 +31,8 @@ constexpr const char* kUsage =
     "the fix not written; 2 usage, or input ended at a prompt.\n";
 
 // What --cic takes, and the chips alone.
-constexpr const char* kChipValue = "a chip: 6101, 6102, 7101, 7102, 6103, 7103, 6105, 7105, 6106, 7106";
+constexpr const char* kChipValue =
+    "a chip: 6101, 6102, 7101, 7102, 6103, 7103, 6105, 7105, 6106, 7106";
 constexpr const char* kChipList = kChipValue + 8;
 
 enum SwitchId { kFix, kCic };
@@ -147,7 +148,6 @@ int fix(files::InputFile& input, const std::string& in_name,
   return exit_status::kDone;
 }
 
-
 }  // namespace
 
 int run(const shell::Args& args) {
@@ -209,8 +209,9 @@ base::Result<Examination> examine(std::span<const std::uint8_t> file,
   Examination x;
   x.size = file.size();
   if (file.size() < rom::kCheckedImageLength) {
-    return base::refuse("the image is " + std::to_string(file.size()) +
-                " bytes long; an image with a boot check code holds at least 1052672 (0x101000)");
+    return base::refuse(
+        "the image is " + std::to_string(file.size()) +
+        " bytes long; an image with a boot check code holds at least 1052672 (0x101000)");
   }
   x.order = rom::detect_order(file);
   if (x.order == rom::ByteOrder::unknown) {

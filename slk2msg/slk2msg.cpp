@@ -70,7 +70,6 @@ int run(const shell::Args& args) {
   return msgapp::finish_compile(out, *opened, warning, diag);
 }
 
-const shell::Program kProgram{
-    .name = "slk2msg", .usage = kUsage, .run = run, .short_help = false};
+const shell::Program kProgram{.name = "slk2msg", .usage = kUsage, .run = run, .short_help = false};
 
 }  // namespace slk2msg

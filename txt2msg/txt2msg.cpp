@@ -79,7 +79,6 @@ int run(const shell::Args& args) {
   return msgapp::finish_compile(out, *opened, warning, diag);
 }
 
-const shell::Program kProgram{
-    .name = "txt2msg", .usage = kUsage, .run = run, .short_help = false};
+const shell::Program kProgram{.name = "txt2msg", .usage = kUsage, .run = run, .short_help = false};
 
 }  // namespace txt2msg

@@ -263,8 +263,7 @@ TEST(BpsApply, HostilePatchesAreRefusedWithAReason) {
   };
   for (const Case& c : cases) {
     const auto checked = bpscore::check(c.patch);
-    EXPECT_NE(checked.why().find(c.problem), std::string::npos)
-        << c.what << ": " << checked.why();
+    EXPECT_NE(checked.why().find(c.problem), std::string::npos) << c.what << ": " << checked.why();
     EXPECT_FALSE(oracle::apply_bps(source, c.patch)) << c.what;
   }
   // A sound patch whose result has another CRC than it says.

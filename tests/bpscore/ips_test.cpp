@@ -84,8 +84,7 @@ TEST(Ips, DamagedPatchesAreRefused) {
   };
   for (const Case& c : cases) {
     const auto checked = bpscore::ips::check(hex(c.patch));
-    EXPECT_NE(checked.why().find(c.problem), std::string::npos)
-        << c.patch << ": " << checked.why();
+    EXPECT_NE(checked.why().find(c.problem), std::string::npos) << c.patch << ": " << checked.why();
     EXPECT_FALSE(oracle::apply_ips({}, hex(c.patch))) << c.patch;
   }
   // A run, a record past the end (the gap is zeros) and a size to cut to.

@@ -64,8 +64,7 @@ TEST(OptionsCli, UnknownDoubleDashOptionsAreRefused) {
     const RunResult r = run_with_idle_stdin(program(p.name), {"--frobnicate", "x"}, dir.path());
     EXPECT_EQ(r.exit_code, 2) << p.name;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              p.name + ": unknown option '--frobnicate'; --help shows the usage\n");
+    EXPECT_EQ(r.err, p.name + ": unknown option '--frobnicate'; --help shows the usage\n");
   }
 }
 

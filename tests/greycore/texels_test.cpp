@@ -110,7 +110,9 @@ TEST(Chew, EveryByteValue) {
   const Bytes file = Tga().data(data).no_footer().bytes();
   const auto size = static_cast<std::int64_t>(data.size());
   for (int key = '1'; key <= '5'; ++key) {
-    EXPECT_EQ(greycore::convert(file, size, greytest::texels(key)), oracle::converted(file, size, key)) << char(key);
+    EXPECT_EQ(greycore::convert(file, size, greytest::texels(key)),
+              oracle::converted(file, size, key))
+        << char(key);
   }
 }
 

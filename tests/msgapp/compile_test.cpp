@@ -20,7 +20,7 @@ TEST(ArchiveOutput, AFailedBodyLeavesTheOldIndexInPlace) {
   out.writer().body() = bytes_of("new body");
   ASSERT_TRUE(out.writer().end_message());
   std::filesystem::remove_all(dir / "sub");  // the body can no longer be put in place
-  files::InputFile source;  // none: nothing to be cut short
+  files::InputFile source;                   // none: nothing to be cut short
   EXPECT_EQ(out.finish(source, "d.txt"), 1);
   EXPECT_EQ(string_of(read_bytes(dir / "old.tbl")), "old index");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
@@ -39,7 +39,7 @@ TEST(ArchiveOutput, ANewBodyGoesAgainWhenItsIndexCannotBePutInPlace) {
   out.writer().body() = bytes_of("new body");
   ASSERT_TRUE(out.writer().end_message());
   std::filesystem::remove_all(dir / "sub");  // the index can no longer be put in place
-  files::InputFile source;  // none: nothing to be cut short
+  files::InputFile source;                   // none: nothing to be cut short
   EXPECT_EQ(out.finish(source, "d.txt"), 1);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // no body without its index
 }
