@@ -55,9 +55,13 @@ constexpr std::uint8_t kHours = 0x21, kMinutes = 0x22, kAmPm = 0x76, kMonth = 0x
                        kYear = 0x1D;
 constexpr std::uint8_t P = kControlPrefix;
 // [TIME]: "[hours]:[mins] [am/pm] on [month]", a line break, "[date], [year]".
-constexpr std::uint8_t kTimePhrase[] = {P,          kHours, ':',   P,   kMinutes, ' ', P,
-                                        kAmPm,      ' ',    'o',   'n', ' ',      P,   kMonth,
-                                        kLineBreak, P,      kDate, ',', ' ',      P,   kYear};
+// clang-format off
+constexpr std::uint8_t kTimePhrase[] = {
+    P, kHours, ':', P, kMinutes, ' ', P, kAmPm,
+    ' ', 'o', 'n', ' ', P, kMonth, kLineBreak,
+    P, kDate, ',', ' ', P, kYear};
+// clang-format on
+static_assert(sizeof kTimePhrase == 21);
 
 // Opcodes that a tag's arguments choose, beyond the tag's own code:
 // - a select number n writes the tag's code + n (0x0F to 0x12 for 1 to 4); 5 and 6 lie a further
