@@ -5,12 +5,14 @@
 # A heading for the next step.
 say() { printf '\n# %s\n' "$*"; }
 
-# run [-q] [-i INPUT] PROGRAM ARGS...: shows "$ PROGRAM ARGS" (with the piped INPUT, if any),
-# runs it from $BIN with INPUT as its standard input (empty when none), and shows what it printed
-# on either stream, indented (-q: not), and an exit status other than 0.
+# run [-q | -t N] [-i INPUT] PROGRAM ARGS...: shows "$ PROGRAM ARGS" (with the piped INPUT, if
+# any), runs it from $BIN with INPUT as its standard input (empty when none), and shows what it
+# printed on either stream, indented (-q: not; -t N: only its last N lines), and an exit status
+# other than 0.
 run() {
-  local quiet="" input="" shown=""
+  local quiet="" input="" shown="" tail_lines=""
   if [ "${1:-}" = "-q" ]; then quiet=1; shift; fi
+  if [ "${1:-}" = "-t" ]; then tail_lines=$2; shift 2; fi
   if [ "${1:-}" = "-i" ]; then
     input=$2
     local escaped=${input//\\/\\\\}
@@ -30,7 +32,10 @@ run() {
   local status=0
   printf '%s' "$input" | "$BIN/$program" "$@" >.out 2>&1 || status=$?
   # Bell characters and the blank lines that prompts begin with are left out.
-  [ -n "$quiet" ] || { cat .out; echo; } | tr -d '\a' | sed '/^[[:space:]]*$/d; s/^/  | /'
+  if [ -z "$quiet" ]; then
+    { cat .out; echo; } | tr -d '\a' | sed '/^[[:space:]]*$/d; s/^/  | /' |
+      if [ -n "$tail_lines" ]; then tail -n "$tail_lines"; else cat; fi
+  fi
   rm -f .out
   [ "$status" -eq 0 ] || echo "  (exit status $status)"
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes a small made-up ROM image (not a game) in the three byte orders:
 #   fake.n64 native, fake.v64 16-bit byteswapped, fake.z64 32-bit byteswapped.
-# The image is 4 KiB: the native first word, a title text, then a counting pattern.
+# The image is 2 MiB: the native first word, a title text and a counting pattern in its first
+# 4 KiB, which the rest repeats.
 set -euo pipefail
 
 # One 4-byte group as printf escapes, in the order given by $order (n, v or z).
@@ -28,4 +29,7 @@ write_image() {
 
 for order in n v z; do
   write_image > "fake.${order}64"
+  for _ in 1 2 3 4 5 6 7 8 9; do  # 4 KiB doubled nine times
+    cat "fake.${order}64" "fake.${order}64" > doubled && mv doubled "fake.${order}64"
+  done
 done
