@@ -1,5 +1,7 @@
 #include "bps/bps.hpp"
 
+#include "bps/patching.hpp"
+
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -31,84 +33,33 @@ constexpr const char* kUsage =
     "       bps --info PATCH                        what PATCH holds\n"
     "\n"
     "The second name is a patch when it starts with \"BPS1\" or \"PATCH\". N64 images are\n"
-    "patched in native byte order: a patch made for the native image applies to a byteswapped\n"
-    "copy (its native-order copy is patched), and a byteswapped pair is straightened first.\n"
+    "patched in native byte order: a BPS patch made for the native image applies to a\n"
+    "byteswapped copy (its native-order copy is patched), and a byteswapped pair is\n"
+    "straightened first. An IPS patch holds no check value: on a byteswapped original it is\n"
+    "applied in the order whose result has a right boot check code, else to the file as it is.\n"
     "\n"
     "  --ips      make an IPS patch (files of 16 MiB at most) instead of BPS\n"
-    "  --fix-crc  repair the boot check code of the patched image\n"
+    "  --make     make a patch also when MODIFIED starts like a patch\n"
+    "  --fix-crc  repair the boot check code of the patched image (of ORIGINAL itself, in\n"
+    "             place, when it already is the patched image and no OUTPUT is named)\n"
+    "  --native, --as-is   apply an IPS patch to a byteswapped ORIGINAL's native-order copy,\n"
+    "             or to the file as it is\n"
     "  --info     sizes, CRC-32s, actions and metadata of PATCH\n"
     "  --help     this text; --version the version\n"
     "\n"
     "An existing output is replaced only when you say so, and only once the new file is\n"
     "complete; never an input. A patch is checked whole before anything is written.\n"
-    "Exit status: 0 done (or the original already is the patched file); 1 a file refused (not\n"
-    "the patch's original, a damaged patch, too large), memory ran out or the output was not\n"
-    "written; 2 a wrong argument, or input ended at a prompt.\n";
+    "Exit status: 0 done (or the original already is the patched file: a named OUTPUT then\n"
+    "gets a copy); 1 a file refused (not the patch's original, a damaged patch, too large),\n"
+    "memory ran out or the output was not written; 2 a wrong argument, or input ended at a\n"
+    "prompt.\n";
 
 const char* const kActionNames[4] = {"SourceRead", "TargetRead", "SourceCopy", "TargetCopy"};
-
-std::string hex32(std::uint32_t v) {
-  char s[16];
-  std::snprintf(s, sizeof s, "%08X", static_cast<unsigned>(v));
-  return s;
-}
-
-std::string count(std::uint64_t n) { return std::to_string(n); }
-
-// The names of the two files a run reads.
-struct Names {
-  std::string first;
-  std::string second;
-};
 
 // Opens an input, asking for a name while it does not open; nullopt once it is open.
 std::optional<int> open(files::InputFile& in, std::string& name, const char* prompt,
                         const char* what) {
   return dialog::open_input(in, name, {stdout, prompt, what}, name.empty());
-}
-
-// A byteswapped image's native-order copy; nullopt for native images and other files.
-std::optional<Bytes> native_copy(ByteSpan image) {
-  const rom::ByteOrder order = rom::detect_order(image);
-  if (order != rom::ByteOrder::swapped16 && order != rom::ByteOrder::swapped32) return std::nullopt;
-  return rom::copied_image(image, rom::straightening_mode(order));
-}
-
-std::string order_of(ByteSpan image) { return rom::order_name(rom::detect_order(image)); }
-
-std::optional<std::string> ask_output(const std::string& name, const Names& n) {
-  const std::vector<std::string> inputs = {n.first, n.second};
-  return dialog::choose_output(name, inputs, {stdout, "\noutput file? ", "name for the output"});
-}
-
-// Repairs the boot check code of the patched `image` (in its own byte order, as romcrc --fix
-// does). False after one line when the image has none that can be computed: nothing is written.
-bool repair_boot_check(const std::string& name, Bytes& image) {
-  const rom::ByteOrder order = rom::detect_order(image);
-  if (order == rom::ByteOrder::unknown) {
-    con::error_line(name +
-                    ": --fix-crc: the patched file is no N64 image (its first word is none "
-                    "of the three byte orders); nothing written");
-    return false;
-  }
-  const std::size_t head = std::min(image.size(), rom::kCheckedImageLength);
-  const Bytes native =
-      rom::copied_image(ByteSpan(image).first(head), rom::straightening_mode(order));
-  const rom::Cic cic = rom::identify_cic(native);
-  const auto code = rom::compute_check(native, cic);
-  if (!code) {
-    con::error_line(name + (native.size() < rom::kCheckedImageLength
-                                ? ": --fix-crc: the patched image is too short to have a boot "
-                                  "check code; nothing written"
-                                : ": --fix-crc: the boot code is no known chip's (romcrc --cic N "
-                                  "names the chip); nothing written"));
-    return false;
-  }
-  if (rom::stored_check(native) == *code) return true;
-  rom::store_check(image, order, *code);
-  std::printf("%s: boot check code repaired for the %s chip: %s %s\n", name.c_str(),
-              rom::cic_name(cic), hex32(code->crc1).c_str(), hex32(code->crc2).c_str());
-  return true;
 }
 
 // One line when a file is too large for the patch format; true then.
@@ -157,97 +108,6 @@ int make_patch(const Options& o, const Names& n, files::InputFile& original,
               o.ips ? "IPS" : "BPS", count(patch.size()).c_str(), n.first.c_str(),
               count(sizes[0]).c_str(), n.second.c_str(), count(sizes[1]).c_str());
   return exit_status::kDone;
-}
-
-// Finishes an applied patch: the boot check code, the input checks, the file.
-int finish_apply(const Options& o, const Names& n, files::InputFile& original,
-                 files::InputFile& patch, const std::string& out_name, Bytes& result,
-                 std::uint32_t crc) {
-  if (!outcome::inputs_whole({{original, n.first}, {patch, n.second}})) {
-    return exit_status::kFailed;
-  }
-  if (o.fix_crc) {
-    if (!repair_boot_check(out_name, result)) return exit_status::kFailed;
-    crc = crc::crc32(result);
-  }
-  if (const int status =
-          outcome::write(out_name, result, {{original, n.first}, {patch, n.second}})) {
-    return status;
-  }
-  std::printf("%s: patched with %s, %s bytes, CRC-32 %s\n", out_name.c_str(), n.second.c_str(),
-              count(result.size()).c_str(), hex32(crc).c_str());
-  return exit_status::kDone;
-}
-
-int apply_bps(const Options& o, const Names& n, files::InputFile& original,
-              files::InputFile& patch) {
-  const auto checked = bpscore::check(patch.bytes());
-  if (!checked) {
-    con::error_line(n.second + ": " + checked.why() + "; nothing written");
-    return exit_status::kFailed;
-  }
-  const bpscore::Info& info = *checked;
-  ByteSpan source = original.bytes();
-  std::optional<Bytes> copy;
-  if (!bpscore::is_source(info, source)) {
-    const bool done = bpscore::is_target(info, source);
-    copy = done ? std::nullopt : native_copy(source);
-    if (done || (copy && bpscore::is_target(info, *copy))) {
-      std::printf("%s is already patched (it is what %s makes%s); nothing written\n",
-                  n.first.c_str(), n.second.c_str(), done ? "" : ", in another byte order");
-      return exit_status::kDone;
-    }
-    if (!copy || !bpscore::is_source(info, *copy)) {
-      con::error_line(n.first + ": not the file this patch was made for: it expects " +
-                      count(info.source_size) + " bytes with CRC-32 " + hex32(info.source_crc) +
-                      ", this file has " + count(source.size()) + " bytes with CRC-32 " +
-                      hex32(crc::crc32(source)) +
-                      (copy ? " (and its native-order copy does not match either)" : ""));
-      return exit_status::kFailed;
-    }
-    std::printf("%s is %s; patched its native-order copy\n", n.first.c_str(),
-                order_of(source).c_str());
-    source = *copy;
-  }
-  const auto out_name =
-      ask_output(o.names.size() > 2 ? o.names[2] : default_output(n.second, n.first), n);
-  if (!out_name) return exit_status::kEndOfInput;
-  auto applied = bpscore::apply(patch.bytes(), info, source);
-  if (!applied) {
-    // An input changed while it was read (at the question, say) is what went wrong, not the patch.
-    if (!outcome::inputs_whole({{original, n.first}, {patch, n.second}})) {
-      return exit_status::kFailed;
-    }
-    con::error_line(n.second + ": " + applied.why() + "; nothing written");
-    return exit_status::kFailed;
-  }
-  return finish_apply(o, n, original, patch, *out_name, *applied, info.target_crc);
-}
-
-int apply_ips(const Options& o, const Names& n, files::InputFile& original,
-              files::InputFile& patch) {
-  if (const auto checked = ips::check(patch.bytes()); !checked) {
-    con::error_line(n.second + ": " + checked.why() + "; nothing written");
-    return exit_status::kFailed;
-  }
-  ByteSpan source = original.bytes();
-  // An IPS patch holds no CRC: patches for N64 images are made on the native order.
-  const std::optional<Bytes> copy = native_copy(source);
-  if (copy) {
-    std::printf("%s is %s; patched its native-order copy\n", n.first.c_str(),
-                order_of(source).c_str());
-    source = *copy;
-  }
-  Bytes result = ips::apply(patch.bytes(), source);
-  if (std::equal(result.begin(), result.end(), source.begin(), source.end())) {
-    std::printf("%s is already patched (%s changes nothing in it); nothing written\n",
-                n.first.c_str(), n.second.c_str());
-    return exit_status::kDone;
-  }
-  const auto out_name =
-      ask_output(o.names.size() > 2 ? o.names[2] : default_output(n.second, n.first), n);
-  if (!out_name) return exit_status::kEndOfInput;
-  return finish_apply(o, n, original, patch, *out_name, result, crc::crc32(result));
 }
 
 // Metadata is shown as text when it is UTF-8 with no control characters but tabs and line ends
@@ -330,15 +190,14 @@ int show_info(const std::string& name, files::InputFile& in) {
     con::error_line(name + ": " + text.why());
     return exit_status::kFailed;
   }
-  std::fputs(text->c_str(), stdout);
-  return exit_status::kDone;
+  return con::put_report(*text) ? exit_status::kDone : exit_status::kFailed;
 }
 
-enum SwitchId { kInfo, kIps, kFixCrc };
+enum SwitchId { kInfo, kIps, kFixCrc, kMake, kNative, kAsIs };
 constexpr switches::Switch kSwitchList[] = {
-    {.id = kInfo, .name = "--info"},
-    {.id = kIps, .name = "--ips"},
-    {.id = kFixCrc, .name = "--fix-crc"},
+    {.id = kInfo, .name = "--info"},     {.id = kIps, .name = "--ips"},
+    {.id = kFixCrc, .name = "--fix-crc"}, {.id = kMake, .name = "--make"},
+    {.id = kNative, .name = "--native"}, {.id = kAsIs, .name = "--as-is"},
 };
 constexpr switches::Policy kSwitches{.known = kSwitchList};
 
@@ -363,13 +222,21 @@ int run(const shell::Args& args) {
                           "name for the modified file or the patch")) {
     return *s;
   }
-  const bpscore::PatchKind kind =
-      o.ips ? bpscore::PatchKind::unknown : bpscore::identify(second.bytes());
+  const bpscore::PatchKind second_kind = bpscore::identify(second.bytes());
+  if (o.ips && !o.make && second_kind != bpscore::PatchKind::unknown) {
+    con::error_line(n.second + ": is a patch (it starts with \"" +
+                    (second_kind == bpscore::PatchKind::bps ? "BPS1" : "PATCH") +
+                    "\"): to apply it, leave out --ips; to make a patch whose result is this "
+                    "file, add --make");
+    return exit_status::kUsage;
+  }
+  const bpscore::PatchKind kind = o.ips || o.make ? bpscore::PatchKind::unknown : second_kind;
   if (kind == bpscore::PatchKind::unknown) {
-    if (o.fix_crc) {
+    if (o.fix_crc || o.native || o.as_is) {
       con::error_line(n.second +
-                      ": not a patch (it starts with neither \"BPS1\" nor \"PATCH\"); "
-                      "--fix-crc is for applying one");
+                      ": not a patch (it starts with neither \"BPS1\" nor \"PATCH\"); " +
+                      (o.fix_crc ? "--fix-crc" : o.native ? "--native" : "--as-is") +
+                      " is for applying one");
       return exit_status::kUsage;
     }
     return make_patch(o, n, first, second);
@@ -385,19 +252,26 @@ Options parse_arguments(const std::vector<std::string>& args) {
   o.names = p.names;
   o.problem = p.problem;
   for (const switches::Found& f : p.found) {
-    if (f.id == kInfo) o.info = true;
-    if (f.id == kIps) o.ips = true;
-    if (f.id == kFixCrc) o.fix_crc = true;
+    o.info |= f.id == kInfo;
+    o.ips |= f.id == kIps;
+    o.fix_crc |= f.id == kFixCrc;
+    o.make |= f.id == kMake;
+    o.native |= f.id == kNative;
+    o.as_is |= f.id == kAsIs;
   }
+  const char* making = o.ips ? "--ips" : o.make ? "--make" : nullptr;
+  const char* applying = o.fix_crc ? "--fix-crc" : o.native ? "--native" : o.as_is ? "--as-is" : nullptr;
   const std::size_t most = o.info ? 1 : 3;
   if (!o.problem.empty()) {
   } else if (o.names.size() > most) {
     o.problem = o.info ? "--info takes one patch ('" + o.names[1] + "' is a second name)"
                        : "three names at most ('" + o.names[3] + "' is a fourth)";
-  } else if (o.info && (o.ips || o.fix_crc)) {
-    o.problem = std::string("--info does not go with ") + (o.ips ? "--ips" : "--fix-crc");
-  } else if (o.ips && o.fix_crc) {
-    o.problem = "--ips makes a patch and --fix-crc is for applying one";
+  } else if (o.info && (making != nullptr || applying != nullptr)) {
+    o.problem = std::string("--info does not go with ") + (making ? making : applying);
+  } else if (making != nullptr && applying != nullptr) {
+    o.problem = std::string(making) + " makes a patch and " + applying + " is for applying one";
+  } else if (o.native && o.as_is) {
+    o.problem = "--native and --as-is choose one byte order: give one of them";
   }
   return o;
 }

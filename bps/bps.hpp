@@ -14,12 +14,16 @@ struct Options {
   bool info = false;     // --info PATCH
   bool ips = false;      // --ips: make an IPS patch
   bool fix_crc = false;  // --fix-crc: repair the boot check code after applying
+  bool make = false;     // --make: make a patch, also when MODIFIED looks like one
+  bool native = false;   // --native: an IPS patch goes to a byteswapped original's native copy
+  bool as_is = false;    // --as-is: ... or to the file as it is
   std::vector<std::string> names;
   std::string problem;  // a line for the user when the arguments cannot be used
 };
 
-// --info, --ips and --fix-crc anywhere among the names; every other argument is a name. Other
-// "--" options are refused by the shell before the program runs.
+// The switches anywhere among the names; every other argument is a name, but one that starts
+// with '-' or '/' (and holds no second '/'), which is refused. Other "--" options are refused by
+// the shell before the program runs.
 Options parse_arguments(const std::vector<std::string>& args);
 
 // The name an applied patch's output gets: the patch's name cut at its first dot, with the

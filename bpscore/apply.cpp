@@ -163,7 +163,18 @@ bool is_target(const Info& info, ByteSpan image) {
   return image.size() == info.target_size && crc::crc32(image) == info.target_crc;
 }
 
+base::Done plausible(const Info& info, std::uint64_t source_size, std::uint64_t patch_size) {
+  constexpr std::uint64_t kBesides = std::uint64_t{64} << 20;
+  if (info.target_size <= 4 * (source_size + patch_size) + kBesides) return {};
+  return base::refuse("the patch claims a result of " + std::to_string(info.target_size) +
+                      " bytes, more than four times the original and the patch and 64 MiB "
+                      "besides: no patch of an N64 image makes that");
+}
+
 base::Result<Bytes> apply(ByteSpan patch, const Info& info, ByteSpan source) {
+  if (base::Done fits = plausible(info, source.size(), patch.size()); !fits) {
+    return base::refuse(fits.why());
+  }
   Header h;
   Info counts;
   if (base::Done read = read_header(patch, h, counts); !read) return base::refuse(read.why());

@@ -59,6 +59,11 @@ bool is_source(const Info& info, ByteSpan source);
 // True when `image` already is the patch's result (size and CRC-32).
 bool is_target(const Info& info, ByteSpan image);
 
+// Whether a patch's claimed result is one to build: at most four times the original and the
+// patch together, and 64 MiB besides (a whole N64 image from nothing). The result is built in
+// memory, and a handful of bytes may claim gigabytes that only a hostile patch asks for.
+base::Done plausible(const Info& info, std::uint64_t source_size, std::uint64_t patch_size);
+
 // Applies a patch that check() found sound to `source`, which should be the patch's source. The
 // result is checked against the patch's target CRC-32.
 base::Result<Bytes> apply(ByteSpan patch, const Info& info, ByteSpan source);

@@ -86,11 +86,18 @@ Created create_temporary(const std::string& temp, std::FILE*& file, std::error_c
   return Created::failed;
 }
 
-// Gives the new file the permissions of the file it replaces.
+// Gives the new file the owner, group and permissions of the file it replaces, as far as the
+// system allows (root may give it any owner; others may keep their own file's group). The owner
+// goes first, as changing it may clear the set-user bits.
 void copy_permissions(std::FILE* file, const std::string& from) {
   struct stat st {};
-  if (::stat(from.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-    fchmod(fileno(file), st.st_mode & 07777);
+  if (::stat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  const int fd = fileno(file);
+  const bool owned = fchown(fd, st.st_uid, st.st_gid) == 0 ||
+                     fchown(fd, static_cast<uid_t>(-1), st.st_gid) == 0;
+  // When neither may be kept, the new file is the runner's: it still gets the permissions.
+  static_cast<void>(owned);
+  fchmod(fd, st.st_mode & 07777);
 }
 
 bool replace(const std::string& from, const std::string& to, std::error_code& why) {

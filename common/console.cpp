@@ -1,7 +1,9 @@
 #include "common/console.hpp"
 
+#include <cerrno>
 #include <cstdlib>
 
+#include "common/files_detail.hpp"
 #include "common/signals.hpp"
 
 #ifdef _WIN32
@@ -13,8 +15,6 @@
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 namespace con {
@@ -179,6 +179,17 @@ std::optional<std::string> ask_line(std::FILE* out, const char* prompt, const ch
   auto line = read_line();
   if (!line) error_line(std::string("input ended before a ") + what + " was given");
   return line;
+}
+
+bool put_report(std::string_view text) {
+  errno = 0;
+  const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  if (std::fflush(stdout) == 0 && written && std::ferror(stdout) == 0) return true;
+  const std::error_code why = files::detail::last_errno();
+  std::clearerr(stdout);
+  error_line(why ? "standard output: cannot be written: " + files::detail::reason(why)
+                 : std::string("standard output: cannot be written"));
+  return false;
 }
 
 void error_line(const std::string& text) {

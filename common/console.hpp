@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/exit_status.hpp"
 
@@ -51,5 +52,10 @@ std::optional<std::string> ask_line(std::FILE* out, const char* prompt, const ch
 
 // Prints one error line "<program>: <text>" on stderr.
 void error_line(const std::string& text);
+
+// Writes `text`, the product of a run (a report, the help), on standard output and flushes it.
+// False after one line on stderr when it cannot be written ("standard output: cannot be written:
+// no space left on device"): the run has then failed.
+bool put_report(std::string_view text);
 
 }  // namespace con

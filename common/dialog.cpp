@@ -48,14 +48,19 @@ bool usable(const std::string& name, std::span<const std::string> inputs,
       return false;
     }
   }
+  // The question comes before anything else is said of an existing file, so that a piped answer
+  // is always taken by the question it was meant for, never as the next name.
+  std::error_code ec;
+  const auto status = std::filesystem::status(std::filesystem::path(name), ec);
+  const bool existing_file =
+      !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+  if (dialog.ask_replace && existing_file &&
+      !ask_yes_no(dialog.out, "\"" + name + "\" exists; replace it? (Y/N) ")) {
+    return false;
+  }
   std::string why;
   if (!files::can_create(name, &why)) {
     con::error_line(name + ": " + why);
-    return false;
-  }
-  std::error_code ec;
-  if (dialog.ask_replace && std::filesystem::exists(std::filesystem::path(name), ec) &&
-      !ask_yes_no(dialog.out, "\"" + name + "\" exists; replace it? (Y/N) ")) {
     return false;
   }
   if (file != nullptr && !file->open(name)) {

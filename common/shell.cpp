@@ -30,14 +30,11 @@ int standard_options(const Program& program, std::span<const std::string> args) 
   for (const std::string& arg : args) {
     const bool short_help = program.short_help && (arg == "-h" || arg == "-?" || arg == "/?");
     if (arg == "--help" || short_help) {
-      std::fputs(program.usage, stdout);
-      std::fflush(stdout);
-      return 0;
+      return con::put_report(program.usage) ? exit_status::kDone : program.failure;
     }
     if (arg == "--version") {
-      std::printf("%s %s\n", program.name, kVersion);
-      std::fflush(stdout);
-      return 0;
+      const std::string version = std::string(program.name) + " " + kVersion + "\n";
+      return con::put_report(version) ? exit_status::kDone : program.failure;
     }
     if (arg.rfind("--", 0) == 0 && !is_own_option(program, arg)) {
       // Nothing has been printed yet, so the line stands on its own.

@@ -124,10 +124,11 @@ std::optional<Started> start_compile(const FrontEnd& fe, std::span<const std::st
                                      int& status) {
   const Switches sw = parse_switches(args, fe.settings, fe.accept_q);
   if (sw.help) {
-    for (const char* line : fe.help) std::fputs(line, stdout);
-    std::fflush(stdout);
+    std::string text;
+    for (const char* line : fe.help) text += line;
+    const bool shown = con::put_report(text);
     con::read_char();
-    status = exit_status::kDone;
+    status = shown ? exit_status::kDone : exit_status::kFailed;
     return std::nullopt;
   }
   auto opened = open_files(fe, sw.settings, sw.input, status);

@@ -52,15 +52,29 @@ std::optional<ArchiveNames> archive_names(const std::string& name, bool table_mo
                       files::derive_output_name(name, index_ending)};
 }
 
-bool open_input(files::InputFile& file, const std::string& name) {
+bool exists(const std::string& name) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::path(name), ec);
+}
+
+// Opens one file of the archive; `other_index`, when given, is the index of the other form, which
+// the line names when it stands there instead.
+bool open_input(files::InputFile& file, const std::string& name,
+                const std::string& other_index = "", bool table_mode = true) {
   if (file.open(name)) return true;
   if (file.error() != files::InputError::cannot_open) {
     con::error_line(name + ": " + files::describe(file.error()));
     return false;
   }
-  std::error_code ec;
-  const bool exists = std::filesystem::exists(std::filesystem::path(name), ec);
-  con::error_line(name + (exists ? ": cannot read the file" : ": no such file"));
+  if (exists(name)) {
+    con::error_line(name + ": cannot read the file");
+  } else if (!other_index.empty() && exists(other_index)) {
+    con::error_line(name + ": no such file; " + other_index +
+                    (table_mode ? " is there: an offset file is read with /o"
+                                : " is there: a table file is read without /o"));
+  } else {
+    con::error_line(name + ": no such file");
+  }
   return false;
 }
 
@@ -87,7 +101,10 @@ std::optional<int> read_archive(const std::string& name, bool table_mode, Archiv
     // of one archive.
     files::FolderLock lock;
     lock.lock(a.names.index, /*exclusive=*/false);
-    if (!open_input(a.body, a.names.body) || !open_input(a.index, a.names.index)) {
+    const std::string other =
+        files::derive_output_name(a.names.index, table_mode ? ".off" : ".tbl");
+    if (!open_input(a.body, a.names.body) ||
+        !open_input(a.index, a.names.index, other, table_mode)) {
       return exit_status::kFailed;
     }
   }
@@ -131,9 +148,7 @@ int write_source(const Decompiler& program, Archive& a, const msg::Layout& layou
 int run_decompiler(const Decompiler& program, const shell::Args& args) {
   const Switches sw = parse_switches(args, kLineNumbers | kTableMode, /*accept_q=*/false);
   if (sw.help) {
-    std::fputs(program.usage, stdout);
-    std::fflush(stdout);
-    return exit_status::kDone;
+    return con::put_report(program.usage) ? exit_status::kDone : exit_status::kFailed;
   }
   std::string name;
   if (sw.input) {

@@ -169,7 +169,7 @@ int run(const shell::Args& args) {
     return exit_status::kFailed;
   }
   const Examination& x = *examined;
-  say(report(in_name, x, o.fix));
+  if (!con::put_report(report(in_name, x, o.fix))) return exit_status::kFailed;
   if (!x.computed) {
     if (x.cic == rom::Cic::c8303) {
       con::error_line(in_name + ": the disk drive's boot code has no cartridge check code; " +

@@ -99,9 +99,7 @@ Options parse_arguments(const std::vector<std::string>& args) {
 int run(const shell::Args& args) {
   const Options o = parse_arguments(args);
   if (o.help) {
-    std::fputs(kUsage, stdout);
-    std::fflush(stdout);
-    return exit_status::kDone;
+    return con::put_report(kUsage) ? exit_status::kDone : exit_status::kFailed;
   }
   if (!o.problem.empty()) return shell::usage_error(o.problem);
 

@@ -5,7 +5,9 @@
 #include <random>
 
 #include "bps/bps.hpp"
+#include "bpscore/ips.hpp"
 #include "bpscore/patch.hpp"
+#include "bpscore/varint.hpp"
 #include "romcore/bootcheck.hpp"
 #include "support/testsupport.hpp"
 #include "tests/romcore/rom_images.hpp"
@@ -143,11 +145,11 @@ TEST(BpsCli, ByteOrdersAreStraightened) {
       {"game.n64", "fix.bps",
        "game.n64 is 32-bit byteswapped (n64); patched its native-order copy\n"},
       {"game.v64", "fix.ips",
-       "game.v64 is 16-bit byteswapped (v64); patched its native-order copy\n"},
+       "game.v64 is 16-bit byteswapped (v64); patched its native-order copy, as --native asks\n"},
   };
   for (const Case& c : cases) {
     fs::remove(dir / "out.z64");
-    const RunResult r = run_bps(dir, {c.original, c.patch, "out.z64"});
+    const RunResult r = run_bps(dir, {c.original, c.patch, "out.z64", "--native"});
     EXPECT_EQ(r.exit_code, 0) << c.original << r.err;
     EXPECT_EQ(r.out.substr(0, c.said.size()), c.said);
     EXPECT_TRUE(read_bytes(dir / "out.z64") == changed) << c.original << " " << c.patch;
@@ -366,4 +368,75 @@ TEST(BpsCli, InfoShowsMetadataAsTextOnlyWhenNothingInItSteersTheTerminal) {
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_TRUE(r.out.ends_with("  metadata: " + c.shown)) << r.out;
   }
+}
+
+// The cases where a patch once ended with status 0 and the wrong file, or none.
+TEST(BpsCli, PatchCasesEndWithTheFileTheStatusPromises) {
+  TempDir dir;
+  // A made-up ROM with a right boot check code, and a mod shipped with it repaired.
+  const Bytes original = romtest::made_up_image(0x90BB6CB5u, rom::Cic::c6102, true);
+  Bytes changed = original;
+  changed[0x2345] ^= 0x5A;
+  rom::store_check(changed, rom::ByteOrder::native, *rom::compute_check(changed, rom::Cic::c6102));
+  const auto v64 = [](const Bytes& b) { return romtest::in_order(b, rom::ByteOrder::swapped16); };
+  write_bytes(dir / "game.z64", original);
+  write_bytes(dir / "game.v64", v64(original));
+  write_bytes(dir / "mod.z64", changed);
+  Bytes stale = changed;  // patched, but its check code not repaired
+  stale[0x10] ^= 1;
+  write_bytes(dir / "stale.z64", stale);
+  ASSERT_EQ(run_bps(dir, {"game.z64", "mod.z64", "fix.bps"}).exit_code, 0);
+  ASSERT_EQ(run_bps(dir, {"game.z64", "stale.z64", "stale.bps"}).exit_code, 0);
+  ASSERT_EQ(run_bps(dir, {"--ips", "game.z64", "mod.z64", "native.ips"}).exit_code, 0);
+  // An old IPS patch made for the byteswapped file as it is.
+  write_bytes(dir / "v64.ips", bpscore::ips::make(v64(original), v64(changed)));
+  // 32 bytes that claim a 4 GiB result: one TargetRead, one TargetCopy of all the rest.
+  Bytes hostile = bytes_of("BPS1");
+  for (const std::uint64_t v : {0ull, 1ull << 32, 0ull, (0ull << 2) | 1}) bpscore::put_varint(hostile, v);
+  hostile.push_back('x');
+  for (const std::uint64_t v : {(((1ull << 32) - 2) << 2) | 3, 1ull}) bpscore::put_varint(hostile, v);
+  for (int k = 0; k < 8; ++k) hostile.push_back(0);
+  bytes::append_le32(hostile, crc::crc32(hostile));
+  write_bytes(dir / "huge.bps", hostile);
+  write_bytes(dir / "empty.bin", {});
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string said;      // the start of what it printed (out, then err)
+    const char* written;   // the file that must hold `holds`
+    Bytes holds;
+  } cases[] = {
+      // Already patched, with an output named: the output gets the result.
+      {{"mod.z64", "fix.bps", "copy.z64"}, 0, "mod.z64 is already patched", "copy.z64", changed},
+      {{"mod.z64", "native.ips", "copy2.z64"}, 0, "mod.z64 is already patched", "copy2.z64",
+       changed},
+      // Already patched with --fix-crc alone: repaired in place.
+      {{"--fix-crc", "stale.z64", "stale.bps"}, 0, "stale.z64 is already patched", "stale.z64",
+       changed},
+      // IPS on a byteswapped original: the order whose result has a right check code.
+      {{"game.v64", "v64.ips", "a.v64"}, 0,
+       "game.v64 is 16-bit byteswapped (v64); patched the file as it is, whose result", "a.v64",
+       v64(changed)},
+      {{"game.v64", "native.ips", "b.z64"}, 0,
+       "game.v64 is 16-bit byteswapped (v64); patched its native-order copy, whose result",
+       "b.z64", changed},
+      // --ips with a patch as the second name; --make makes a patch of it all the same.
+      {{"--ips", "game.z64", "fix.bps", "p.ips"}, 2,
+       "\nbps: fix.bps: is a patch (it starts with \"BPS1\"): to apply it, leave out --ips", "",
+       {}},
+      {{"--make", "game.z64", "fix.bps", "p.bps"}, 0, "p.bps: BPS patch of ", "", {}},
+      // A claimed result far beyond what any N64 patch makes is refused before it is built.
+      {{"empty.bin", "huge.bps", "h.z64"}, 1, "\nbps: huge.bps: the patch claims a result of 4294967296",
+       "", {}},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = run_bps(dir, c.args);
+    EXPECT_EQ(r.exit_code, c.status) << c.args[1] << r.err;
+    EXPECT_EQ((r.out + r.err).rfind(c.said, 0), 0u) << c.args[1] << ": " << r.out << r.err;
+    if (*c.written != '\0') {
+      EXPECT_TRUE(read_bytes(dir / c.written) == c.holds) << c.written;
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir / "p.ips"));
+  EXPECT_FALSE(fs::exists(dir / "h.z64"));
 }

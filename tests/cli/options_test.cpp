@@ -68,6 +68,35 @@ TEST(OptionsCli, UnknownDoubleDashOptionsAreRefused) {
   }
 }
 
+// A report that is the whole product of a run, written to a standard output that fails, is a
+// failed run: one line on stderr and a status other than 0.
+TEST(OptionsCli, AReportToAFullStandardOutputFails) {
+  if (!posix_programs() || !std::filesystem::exists("/dev/full")) {
+    GTEST_SKIP() << "/dev/full and a POSIX shell";
+  }
+  TempDir dir;
+  std::vector<std::string> commands;
+  const auto command_of = [](const std::string& name, const char* args) {
+    std::string command = "'";
+    command += program(name).string();
+    command += "' ";
+    command += args;
+    return command;
+  };
+  for (const Program& p : kPrograms) {
+    for (const char* option : {"--help", "--version"}) commands.push_back(command_of(p.name, option));
+  }
+  write_bytes(dir / "p.ips", hex("50 41 54 43 48 45 4F 46"));
+  commands.push_back(command_of("bps", "--info p.ips"));
+  for (const std::string& command : commands) {
+    const RunResult r = shell(command + " </dev/null >/dev/full", dir.path());
+    EXPECT_NE(r.exit_code, 0) << command;
+    EXPECT_NE(r.err.find(": standard output: cannot be written: no space left on device\n"),
+              std::string::npos)
+        << command << ": " << r.err;
+  }
+}
+
 // Windows takes NUL for a character device, as it takes a console; a script that runs `prog < NUL`
 // means "no input", and a key question must then end as at the end of input instead of waiting
 // for a key from the console. Tried under Wine with a console: a pseudo-terminal made by script(1).

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "common/files.hpp"
 #include "common/outcome.hpp"
 #include "support/testsupport.hpp"
@@ -125,5 +130,23 @@ TEST(Files, AtomicFileWritesThroughALinkAndKeepsPermissions) {
   EXPECT_EQ(string_of(read_bytes(dir / "keep" / "real.bin")), "new");
   EXPECT_EQ(std::filesystem::status(dir / "keep" / "real.bin").permissions(),
             std::filesystem::perms(0640));
+}
+
+// Root replacing a user's file (romcrc --fix on it, say) leaves it the user's.
+TEST(Files, AReplacedFileKeepsItsOwnerAndGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another owner";
+  TempDir dir;
+  const auto name = dir / "theirs.bin";
+  write_text(name, "old");
+  ASSERT_EQ(chown(name.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(name.c_str(), 0640), 0);
+  const Bytes bytes = bytes_of("new");
+  ASSERT_EQ(outcome::write(name.string(), bytes, {}), exit_status::kDone);
+  struct stat st {};
+  ASSERT_EQ(stat(name.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(string_of(read_bytes(name)), "new");
 }
 #endif

@@ -105,8 +105,13 @@ TEST(Msg2txtCli, TheArchiveIsNamedByItsBodyItsIndexOrItsBareName) {
   } wrong[] = {
       {{"d.off"}, "\nmsg2txt: d.off: an offset file is read with /o\n"},
       {{"/o", "d.tbl"}, "\nmsg2txt: d.tbl: a table file is read without /o\n"},
+      // Only the index of the other form is there.
+      {{"/o", "d.bin"},
+       "\nmsg2txt: d.off: no such file; d.tbl is there: a table file is read without /o\n"},
   };
+  fs::remove(dir / "d.txt");
   for (const auto& c : wrong) {
+    if (c.args[0] == "/o") fs::remove(dir / "d.off");
     r = msg2txt(dir, c.args);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.err, c.err);

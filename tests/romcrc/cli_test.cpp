@@ -264,4 +264,8 @@ TEST(RomcrcCli, DevicesFifosAndFullDisks) {
   EXPECT_TRUE(holds(r.err, "g.z64: cannot be written")) << r.err;
   EXPECT_EQ(read_bytes(dir / "g.z64"), image);
   EXPECT_EQ(names_in(dir), (std::vector<std::string>{"g.z64", "out.z64", "p"}));
+  // The report is the product of a check: a standard output that fails makes it a failed run.
+  r = shell(program("romcrc").string() + " out.z64 >/dev/full", dir.path());
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_TRUE(holds(r.err, "romcrc: standard output: cannot be written: ")) << r.err;
 }

@@ -3,6 +3,10 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "support/testsupport.hpp"
 #include "yazcore/decode.hpp"
 #include "yazcore/encode.hpp"
@@ -153,3 +157,20 @@ TEST(YazRun, PromptsHelpAndRefusals) {
   }
   EXPECT_FALSE(fs::exists(dir / "a"));
 }
+
+#ifndef _WIN32
+// A piped "y" is the answer to the replace question, never the next name: a read-only output
+// is asked about first, then said to be unwritable, and the next name is asked for.
+TEST(YazRun, APipedAnswerIsNeverTakenAsAName) {
+  if (!posix_programs() || geteuid() == 0) GTEST_SKIP() << "a file root could not write";
+  TempDir dir;
+  write_bytes(dir / "in.bin", sample(100));
+  write_text(dir / "out.yaz0", "old");
+  fs::permissions(dir / "out.yaz0", fs::perms::owner_read);
+  const RunResult r = yaz(dir, {"in.bin", "out.yaz0"}, "y\n");
+  EXPECT_EQ(r.exit_code, 2) << r.err;
+  EXPECT_NE(r.err.find("out.yaz0: cannot be written: "), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "y"));
+  fs::permissions(dir / "out.yaz0", fs::perms::owner_all);
+}
+#endif
