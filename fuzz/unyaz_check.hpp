@@ -28,4 +28,13 @@ inline void check_decoded(const std::vector<std::uint8_t>& file, const yazcore::
   FUZZ_CHECK(d.out == plain.out);
 }
 
+// Decodes `data` with its first bytes made `signature` ("Yay0", "MIO0"), so that every input
+// reaches that layout's decoder, and checks it against `plain`.
+template <class Plain>
+void check_signed(const std::uint8_t* data, std::size_t size, const char* signature, Plain plain) {
+  std::vector<std::uint8_t> file(data, data + size);
+  for (std::size_t i = 0; i < 4 && i < size; ++i) file[i] = static_cast<std::uint8_t>(signature[i]);
+  check_decoded(file, yazcore::decode(file), plain(file));
+}
+
 }  // namespace fuzz

@@ -1,6 +1,7 @@
-// The encoder on arbitrary data: every file it writes, in both formats and both modes, expands to
+// The encoder on arbitrary data: every file it writes, in every format and both modes, expands to
 // the data again; best mode is never larger than classic mode; and on short data classic mode
-// makes the tokens of its rule searched by brute force, and best mode the smallest Yaz0 file.
+// makes the tokens of its rule searched by brute force, and best mode the smallest Yaz0 file (and
+// MIO0 within a mask word's 3 bytes of the smallest).
 //
 // An input whose first byte is odd is first expanded by a small program (its other bytes), so
 // that the data has the long runs and repeats that plain fuzzing input seldom has.
@@ -67,6 +68,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(yazcore::encoded_size(best, format) <=
                  smallest + (format == Format::yay0 ? 3 : 0));
     }
+  }
+  // MIO0 (copies of up to 18 bytes) has the best mode alone.
+  const std::vector<yazcore::Token> mio0 = yazcore::best_tokens(input, Format::mio0);
+  const Bytes file = yazcore::write_file(input, mio0, Format::mio0);
+  FUZZ_CHECK(file.size() == yazcore::encoded_size(mio0, Format::mio0));
+  FUZZ_CHECK(file == yazcore::encode(input, Format::mio0, yazcore::Mode::best));
+  const yazcore::Decoded d = yazcore::decode(file);
+  FUZZ_CHECK(d.status == yazcore::Status::done && d.out == input);
+  if (input.size() <= 300) {
+    FUZZ_CHECK(file.size() <= yazslow::smallest_size(input, Format::mio0) + 3);
   }
   if (input.size() <= 600) FUZZ_CHECK(classic == yazslow::slow_classic(input));
   return 0;

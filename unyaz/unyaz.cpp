@@ -17,8 +17,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: unyaz [INPUT [OUTPUT]]\n"
-    "Expands a Yaz0 or Yay0 compressed file. A file with another signature is decoded with\n"
-    "the 12-byte header of older tools after a question (space bar: go on; any other key: quit).\n"
+    "Expands a Yaz0, Yay0 or MIO0 compressed file. A file with another signature is decoded\n"
+    "with the 12-byte header of older tools after a question (space bar: go on; any other\n"
+    "key: quit).\n"
     "\n"
     "  INPUT    the compressed file; asked for when missing or unreadable\n"
     "  OUTPUT   where the expanded bytes go; by default INPUT cut at the first dot of its file\n"
@@ -88,7 +89,8 @@ int expand(const std::string& in_name, files::InputFile& in, files::AtomicFile& 
   }
   const Layout layout = classify(data);
   if (layout == Layout::other) {
-    std::fputs("\nNot a Yaz0 or Yay0 file.\nPress Spacebar to force it, otherwise to quit", stderr);
+    std::fputs("\nNot a Yaz0, Yay0 or MIO0 file.\nPress Spacebar to force it, otherwise to quit",
+               stderr);
     // Refused: the output file is left as it was.
     if (con::read_key() != ' ') return exit_status::kFaultyFile;
   }

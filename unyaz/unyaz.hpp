@@ -1,5 +1,5 @@
-// The unyaz program: asks for the names it needs, decodes one Yaz0 or Yay0 file and writes the
-// output file.
+// The unyaz program: asks for the names it needs, decodes one Yaz0, Yay0 or MIO0 file and writes
+// the output file.
 #pragma once
 
 #include "common/shell.hpp"

@@ -12,11 +12,12 @@ namespace yaz {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: yaz [/y] [/c] [/H] INPUT [OUTPUT]\n"
+    "Usage: yaz [/y | /m] [/c] [/H] INPUT [OUTPUT]\n"
     "Compresses INPUT into a Yaz0 file, OUTPUT or INPUT up to its first dot plus .yaz0 (.yay0\n"
-    "with /y), which unyaz expands to the same bytes.\n"
+    "with /y, .mio0 with /m), which unyaz expands to the same bytes.\n"
     "\n"
     "  /y   write Yay0 instead of Yaz0\n"
+    "  /m   write MIO0 instead of Yaz0 (always the smallest file: MIO0 has no classic mode)\n"
     "  /c   classic: byte for byte what the encoder most tools have long used writes, as\n"
     "       rebuilds of original files need; without /c, the smallest file the format allows\n"
     "  /H   (or /?, -H, -?, -h, --help) this text, at once; --version the version\n"
@@ -27,12 +28,10 @@ constexpr const char* kUsage =
     "the output was not written; 2 a wrong switch or a third name, input ended at a prompt, or an\n"
     "unknown --option.\n";
 
-enum SwitchId { kYay0, kClassic, kHelp, kHelpMark };
+enum SwitchId { kYay0, kMio0, kClassic, kHelp, kHelpMark };
 constexpr switches::Switch kSwitchList[] = {
-    {.id = kYay0, .letter = 'y'},
-    {.id = kClassic, .letter = 'c'},
-    {.id = kHelp, .letter = 'h'},
-    {.id = kHelpMark, .letter = '?'},
+    {.id = kYay0, .letter = 'y'}, {.id = kMio0, .letter = 'm'},     {.id = kClassic, .letter = 'c'},
+    {.id = kHelp, .letter = 'h'}, {.id = kHelpMark, .letter = '?'},
 };
 constexpr switches::Policy kSwitches{.known = kSwitchList};
 
@@ -83,10 +82,18 @@ Options parse_arguments(const std::vector<std::string>& args) {
   const switches::Parsed p = switches::read(args, kSwitches);
   Options o;
   o.problem = p.problem;
+  bool yay0 = false, mio0 = false;
   for (const switches::Found& f : p.found) {
-    if (f.id == kYay0) o.format = yazcore::Format::yay0;
+    if (f.id == kYay0) yay0 = true;
+    if (f.id == kMio0) mio0 = true;
     if (f.id == kClassic) o.mode = yazcore::Mode::classic;
     if (f.id == kHelp || f.id == kHelpMark) o.help = true;
+  }
+  if (yay0) o.format = yazcore::Format::yay0;
+  if (mio0) o.format = yazcore::Format::mio0;
+  if (o.problem.empty() && yay0 && mio0) o.problem = "/y and /m ask for two formats; give one";
+  if (o.problem.empty() && mio0 && o.mode == yazcore::Mode::classic) {
+    o.problem = "MIO0 has no classic mode (/m writes the smallest file); leave out /c";
   }
   if (!p.names.empty()) o.input = p.names[0];
   if (p.names.size() > 1) o.output = p.names[1];
@@ -111,12 +118,14 @@ int run(const shell::Args& args) {
   }
   const yazcore::ByteSpan data = input.bytes();
   if (data.size() > yazcore::kMaxInput) {
-    con::error_line(in_name + ": too large: a Yaz0 or Yay0 file holds less than 4 GiB");
+    con::error_line(in_name + ": too large: a Yaz0, Yay0 or MIO0 file holds less than 4 GiB");
     return exit_status::kFailed;
   }
 
-  const bool yay0 = o.format == yazcore::Format::yay0;
-  const std::string derived = files::derive_output_name(in_name, yay0 ? ".yay0" : ".yaz0");
+  const char* ending = o.format == yazcore::Format::yay0   ? ".yay0"
+                       : o.format == yazcore::Format::mio0 ? ".mio0"
+                                                           : ".yaz0";
+  const std::string derived = files::derive_output_name(in_name, ending);
   const std::vector<std::string> inputs = {in_name};
   const auto out_name = dialog::choose_output(o.output.value_or(derived), inputs,
                                               {stdout, "\noutput file? ", "name for the output"});

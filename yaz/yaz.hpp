@@ -1,4 +1,4 @@
-// The yaz program: compresses one file into Yaz0 or Yay0.
+// The yaz program: compresses one file into Yaz0, Yay0 or MIO0.
 #pragma once
 
 #include <optional>
@@ -11,7 +11,7 @@
 namespace yaz {
 
 struct Options {
-  yazcore::Format format = yazcore::Format::yaz0;  // /y: Yay0
+  yazcore::Format format = yazcore::Format::yaz0;  // /y: Yay0, /m: MIO0
   yazcore::Mode mode = yazcore::Mode::best;        // /c: classic
   bool help = false;                               // /H, /h, -H
   std::optional<std::string> input;

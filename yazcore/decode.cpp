@@ -49,6 +49,7 @@ inline void copy_match(std::uint8_t* to, std::size_t dist, std::size_t len) {
 Layout classify(ByteSpan file) {
   if (file.size() >= 4 && std::memcmp(file.data(), kYaz0Signature, 4) == 0) return Layout::yaz0;
   if (file.size() >= 4 && std::memcmp(file.data(), kYay0Signature, 4) == 0) return Layout::yay0;
+  if (file.size() >= 4 && std::memcmp(file.data(), kMio0Signature, 4) == 0) return Layout::mio0;
   return Layout::other;
 }
 
@@ -184,7 +185,11 @@ Step yaz0dec(ByteSpan in, Output& out) {
   }
 }
 
-Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out) {
+namespace {
+
+// The loop of the two layouts with separate tables; MIO0 has no long copies.
+template <bool kMio0>
+Step tables_dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out) {
   const std::uint8_t* const f = file.data();
   const std::size_t n = file.size();
   const std::size_t limit = out.limit();
@@ -217,7 +222,9 @@ Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out
         const unsigned link = (unsigned{f[lp]} << 8) | f[lp + 1];
         const std::size_t dist = (link & kDistanceMask) + 1;
         std::size_t len = link >> kLengthShift;
-        if (len == 0) {
+        if constexpr (kMio0) {
+          len += kMio0Bias;
+        } else if (len == 0) {
           if (cp >= n) return stop(Status::short_read, cp);
           len = std::size_t{f[cp]} + kLongBias;
           ++cp;
@@ -234,9 +241,20 @@ Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out
   }
 }
 
+}  // namespace
+
+Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out) {
+  return tables_dec<false>(file, link, chunk, out);
+}
+
+Step mio0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out) {
+  return tables_dec<true>(file, link, chunk, out);
+}
+
 Header read_header(ByteSpan head, std::uint64_t file_size, Layout layout) {
   Header h;
-  const std::size_t need = layout == Layout::yaz0 ? 8 : layout == Layout::yay0 ? 16 : 12;
+  const bool tables = layout == Layout::yay0 || layout == Layout::mio0;
+  const std::size_t need = layout == Layout::yaz0 ? 8 : tables ? 16 : 12;
   if (head.size() < need) {
     h.status = Status::short_read;
     h.at = head.size();
@@ -245,7 +263,7 @@ Header read_header(ByteSpan head, std::uint64_t file_size, Layout layout) {
   const std::size_t size_at = layout == Layout::other ? 8 : 4;
   h.size = bytes::load_be32(head.data() + size_at);
   h.start = layout == Layout::other ? 12 : kHeaderSize;
-  if (layout == Layout::yay0) {
+  if (tables) {
     h.link = bytes::load_be32(head.data() + 8);
     h.chunk = bytes::load_be32(head.data() + 12);
     if (h.link > file_size) {
@@ -276,6 +294,7 @@ bool reserve_initial(Output& out, std::uint64_t file_size) {
 Step decode_body(ByteSpan file, Layout layout, const Header& h, Output& out) {
   if (!reserve_initial(out, file.size())) return Step{Status::no_memory, h.start};
   if (layout == Layout::yay0) return yay0dec(file, h.link, h.chunk, out);
+  if (layout == Layout::mio0) return mio0dec(file, h.link, h.chunk, out);
   const std::size_t start = std::min(h.start, file.size());
   Step step = yaz0dec(file.subspan(start), out);
   step.at += start;

@@ -1,4 +1,4 @@
-// Yaz0 and Yay0 decoding over bytes in memory (the formats: format.hpp).
+// Yaz0, Yay0 and MIO0 decoding over bytes in memory (the formats: format.hpp).
 //
 // A file with any other signature may be decoded as Yaz0 with a 12-byte header: 4 bytes of
 // signature, 4 bytes passed over, u32 output size.
@@ -26,11 +26,11 @@ enum class Status {
   short_read,     // the input ended before the output was complete
   bad_reference,  // a copy reaches before the start of the output
   overrun,        // a copy would run past the output size
-  bad_table,      // a Yay0 table offset lies outside the file
+  bad_table,      // a Yay0 or MIO0 table offset lies outside the file
   no_memory,      // the output cannot be held in memory
 };
 
-enum class Layout { yaz0, yay0, other };
+enum class Layout { yaz0, yay0, mio0, other };
 
 // The layout named by the first four bytes (which must be there).
 Layout classify(ByteSpan file);
@@ -86,14 +86,17 @@ Step yaz0dec(ByteSpan in, Output& out);
 // offsets are file offsets.
 Step yay0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out);
 
+// The same for a MIO0 file.
+Step mio0dec(ByteSpan file, std::uint32_t link, std::uint32_t chunk, Output& out);
+
 // A file's header as far as decoding needs it.
 struct Header {
   Status status = Status::done;  // done, short_read or bad_table
   std::uint64_t at = 0;          // offset of the faulty field
   std::uint64_t value = 0;       // its value
   std::uint32_t size = 0;        // the output size
-  std::size_t start = 0;         // where the token stream (Yay0: the mask words) begins
-  std::uint32_t link = 0;        // Yay0 table offsets
+  std::size_t start = 0;         // where the token stream (Yay0, MIO0: the mask words) begins
+  std::uint32_t link = 0;        // Yay0 and MIO0 table offsets
   std::uint32_t chunk = 0;
 };
 

@@ -50,9 +50,10 @@ class Yaz0Writer {
   std::size_t count_ = 0;
 };
 
+// Yay0, or MIO0 (its copies are never long).
 class Yay0Writer {
  public:
-  Yay0Writer(std::uint32_t size, std::size_t expected) : size_(size) {
+  Yay0Writer(std::uint32_t size, std::size_t expected, bool mio0) : size_(size), mio0_(mio0) {
     chunks_.reserve(expected / 2);
     links_.reserve(expected / 4);
   }
@@ -62,16 +63,18 @@ class Yay0Writer {
   }
   void copy(std::size_t length, std::size_t distance) {
     flag(false);
-    const std::uint16_t link = link_of(length, distance);
+    const std::uint16_t link = mio0_ ? mio0_link_of(length, distance) : link_of(length, distance);
     links_.push_back(static_cast<std::uint8_t>(link >> 8));
     links_.push_back(static_cast<std::uint8_t>(link));
-    if (length > kMaxShort) chunks_.push_back(static_cast<std::uint8_t>(length - kLongBias));
+    if (!mio0_ && length > kMaxShort) {
+      chunks_.push_back(static_cast<std::uint8_t>(length - kLongBias));
+    }
   }
   Bytes finish() {
     const std::size_t link_at = kHeaderSize + 4 * masks_.size();
     const std::size_t chunk_at = link_at + links_.size();
     Bytes out(chunk_at + chunks_.size());
-    std::memcpy(out.data(), kYay0Signature, 4);
+    std::memcpy(out.data(), mio0_ ? kMio0Signature : kYay0Signature, 4);
     bytes::store_be32(&out[4], size_);
     bytes::store_be32(&out[8], static_cast<std::uint32_t>(link_at));
     bytes::store_be32(&out[12], static_cast<std::uint32_t>(chunk_at));
@@ -89,6 +92,7 @@ class Yay0Writer {
     ++count_;
   }
   std::uint32_t size_;
+  bool mio0_;
   std::vector<std::uint32_t> masks_;
   Bytes links_;
   Bytes chunks_;
@@ -134,20 +138,22 @@ void parse_classic(ByteSpan data, Sink& sink, const Progress& progress) {
   }
 }
 
-// The payload bytes and the number of tokens of a parse.
+// The payload bytes and the number of tokens of a parse in `format`.
 struct ParseSize {
+  explicit ParseSize(Format format) : max_short(short_limit(format)) {}
+  std::size_t max_short;
   std::uint64_t payload = 0;
   std::uint64_t tokens = 0;
   void add(std::size_t length) {
-    payload += length == 0 ? 1 : length > kMaxShort ? 3 : 2;
+    payload += length == 0 ? 1 : length > max_short ? 3 : 2;
     ++tokens;
   }
 };
 
 // The size of the parse given as the length of the token at each position where one starts
 // (0: a literal), as choose_best leaves it.
-ParseSize parse_size(std::span<const std::uint16_t> chosen) {
-  ParseSize size;
+ParseSize parse_size(std::span<const std::uint16_t> chosen, Format format) {
+  ParseSize size(format);
   for (std::size_t pos = 0; pos < chosen.size(); pos += chosen[pos] == 0 ? 1 : chosen[pos]) {
     size.add(chosen[pos]);
   }
@@ -157,8 +163,8 @@ ParseSize parse_size(std::span<const std::uint16_t> chosen) {
 // The size of classic mode's parse, from the longest match at every position: its choices depend
 // on the lengths alone (a match at p, unless the one at p + 1 is at least two bytes longer, which
 // then follows a literal).
-ParseSize classic_size(std::span<const std::uint16_t> longest) {
-  ParseSize size;
+ParseSize classic_size(std::span<const std::uint16_t> longest, Format format) {
+  ParseSize size(format);
   const std::size_t n = longest.size();
   for (std::size_t pos = 0; pos < n;) {
     const std::size_t here = longest[pos];
@@ -178,7 +184,7 @@ ParseSize classic_size(std::span<const std::uint16_t> longest) {
   return size;
 }
 
-std::uint64_t file_size(ParseSize size, Format format) {
+std::uint64_t file_size(const ParseSize& size, Format format) {
   const std::uint64_t flags = format == Format::yaz0
                                   ? (size.tokens + kGroupTokens - 1) / kGroupTokens
                                   : (size.tokens + kMaskTokens - 1) / kMaskTokens * 4;
@@ -190,11 +196,11 @@ void parse_best(ByteSpan data, Format format, Sink& sink, const Progress& progre
   Longest longest = find_longest(data, progress);
   // Yay0 spends its flags in words of 32 tokens, so the fewest bits may be up to 3 bytes more than
   // the fewest bytes: where classic mode's choices (which follow from the same lengths) make a
-  // smaller file, they are made instead.
+  // smaller file, they are made instead. (Classic choices can be longer than MIO0's copies.)
   const std::uint64_t classic =
-      format == Format::yay0 ? file_size(classic_size(longest.length), format) : 0;
-  choose_best(longest);
-  if (format == Format::yay0 && classic < file_size(parse_size(longest.length), format)) {
+      format == Format::yay0 ? file_size(classic_size(longest.length, format), format) : 0;
+  choose_best(longest, short_limit(format), format != Format::mio0);
+  if (format == Format::yay0 && classic < file_size(parse_size(longest.length, format), format)) {
     parse_classic(data, sink, progress);
     return;
   }
@@ -212,7 +218,7 @@ void parse_best(ByteSpan data, Format format, Sink& sink, const Progress& progre
 
 template <class Sink>
 void parse(ByteSpan data, Format format, Mode mode, Sink& sink, const Progress& progress) {
-  if (mode == Mode::best) {
+  if (mode == Mode::best || format == Format::mio0) {
     parse_best(data, format, sink, progress);
   } else {
     parse_classic(data, sink, progress);
@@ -247,7 +253,7 @@ std::vector<Token> best_tokens(ByteSpan data, Format format) {
 }
 
 std::uint64_t encoded_size(std::span<const Token> tokens, Format format) {
-  ParseSize size;
+  ParseSize size(format);
   for (const Token& t : tokens) size.add(t.length);
   return file_size(size, format);
 }
@@ -263,7 +269,7 @@ Bytes write_as(ByteSpan data, Format format, Fill fill) {
     fill(writer);
     return writer.finish();
   }
-  Yay0Writer writer(size, data.size());
+  Yay0Writer writer(size, data.size(), format == Format::mio0);
   fill(writer);
   return writer.finish();
 }

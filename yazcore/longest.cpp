@@ -131,12 +131,13 @@ Longest find_longest(ByteSpan data, const Progress& progress) {
 }
 
 // Chooses the parse with the fewest bits, from the end of the data to its start: the cost of the
-// rest from `pos` is a literal and the rest from pos + 1, or a short copy (3 to 17 bytes) or a
-// long copy (18 to the longest match) and the cheapest rest it can reach. Since the longest match
+// rest from `pos` is a literal and the rest from pos + 1, or a short copy (3 to `max_short` bytes)
+// or, where the format has them, a long copy (from max_short + 1 to the longest match) and the
+// cheapest rest it can reach. Since the longest match
 // at pos + 1 is at least the one at pos less a byte, the reachable positions of both kinds of
 // copy move only towards the start, and each is the minimum of a sliding window. Replaces
 // `longest.length` with the length of the token chosen at each position (0: a literal).
-void choose_best(Longest& longest) {
+void choose_best(Longest& longest, std::size_t max_short, bool long_copies) {
   const std::size_t n = longest.length.size();
   std::vector<std::uint64_t> costs(FallingWindow::kRing);  // the cost of the rest, by position
   auto cost = [&](std::size_t pos) -> std::uint64_t& { return costs[pos % FallingWindow::kRing]; };
@@ -146,13 +147,13 @@ void choose_best(Longest& longest) {
   for (std::size_t pos = n; pos-- > 0;) {
     const std::size_t length = longest.length[pos];
     // The last position each kind of copy reaches (below its first when there is none).
-    const std::size_t short_end = pos + std::max(kMinCopy - 1, std::min(length, kMaxShort));
-    const std::size_t long_end = pos + std::max(kLongBias - 1, length);
+    const std::size_t short_end = pos + std::max(kMinCopy - 1, std::min(length, max_short));
+    const std::size_t long_end = pos + (long_copies ? std::max(max_short, length) : max_short);
     if (pos + kMinCopy <= short_end) {
       shorts.enter(pos + kMinCopy, cost(pos + kMinCopy), costs.data());
     }
-    if (pos + kLongBias <= long_end) {
-      longs.enter(pos + kLongBias, cost(pos + kLongBias), costs.data());
+    if (pos + max_short + 1 <= long_end) {
+      longs.enter(pos + max_short + 1, cost(pos + max_short + 1), costs.data());
     }
     shorts.cut(short_end);
     longs.cut(long_end);

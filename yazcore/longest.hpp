@@ -19,7 +19,8 @@ struct Longest {
 Longest find_longest(ByteSpan data, const Progress& progress);
 
 // Replaces `longest.length` with the length of the token that the cheapest parse chooses at each
-// position (0: a literal).
-void choose_best(Longest& longest);
+// position (0: a literal). Two-byte copies hold up to `max_short` bytes; longer copies (three
+// bytes, up to 273) only where the format has them.
+void choose_best(Longest& longest, std::size_t max_short, bool long_copies);
 
 }  // namespace yazcore::detail

@@ -14,7 +14,7 @@ namespace {
 const char* const kOpenWhich = "\nOpen which file? \n";
 const char* const kOutputWhere = "\nOutput where? \n";
 const char* const kNotYaz =
-    "\nNot a Yaz0 or Yay0 file.\nPress Spacebar to force it, otherwise to quit";
+    "\nNot a Yaz0, Yay0 or MIO0 file.\nPress Spacebar to force it, otherwise to quit";
 const char* const kReadError = "Error reading from file.\n";
 
 std::string replace_question(const std::string& name) {

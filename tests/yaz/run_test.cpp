@@ -52,6 +52,7 @@ TEST(YazRun, NamesSwitchesAndWhatIsWritten) {
       {{"/Y", "sub/level.rom.bin"}, "sub/level.yay0", Format::yay0, Mode::best},
       {{"sub/level.rom.bin", "-c", "out.bin"}, "out.bin", Format::yaz0, Mode::classic},
       {{"/c", abs, "/y"}, "sub/level.yay0", Format::yay0, Mode::classic},
+      {{"-M", "sub/level.rom.bin"}, "sub/level.mio0", Format::mio0, Mode::best},
   };
   for (const Case& c : cases) {
     fs::remove(dir / c.written);
@@ -139,7 +140,7 @@ TEST(YazRun, PromptsHelpAndRefusals) {
   for (const char* sw : {"/H", "-H", "/h"}) {  // the other forms: the options test
     r = run_with_idle_stdin(program("yaz"), {"in.bin", sw}, dir.path());
     EXPECT_EQ(r.exit_code, 0) << sw;
-    EXPECT_EQ(r.out.rfind("Usage: yaz [/y] [/c] [/H] INPUT [OUTPUT]\n", 0), 0u) << sw;
+    EXPECT_EQ(r.out.rfind("Usage: yaz [/y | /m] [/c] [/H] INPUT [OUTPUT]\n", 0), 0u) << sw;
   }
   const struct {
     std::vector<std::string> args;
@@ -148,6 +149,9 @@ TEST(YazRun, PromptsHelpAndRefusals) {
       {{"/x", "in.bin"}, "unknown switch '/x'"},
       {{"-yc", "in.bin"}, "unknown switch '-yc'"},
       {{"in.bin", "a", "b"}, "one input and one output at most ('b' is a third name)"},
+      {{"/y", "in.bin", "/m"}, "/y and /m ask for two formats; give one"},
+      {{"/m", "/c", "in.bin"},
+       "MIO0 has no classic mode (/m writes the smallest file); leave out /c"},
   };
   for (const auto& c : refusals) {
     r = run_with_idle_stdin(program("yaz"), c.args, dir.path());

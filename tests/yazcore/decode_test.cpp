@@ -14,6 +14,7 @@ namespace {
 
 const Bytes kYaz0Head = hex("59 61 7A 30");  // "Yaz0"
 const Bytes kYay0Head = hex("59 61 79 30");  // "Yay0"
+const Bytes kMio0Head = hex("4D 49 4F 30");  // "MIO0"
 
 // A Yaz0 file: the header with output size `size`, then `stream`.
 Bytes yaz0_file(std::uint32_t size, const Bytes& stream) {
@@ -29,9 +30,11 @@ Bytes cat(Bytes a, const Bytes& b) {
   return a;
 }
 
-// Random valid tokens, with every distance and length form well represented, and the data they
-// stand for, expanded one byte at a time: the reference the fast decoder must agree with.
-std::vector<yazcore::Token> random_tokens(std::mt19937& rng, std::size_t count, Bytes& data) {
+// Random valid tokens, with every distance and length form well represented (copies of at most
+// `most` bytes), and the data they stand for, expanded one byte at a time: the reference the fast
+// decoder must agree with.
+std::vector<yazcore::Token> random_tokens(std::mt19937& rng, std::size_t count, Bytes& data,
+                                          std::size_t most_length = 273) {
   std::vector<yazcore::Token> tokens;
   for (std::size_t i = 0; i < count; ++i) {
     if (data.empty() || rng() % 3 == 0) {
@@ -46,7 +49,7 @@ std::vector<yazcore::Token> random_tokens(std::mt19937& rng, std::size_t count, 
       case 1: dist = 1 + rng() % std::min<std::size_t>(most, 20); break;
       default: dist = 1 + rng() % most; break;
     }
-    const std::size_t len = rng() % 2 ? 3 + rng() % 15 : 18 + rng() % 256;
+    const std::size_t len = std::min(most_length, rng() % 2 ? 3 + rng() % 15 : 18 + rng() % 256);
     tokens.push_back({static_cast<std::uint16_t>(len), static_cast<std::uint16_t>(dist)});
     for (std::size_t k = 0; k < len; ++k) data.push_back(data[data.size() - dist]);
   }
@@ -118,26 +121,44 @@ TEST(Yay0Decode, SeparateStreams) {
   const auto d = yazcore::decode(file);
   EXPECT_EQ(d.status, Status::done);
   EXPECT_EQ(string_of(d.out),
-            "ab"
-            "abab" +
-                std::string(20, 'b') + "c");
+            "ababab"
+            "bbbbbbbbbbbbbbbbbbbb"
+            "c");
 }
 
 TEST(RoundTrip, RandomTokensAgreeWithByteAtATimeExpansion) {
+  using yazcore::Format;
   std::mt19937 rng(5);
-  for (int round = 0; round < 40; ++round) {
+  for (int round = 0; round < 60; ++round) {
+    const Format format = round % 3 == 0   ? Format::yaz0
+                          : round % 3 == 1 ? Format::yay0
+                                           : Format::mio0;
     Bytes expected;
-    const auto tokens = random_tokens(rng, 50 + rng() % 2000, expected);
-    for (const auto format : {yazcore::Format::yaz0, yazcore::Format::yay0}) {
-      const Bytes file = yazcore::write_file(expected, tokens, format);
-      const auto d = yazcore::decode(file);
-      ASSERT_EQ(d.status, Status::done) << "round " << round;
-      ASSERT_EQ(d.out, expected) << "round " << round;
-      const auto plain = format == yazcore::Format::yaz0 ? oracle::plain_yaz0(file, false)
-                                                         : oracle::plain_yay0(file);
-      ASSERT_EQ(plain.out, expected) << "round " << round;
-    }
+    const auto tokens =
+        random_tokens(rng, 50 + rng() % 2000, expected, format == Format::mio0 ? 18 : 273);
+    const Bytes file = yazcore::write_file(expected, tokens, format);
+    EXPECT_EQ(file.size(), yazcore::encoded_size(tokens, format));
+    const auto d = yazcore::decode(file);
+    ASSERT_EQ(d.status, Status::done) << "round " << round;
+    ASSERT_EQ(d.out, expected) << "round " << round;
+    const auto plain = format == Format::yaz0   ? oracle::plain_yaz0(file, false)
+                       : format == Format::yay0 ? oracle::plain_yay0(file)
+                                                : oracle::plain_mio0(file);
+    ASSERT_EQ(plain.out, expected) << "round " << round;
   }
+}
+
+TEST(Mio0Decode, ShortLinksOfUpTo18BytesAndNoLongForm) {
+  // "ab", a copy of 18 from 2 back (link F001), a copy of 3 from 1 back (link 0000), "c": masks
+  // 1 1 0 0 1 -> C8000000. In Yay0, link 0000 would be a long copy taking a chunk byte.
+  const Bytes file = cat(kMio0Head, hex("00 00 00 18  00 00 00 14  00 00 00 18  C8 00 00 00 "
+                                        "F0 01 00 00  61 62 63"));
+  EXPECT_EQ(yazcore::classify(file), yazcore::Layout::mio0);
+  const auto d = yazcore::decode(file);
+  EXPECT_EQ(d.status, Status::done);
+  EXPECT_EQ(string_of(d.out),
+            "abababababababababab"
+            "bbbc");
 }
 
 TEST(Malformed, EachFaultIsReportedWithItsOffsetAndKeepsWhatCameBefore) {
@@ -176,6 +197,14 @@ TEST(Malformed, EachFaultIsReportedWithItsOffsetAndKeepsWhatCameBefore) {
       {"Yay0 copy before start",
        cat(kYay0Head, hex("00 00 00 04 00 00 00 14 00 00 00 16 00 00 00 00 10 00")),
        Status::bad_reference, 20, ""},
+      {"MIO0 chunk table outside", cat(kMio0Head, hex("00 00 00 04 00 00 00 10 00 00 01 00")),
+       Status::bad_table, 12, ""},
+      {"MIO0 copy past the size",
+       cat(kMio0Head, hex("00 00 00 04 00 00 00 14 00 00 00 16 80 00 00 00 10 00 41")),
+       Status::overrun, 20, "A"},
+      {"MIO0 literals run out",
+       cat(kMio0Head, hex("00 00 00 04 00 00 00 14 00 00 00 14 C0 00 00 00 41")),
+       Status::short_read, 21, "A"},
   };
   for (const auto& c : cases) {
     const auto d = yazcore::decode(c.file);
@@ -197,7 +226,7 @@ TEST(Malformed, MemoryFollowsTheInputNotTheClaim) {
 TEST(Malformed, RandomStreamsNeverCrashOrHang) {
   std::mt19937 rng(99);
   for (int round = 0; round < 3000; ++round) {
-    Bytes file = round % 2 ? kYaz0Head : kYay0Head;
+    Bytes file = round % 2 ? kYaz0Head : round % 4 ? kYay0Head : kMio0Head;
     const std::size_t n = rng() % 200;
     for (std::size_t i = 0; i < n + 12; ++i) file.push_back(static_cast<std::uint8_t>(rng()));
     file[4] = 0;

@@ -1,5 +1,6 @@
-// Plain byte-by-byte Yaz0 and Yay0 decoders written from the formats, with the same faults and
-// fault offsets as the fast decoder: the oracle of the decoder's tests and fuzz harnesses.
+// Plain byte-by-byte Yaz0, Yay0 and MIO0 decoders written from the formats, with the same faults
+// and fault offsets as the fast decoder: the oracle of the decoder's and the scanner's tests and
+// fuzz harnesses.
 #pragma once
 
 #include <algorithm>
@@ -15,6 +16,9 @@ struct Plain {
   yazcore::Status status = yazcore::Status::done;
   std::uint64_t at = 0;
   std::vector<std::uint8_t> out;
+  // Where each stream stood at the end: Yaz0's in `chunks`; the tables' mask words, links and
+  // chunks (literal bytes, long-copy lengths).
+  std::size_t masks = 0, links = 0, chunks = 0;
 };
 
 // A copy of `len` bytes from `dist` back, one byte at a time; false for the two faults.
@@ -70,10 +74,12 @@ inline Plain plain_yaz0(const std::vector<std::uint8_t>& f, bool forced) {
       if (!plain_copy(p, size, dist, len, token)) return p;
     }
   }
+  p.chunks = ip;
   return p;
 }
 
-inline Plain plain_yay0(const std::vector<std::uint8_t>& f) {
+// Yay0, or MIO0 (copies of (length field) + 3 bytes, never long).
+inline Plain plain_tables(const std::vector<std::uint8_t>& f, bool mio0) {
   Plain p;
   const std::size_t n = f.size();
   if (n < 4) return {yazcore::Status::short_read, 0, {}};
@@ -89,7 +95,13 @@ inline Plain plain_yay0(const std::vector<std::uint8_t>& f) {
     p.at = at;
     return p;
   };
+  const auto keep = [&] {
+    p.masks = mp;
+    p.links = lp;
+    p.chunks = cp;
+  };
   while (p.out.size() < size) {
+    keep();
     if (n - mp < 4) return short_read(mp);
     std::uint32_t mask = bytes::load_be32(f.data() + mp);
     mp += 4;
@@ -103,7 +115,9 @@ inline Plain plain_yay0(const std::vector<std::uint8_t>& f) {
       const std::size_t token = lp;
       const unsigned word = (unsigned{f[lp]} << 8) | f[lp + 1];
       std::size_t len = word >> 12;
-      if (len == 0) {
+      if (mio0) {
+        len += 3;
+      } else if (len == 0) {
         if (cp >= n) return short_read(cp);
         len = std::size_t{f[cp++]} + 18;
       } else {
@@ -113,7 +127,11 @@ inline Plain plain_yay0(const std::vector<std::uint8_t>& f) {
       if (!plain_copy(p, size, (word & 0x0FFFu) + 1, len, token)) return p;
     }
   }
+  keep();
   return p;
 }
+
+inline Plain plain_yay0(const std::vector<std::uint8_t>& f) { return plain_tables(f, false); }
+inline Plain plain_mio0(const std::vector<std::uint8_t>& f) { return plain_tables(f, true); }
 
 }  // namespace oracle

@@ -52,23 +52,26 @@ inline std::vector<Token> slow_classic(const Bytes& d) {
   return tokens;
 }
 
-// The size of the smallest file, by exhaustive search: every token at every position (a copy of
-// any length up to the longest match; its distance costs nothing), and the number of tokens
-// already written modulo a flag group, since a group's flags cost a byte (Yaz0) or four (Yay0).
+// The size of the smallest file (MIO0's copies: up to 18 bytes, all two-byte), by exhaustive
+// search: every token at every position (a copy of any length up to the longest match; its distance
+// costs nothing), and the number of tokens already written modulo a flag group, since a group's
+// flags cost a byte (Yaz0) or four (Yay0).
 inline std::uint64_t smallest_size(const Bytes& d, Format format) {
   const std::size_t group = format == Format::yaz0 ? 8 : 32;
   const std::uint64_t flags = format == Format::yaz0 ? 1 : 4;
+  const std::size_t most = format == Format::mio0 ? 18 : 273;  // MIO0: every link two bytes
   const std::size_t n = d.size();
   // rest[pos][r]: the bytes from pos on when r tokens of the current group are used.
   std::vector<std::vector<std::uint64_t>> rest(n + 1, std::vector<std::uint64_t>(group, 0));
   for (std::size_t pos = n; pos-- > 0;) {
-    const std::size_t longest = slow_longest(d, pos).length;
+    const std::size_t longest = std::min<std::size_t>(slow_longest(d, pos).length, most);
     for (std::size_t r = 0; r < group; ++r) {
       const std::uint64_t start = r == 0 ? flags : 0;
       const std::size_t next = (r + 1) % group;
       std::uint64_t best = start + 1 + rest[pos + 1][next];
       for (std::size_t len = 3; len <= longest; ++len) {
-        best = std::min(best, start + (len > 17 ? 3 : 2) + rest[pos + len][next]);
+        best = std::min(
+            best, start + (len > 17 && format != Format::mio0 ? 3 : 2) + rest[pos + len][next]);
       }
       rest[pos][r] = best;
     }
