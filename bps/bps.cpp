@@ -195,9 +195,9 @@ int show_info(const std::string& name, files::InputFile& in) {
 
 enum SwitchId { kInfo, kIps, kFixCrc, kMake, kNative, kAsIs };
 constexpr switches::Switch kSwitchList[] = {
-    {.id = kInfo, .name = "--info"},     {.id = kIps, .name = "--ips"},
+    {.id = kInfo, .name = "--info"},      {.id = kIps, .name = "--ips"},
     {.id = kFixCrc, .name = "--fix-crc"}, {.id = kMake, .name = "--make"},
-    {.id = kNative, .name = "--native"}, {.id = kAsIs, .name = "--as-is"},
+    {.id = kNative, .name = "--native"},  {.id = kAsIs, .name = "--as-is"},
 };
 constexpr switches::Policy kSwitches{.known = kSwitchList};
 
@@ -233,9 +233,10 @@ int run(const shell::Args& args) {
   const bpscore::PatchKind kind = o.ips || o.make ? bpscore::PatchKind::unknown : second_kind;
   if (kind == bpscore::PatchKind::unknown) {
     if (o.fix_crc || o.native || o.as_is) {
-      con::error_line(n.second +
-                      ": not a patch (it starts with neither \"BPS1\" nor \"PATCH\"); " +
-                      (o.fix_crc ? "--fix-crc" : o.native ? "--native" : "--as-is") +
+      con::error_line(n.second + ": not a patch (it starts with neither \"BPS1\" nor \"PATCH\"); " +
+                      (o.fix_crc  ? "--fix-crc"
+                       : o.native ? "--native"
+                                  : "--as-is") +
                       " is for applying one");
       return exit_status::kUsage;
     }
@@ -260,7 +261,10 @@ Options parse_arguments(const std::vector<std::string>& args) {
     o.as_is |= f.id == kAsIs;
   }
   const char* making = o.ips ? "--ips" : o.make ? "--make" : nullptr;
-  const char* applying = o.fix_crc ? "--fix-crc" : o.native ? "--native" : o.as_is ? "--as-is" : nullptr;
+  const char* applying = o.fix_crc  ? "--fix-crc"
+                         : o.native ? "--native"
+                         : o.as_is  ? "--as-is"
+                                    : nullptr;
   const std::size_t most = o.info ? 1 : 3;
   if (!o.problem.empty()) {
   } else if (o.names.size() > most) {

@@ -93,8 +93,8 @@ void copy_permissions(std::FILE* file, const std::string& from) {
   struct stat st {};
   if (::stat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
   const int fd = fileno(file);
-  const bool owned = fchown(fd, st.st_uid, st.st_gid) == 0 ||
-                     fchown(fd, static_cast<uid_t>(-1), st.st_gid) == 0;
+  const bool owned =
+      fchown(fd, st.st_uid, st.st_gid) == 0 || fchown(fd, static_cast<uid_t>(-1), st.st_gid) == 0;
   // When neither may be kept, the new file is the runner's: it still gets the permissions.
   static_cast<void>(owned);
   fchmod(fd, st.st_mode & 07777);

@@ -35,7 +35,8 @@ constexpr const char* kUsage =
 // What became of the output after a fault, for the end of the error line. A partial output is
 // kept only where no file stood under its name and at least one byte was decoded; an existing
 // file is never replaced by one.
-std::string keep_partial(files::AtomicFile& file, files::InputFile& in, const Output* out) {
+std::string keep_partial(files::AtomicFile& file, files::InputFile& in, const std::string& in_name,
+                         const Output* out) {
   const std::string& name = file.target();
   const std::size_t produced = out != nullptr ? out->size() : 0;
   if (file.target_existed()) {
@@ -47,9 +48,10 @@ std::string keep_partial(files::AtomicFile& file, files::InputFile& in, const Ou
     return name + ": not made, as nothing was decoded";
   }
   file.write(out->data(), produced);
-  if (!file.finish()) return name + ": " + file.why();
-  in.close();
-  if (!file.publish()) return name + ": " + file.why();
+  // The input was found whole; a file that cannot be written gets its own line.
+  const outcome::Source sources[] = {{in, in_name}};
+  files::AtomicFile* const outputs[] = {&file};
+  if (outcome::finish(outputs, sources) != exit_status::kDone) return name + ": not kept";
   return name + ": holds the " + std::to_string(produced) + (produced == 1 ? " byte" : " bytes") +
          " decoded before the fault";
 }
@@ -72,7 +74,7 @@ int finish(const std::string& in_name, files::InputFile& in, files::AtomicFile& 
     con::error_line(describe(in_name, status, at, value, size) + "; nothing written");
     return exit_status::kFaultyFile;
   }
-  const std::string kept = keep_partial(file, in, out);
+  const std::string kept = keep_partial(file, in, in_name, out);
   if (status == Status::short_read) {
     std::fputs("Error reading from file.\n", stderr);
     con::error_line(kept);

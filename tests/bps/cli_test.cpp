@@ -392,9 +392,11 @@ TEST(BpsCli, PatchCasesEndWithTheFileTheStatusPromises) {
   write_bytes(dir / "v64.ips", bpscore::ips::make(v64(original), v64(changed)));
   // 32 bytes that claim a 4 GiB result: one TargetRead, one TargetCopy of all the rest.
   Bytes hostile = bytes_of("BPS1");
-  for (const std::uint64_t v : {0ull, 1ull << 32, 0ull, (0ull << 2) | 1}) bpscore::put_varint(hostile, v);
+  for (const std::uint64_t v : {0ull, 1ull << 32, 0ull, (0ull << 2) | 1})
+    bpscore::put_varint(hostile, v);
   hostile.push_back('x');
-  for (const std::uint64_t v : {(((1ull << 32) - 2) << 2) | 3, 1ull}) bpscore::put_varint(hostile, v);
+  for (const std::uint64_t v : {(((1ull << 32) - 2) << 2) | 3, 1ull})
+    bpscore::put_varint(hostile, v);
   for (int k = 0; k < 8; ++k) hostile.push_back(0);
   bytes::append_le32(hostile, crc::crc32(hostile));
   write_bytes(dir / "huge.bps", hostile);
@@ -402,32 +404,47 @@ TEST(BpsCli, PatchCasesEndWithTheFileTheStatusPromises) {
   struct Case {
     std::vector<std::string> args;
     int status;
-    std::string said;      // the start of what it printed (out, then err)
-    const char* written;   // the file that must hold `holds`
+    std::string said;     // the start of what it printed (out, then err)
+    const char* written;  // the file that must hold `holds`
     Bytes holds;
   } cases[] = {
       // Already patched, with an output named: the output gets the result.
       {{"mod.z64", "fix.bps", "copy.z64"}, 0, "mod.z64 is already patched", "copy.z64", changed},
-      {{"mod.z64", "native.ips", "copy2.z64"}, 0, "mod.z64 is already patched", "copy2.z64",
+      {{"mod.z64", "native.ips", "copy2.z64"},
+       0,
+       "mod.z64 is already patched",
+       "copy2.z64",
        changed},
       // Already patched with --fix-crc alone: repaired in place.
-      {{"--fix-crc", "stale.z64", "stale.bps"}, 0, "stale.z64 is already patched", "stale.z64",
+      {{"--fix-crc", "stale.z64", "stale.bps"},
+       0,
+       "stale.z64 is already patched",
+       "stale.z64",
        changed},
       // IPS on a byteswapped original: the order whose result has a right check code.
-      {{"game.v64", "v64.ips", "a.v64"}, 0,
-       "game.v64 is 16-bit byteswapped (v64); patched the file as it is, whose result", "a.v64",
+      {{"game.v64", "v64.ips", "a.v64"},
+       0,
+       "game.v64 is 16-bit byteswapped (v64); patched the file as it is, whose result",
+       "a.v64",
        v64(changed)},
-      {{"game.v64", "native.ips", "b.z64"}, 0,
+      {{"game.v64", "native.ips", "b.z64"},
+       0,
        "game.v64 is 16-bit byteswapped (v64); patched its native-order copy, whose result",
-       "b.z64", changed},
+       "b.z64",
+       changed},
       // --ips with a patch as the second name; --make makes a patch of it all the same.
-      {{"--ips", "game.z64", "fix.bps", "p.ips"}, 2,
-       "\nbps: fix.bps: is a patch (it starts with \"BPS1\"): to apply it, leave out --ips", "",
+      {{"--ips", "game.z64", "fix.bps", "p.ips"},
+       2,
+       "\nbps: fix.bps: is a patch (it starts with \"BPS1\"): to apply it, leave out --ips",
+       "",
        {}},
       {{"--make", "game.z64", "fix.bps", "p.bps"}, 0, "p.bps: BPS patch of ", "", {}},
       // A claimed result far beyond what any N64 patch makes is refused before it is built.
-      {{"empty.bin", "huge.bps", "h.z64"}, 1, "\nbps: huge.bps: the patch claims a result of 4294967296",
-       "", {}},
+      {{"empty.bin", "huge.bps", "h.z64"},
+       1,
+       "\nbps: huge.bps: the patch claims a result of 4294967296",
+       "",
+       {}},
   };
   for (const Case& c : cases) {
     const RunResult r = run_bps(dir, c.args);

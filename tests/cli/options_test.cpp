@@ -84,7 +84,8 @@ TEST(OptionsCli, AReportToAFullStandardOutputFails) {
     return command;
   };
   for (const Program& p : kPrograms) {
-    for (const char* option : {"--help", "--version"}) commands.push_back(command_of(p.name, option));
+    for (const char* option : {"--help", "--version"})
+      commands.push_back(command_of(p.name, option));
   }
   write_bytes(dir / "p.ips", hex("50 41 54 43 48 45 4F 46"));
   commands.push_back(command_of("bps", "--info p.ips"));
