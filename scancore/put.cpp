@@ -70,18 +70,19 @@ base::Result<Target> target_at(ByteSpan image, const Scan& scan,
   t.offset = *offset;
   if (t.offset < image.size()) t.block = trial(image, t.offset);
   if (t.block) {
-    // The block's span rounded up to 16 bytes, up to the next block and the image's end.
-    std::uint64_t end = t.offset + round_up(t.block->packed(), kSlotAlign);
+    // The block, and the padding after it up to the next 16-byte boundary: bytes all 00 or all
+    // FF, before the next block and the image's end. Other bytes there belong to something else.
+    std::uint64_t end = round_up(t.block->end, kSlotAlign);
     for (const Block& b : scan.blocks) {
       if (b.offset > t.offset && b.offset < end) end = b.offset;
     }
     end = std::min<std::uint64_t>(end, image.size());
-    t.slot = end - t.offset;
     const auto tail = image.subspan(t.block->end, end - t.block->end);
-    t.pad = !tail.empty() &&
-                    std::all_of(tail.begin(), tail.end(), [](std::uint8_t b) { return b == 0xFF; })
-                ? 0xFF
-                : 0x00;
+    const auto all = [&tail](std::uint8_t v) {
+      return std::all_of(tail.begin(), tail.end(), [v](std::uint8_t b) { return b == v; });
+    };
+    t.pad = !tail.empty() && all(0xFF) ? 0xFF : 0x00;
+    t.slot = all(t.pad) ? end - t.offset : t.block->packed();
   } else if (!scan.free.empty() && t.offset >= scan.free.start) {
     t.pad = scan.free.fill;
     t.free_area = true;
