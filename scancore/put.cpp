@@ -70,19 +70,20 @@ base::Result<Target> target_at(ByteSpan image, const Scan& scan,
   t.offset = *offset;
   if (t.offset < image.size()) t.block = trial(image, t.offset);
   if (t.block) {
-    // The block, and the padding after it up to the next 16-byte boundary: bytes all 00 or all
-    // FF, before the next block and the image's end. Other bytes there belong to something else.
+    // The block, and the padding after it: the run of 00 or FF bytes that follows it, up to the
+    // next 16-byte boundary (never past the next block or the image's end). Other bytes there
+    // belong to something else.
     std::uint64_t end = round_up(t.block->end, kSlotAlign);
     for (const Block& b : scan.blocks) {
       if (b.offset > t.offset && b.offset < end) end = b.offset;
     }
     end = std::min<std::uint64_t>(end, image.size());
-    const auto tail = image.subspan(t.block->end, end - t.block->end);
-    const auto all = [&tail](std::uint8_t v) {
-      return std::all_of(tail.begin(), tail.end(), [v](std::uint8_t b) { return b == v; });
-    };
-    t.pad = !tail.empty() && all(0xFF) ? 0xFF : 0x00;
-    t.slot = all(t.pad) ? end - t.offset : t.block->packed();
+    std::uint64_t slot_end = t.block->end;
+    if (slot_end < end && (image[slot_end] == 0x00 || image[slot_end] == 0xFF)) {
+      t.pad = image[slot_end];
+      while (slot_end < end && image[slot_end] == t.pad) ++slot_end;
+    }
+    t.slot = slot_end - t.offset;
   } else if (!scan.free.empty() && t.offset >= scan.free.start) {
     t.pad = scan.free.fill;
     t.free_area = true;
@@ -147,7 +148,8 @@ base::Result<Put> place(ByteSpan image, const Scan& scan, const Target& target, 
   if (target.slot != 0 && size > target.slot) {
     std::string why = grouped(size) + " bytes " + form_text(prepared) + "; the slot at " +
                       hex_offset(target.offset) + " holds " + grouped(target.slot) + ", " +
-                      grouped(size - target.slot) + " bytes too many";
+                      grouped(size - target.slot) + (size - target.slot == 1 ? " byte" : " bytes") +
+                      " too many";
     const FreeArea& free = scan.free;
     if (!target.free_area && !free.empty() && free.end - free.aligned >= size) {
       why += "; the free area at " + hex_offset(free.aligned) +

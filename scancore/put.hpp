@@ -40,11 +40,11 @@ struct Target {
   bool free_area = false;      // the target is the free area's first 16-aligned offset
 };
 
-// The target at `offset`, or at the free area (nullopt). A block's slot runs from its offset to
-// its end rounded up to 16 bytes, where the bytes after the block are padding (all 00 or all
-// FF), but never past the next block or the image's end; else it is the block's span. --room
-// gives it instead. The pad byte is the one that padded the old block (00 when there was none),
-// the free area's own, or --pad. Refused when there is no free area.
+// The target at `offset`, or at the free area (nullopt). A block's slot is the block and its
+// padding: the run of 00 or FF bytes that follows it, up to its end rounded up to 16 bytes, but
+// never past the next block or the image's end (other bytes there belong to something else).
+// --room gives it instead. The pad byte is the one that padded the old block (00 when there was
+// none), the free area's own, or --pad. Refused when there is no free area.
 base::Result<Target> target_at(ByteSpan image, const Scan& scan,
                                std::optional<std::uint64_t> offset, const PutOptions& options);
 
