@@ -13,6 +13,12 @@
 #include "common/switches.hpp"
 #include "scancore/list.hpp"
 
+// The standard library of MinGW's win32 thread model has no std::thread: there, the files of a
+// list are compressed on one core.
+#if !defined(__GLIBCXX__) || defined(_GLIBCXX_HAS_GTHREADS)
+#define ROMPUT_THREADS 1
+#endif
+
 namespace romput {
 namespace {
 
@@ -247,11 +253,15 @@ void prepare_all(std::vector<Entry>& entries, const Options& o) {
       if (!failed.exchange(true)) failure = std::current_exception();
     }
   };
+#ifdef ROMPUT_THREADS
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::thread> threads;
   for (unsigned k = 1; k < cores && k < work.size(); ++k) threads.emplace_back(worker);
   worker();
   for (std::thread& t : threads) t.join();
+#else
+  worker();
+#endif
   if (failure) std::rethrow_exception(failure);
 }
 
