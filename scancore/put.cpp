@@ -40,16 +40,6 @@ std::string free_area_command(const Prepared& p, const PutOptions& options, cons
   return command + quoted(names.image) + " end " + quoted(names.file);
 }
 
-std::string hex32(std::uint32_t v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(v));
-  return text;
-}
-
-std::string code_text(const rom::CheckCode& code) {
-  return hex32(code.crc1) + " " + hex32(code.crc2);
-}
-
 }  // namespace
 
 base::Result<Target> target_at(ByteSpan image, const Scan& scan,
@@ -232,8 +222,9 @@ std::string check_line(const CheckRepair& r, std::uint64_t image_size) {
   }
   const std::string chip = std::string(" (") + rom::cic_name(r.cic) + ")";
   if (*r.after == r.before)
-    return "check code: " + code_text(r.before) + ", right as it stands" + chip;
-  return "check code: " + code_text(r.before) + " -> " + code_text(*r.after) + chip;
+    return "check code: " + rom::check_code_text(r.before) + ", right as it stands" + chip;
+  return "check code: " + rom::check_code_text(r.before) + " -> " + rom::check_code_text(*r.after) +
+         chip;
 }
 
 }  // namespace scancore
