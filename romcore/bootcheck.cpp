@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstdio>
 
 #include "base/bytes.hpp"
 #include "base/crc32.hpp"
@@ -141,6 +142,13 @@ const char* cic_name(Cic cic) {
     case Cic::unknown: break;
   }
   return "unknown";
+}
+
+std::string check_code_text(const CheckCode& code) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%08X %08X", static_cast<unsigned>(code.crc1),
+                static_cast<unsigned>(code.crc2));
+  return text;
 }
 
 bool has_cartridge_check(Cic cic) { return cic != Cic::unknown && cic != Cic::c8303; }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "romcore/byteorder.hpp"
@@ -66,6 +67,9 @@ struct CheckCode {
   std::uint32_t crc1 = 0, crc2 = 0;
   friend bool operator==(const CheckCode&, const CheckCode&) = default;
 };
+
+// A check code as the reports show it: "1A2B3C4D 5E6F7081".
+std::string check_code_text(const CheckCode& code);
 
 // The check code the boot code of `cic` computes; nullopt when the image is shorter than
 // kCheckedImageLength or the chip has no cartridge check (8303, unknown).
