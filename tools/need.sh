@@ -56,7 +56,7 @@ int main() {}'
     format) have clang-format || want clang-format ;;
     valgrind) have valgrind || want valgrind ;;
     windows)
-      have x86_64-w64-mingw32-g++ || want g++-mingw-w64-x86-64
+      have x86_64-w64-mingw32-g++-posix || want g++-mingw-w64-x86-64-posix
       have wine || have wine64 || want wine
       ;;
     *) echo "tools/need.sh: unknown target '$what'" >&2; exit 2 ;;
