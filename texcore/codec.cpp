@@ -1,6 +1,7 @@
 #include "texcore/codec.hpp"
 
 #include <array>
+#include <iterator>
 #include <type_traits>
 #include <unordered_map>
 
@@ -63,17 +64,33 @@ std::vector<std::uint8_t> nearest_table(unsigned bits, unsigned count) {
   return table;
 }
 
+// The colours of every texel value of the formats of up to 16 bits, made once, by format and
+// --opaque.
+const std::vector<Rgba>& colour_table(const FormatInfo& f, bool opaque) {
+  static const auto tables = [] {
+    std::array<std::array<std::vector<Rgba>, 2>, std::size(kFormats)> all;
+    for (std::size_t k = 0; k < std::size(kFormats); ++k) {
+      const FormatInfo& format = kFormats[k];
+      if (format.bits > 16) continue;
+      for (const bool o : {false, true}) {
+        std::vector<Rgba>& table = all[k][o];
+        table.resize(std::size_t{1} << format.bits);
+        for (std::uint32_t v = 0; v < table.size(); ++v) table[v] = colour_of(format, v, o);
+      }
+    }
+    return all;
+  }();
+  return tables[static_cast<std::size_t>(&f - kFormats)][opaque];
+}
+
 // One format's texels and colours both ways. Formats of up to 16 bits look their colours up.
 class TexelCodec {
  public:
-  TexelCodec(const FormatInfo& f, bool opaque) : f_(f), opaque_(opaque) {
+  TexelCodec(const FormatInfo& f, bool opaque)
+      : f_(f), opaque_(opaque), table_(colour_table(f, opaque)) {
     for (const Field& field : f.layout()) {
       nearest_[&field - f.fields.data()] = nearest_table(field.bits, sources(field.channel));
       alpha_read_ = alpha_read_ || field.channel == Channel::alpha;
-    }
-    if (f.bits <= 16) {
-      table_.resize(std::size_t{1} << f.bits);
-      for (std::uint32_t v = 0; v < table_.size(); ++v) table_[v] = colour_of(f, v, opaque);
     }
   }
 
@@ -100,8 +117,8 @@ class TexelCodec {
   const FormatInfo& f_;
   bool opaque_;
   bool alpha_read_ = false;
+  const std::vector<Rgba>& table_;
   std::array<std::vector<std::uint8_t>, 4> nearest_;
-  std::vector<Rgba> table_;
 };
 
 const FormatInfo& entry_format(PaletteFormat format) {

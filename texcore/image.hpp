@@ -21,13 +21,13 @@ inline constexpr std::uint64_t kMaxPixels = std::uint64_t{16384} * 16384;
 struct Image {
   unsigned width = 0;
   unsigned height = 0;
-  std::vector<Rgba> pixels;  // width x height
+  std::vector<Rgba> pixels{};  // width x height
   // An indexed image: its colours (at most 256) and each pixel's entry; empty otherwise.
-  std::vector<Rgba> palette;
-  std::vector<std::uint8_t> indices;
+  std::vector<Rgba> palette{};
+  std::vector<std::uint8_t> indices{};
   // Pixels whose colour was rounded on the way in (16-bit PNG samples that are no 8-bit value):
   // one flag a pixel, or empty when none was.
-  std::vector<std::uint8_t> inexact;
+  std::vector<std::uint8_t> inexact{};
 
   std::size_t size() const { return pixels.size(); }
   bool indexed() const { return !indices.empty(); }
