@@ -29,32 +29,17 @@ constexpr const char* kUsage =
     "Exit status: 0 done; 1 the image refused or an output not written; 2 usage, or input\n"
     "ended at a prompt.\n";
 
-enum SwitchId { kFormat, kPalette, kPaletteFormat, kPaletteOut, kSwapRows };
+enum SwitchId { kPaletteOut = texapp::kFirstOwn, kSwapRows };
 constexpr switches::Switch kSwitchList[] = {
-    {.id = kFormat,
-     .name = "--format",
-     .value = "a format: i4, i8, ia4, ia8, ia16, rgba16, "
-              "rgba32, ci4 or ci8"},
-    {.id = kPalette, .name = "--palette", .value = "a palette file (FILE or FILE@OFFSET)"},
-    {.id = kPaletteFormat, .name = "--palette-format", .value = "rgba16 or ia16"},
+    texapp::kFormatSwitch,
+    texapp::kPaletteSwitch,
+    texapp::kPaletteFormatSwitch,
     {.id = kPaletteOut, .name = "--palette-out", .value = "a file for the palette"},
     {.id = kSwapRows, .name = "--swap-rows"},
 };
 constexpr switches::Policy kSwitches{.known = kSwitchList};
 
-void set_problem(Options& o, std::string text) {
-  if (o.problem.empty()) o.problem = std::move(text);
-}
-
-// A file named by a switch: opened, or one line and false.
-bool open_named(files::InputFile& file, const std::string& name) {
-  if (file.open(name)) return true;
-  con::error_line(name + ": " +
-                  (file.error() == files::InputError::cannot_open
-                       ? "cannot be opened: " + file.why()
-                       : files::describe(file.error())));
-  return false;
-}
+using texapp::set_problem;
 
 }  // namespace
 
@@ -63,23 +48,9 @@ Options parse_arguments(const std::vector<std::string>& args) {
   Options o;
   o.problem = p.problem;
   for (const switches::Found& f : p.found) {
-    const std::string& v = f.value;
-    switch (f.id) {
-      case kFormat:
-        o.format = texcore::parse_format(v);
-        if (!o.format) set_problem(o, "--format " + v + ": not one of " + texcore::format_names());
-        break;
-      case kPalette: o.palette = texcore::parse_palette_source(v); break;
-      case kPaletteFormat:
-        if (const auto pf = texcore::parse_palette_format(v)) {
-          o.palette_format = *pf;
-        } else {
-          set_problem(o, "--palette-format " + v + ": not rgba16 or ia16");
-        }
-        break;
-      case kPaletteOut: o.palette_out = v; break;
-      case kSwapRows: o.swap_rows = true; break;
-    }
+    if (texapp::take_shared(f, o)) continue;
+    if (f.id == kPaletteOut) o.palette_out = f.value;
+    if (f.id == kSwapRows) o.swap_rows = true;
   }
   if (!p.names.empty()) o.input = p.names[0];
   if (p.names.size() > 1) o.output = p.names[1];
@@ -110,7 +81,7 @@ int run(const shell::Args& args) {
   files::InputFile palette_file;
   std::optional<texcore::Palette> palette;
   if (o.palette) {
-    if (!open_named(palette_file, o.palette->file)) return exit_status::kFailed;
+    if (!texapp::open_named(palette_file, o.palette->file)) return exit_status::kFailed;
     inputs.push_back(o.palette->file);
     sources.push_back({palette_file, o.palette->file});
     auto read = texcore::read_palette(palette_file.bytes(), o.palette->offset, o.palette_format,

@@ -6,19 +6,17 @@
 #include <vector>
 
 #include "common/shell.hpp"
+#include "texapp/switches.hpp"
 #include "texcore/texture.hpp"
 
 namespace png2tex {
 
-struct Options {
-  std::optional<texcore::Format> format;
-  std::optional<texcore::PaletteSource> palette;  // ci4 and ci8: index into this palette
-  texcore::PaletteFormat palette_format = texcore::PaletteFormat::rgba16;
+// The format, the palette to index into (ci4, ci8) and the first problem: texapp::TexelSwitches.
+struct Options : texapp::TexelSwitches {
   std::optional<std::string> palette_out;  // where the palette goes
   bool swap_rows = false;                  // lay the rows out for texture memory
   std::optional<std::string> input;
   std::optional<std::string> output;
-  std::string problem;  // a line for the user when the arguments cannot be used
 };
 
 Options parse_arguments(const std::vector<std::string>& args);

@@ -14,6 +14,7 @@
 namespace tex2png {
 namespace {
 
+using texapp::set_problem;
 using text::cat;
 
 constexpr const char* kUsage =
@@ -40,38 +41,20 @@ constexpr const char* kUsage =
     "Exit status: 0 done; 1 a texture refused or an output not written; 2 usage, or input\n"
     "ended at a prompt.\n";
 
-enum SwitchId {
-  kFormat,
-  kWidth,
-  kHeight,
-  kOffset,
-  kPalette,
-  kPaletteFormat,
-  kOpaque,
-  kSwapRows,
-  kTga,
-  kList
-};
+enum SwitchId { kWidth = texapp::kFirstOwn, kHeight, kOffset, kOpaque, kSwapRows, kTga, kList };
 constexpr switches::Switch kSwitchList[] = {
-    {.id = kFormat,
-     .name = "--format",
-     .value = "a format: i4, i8, ia4, ia8, ia16, rgba16, "
-              "rgba32, ci4 or ci8"},
+    texapp::kFormatSwitch,
     {.id = kWidth, .name = "--width", .value = "a width in texels"},
     {.id = kHeight, .name = "--height", .value = "a height in texels"},
     {.id = kOffset, .name = "--offset", .value = "an offset in bytes"},
-    {.id = kPalette, .name = "--palette", .value = "a palette file (FILE or FILE@OFFSET)"},
-    {.id = kPaletteFormat, .name = "--palette-format", .value = "rgba16 or ia16"},
+    texapp::kPaletteSwitch,
+    texapp::kPaletteFormatSwitch,
     {.id = kOpaque, .name = "--opaque"},
     {.id = kSwapRows, .name = "--swap-rows"},
     {.id = kTga, .name = "--tga"},
     {.id = kList, .name = "--list", .value = "a list file"},
 };
 constexpr switches::Policy kSwitches{.known = kSwitchList};
-
-void set_problem(std::string& problem, std::string text) {
-  if (problem.empty()) problem = std::move(text);
-}
 
 // A width or height: 1 to the most texels an image holds.
 std::optional<unsigned> parse_size(std::string_view text) {
@@ -88,16 +71,6 @@ std::vector<std::string_view> split_tabs(std::string_view line) {
     if (tab == std::string_view::npos) return fields;
     at = tab + 1;
   }
-}
-
-// A file named by a switch: opened, or one line and false.
-bool open_named(files::InputFile& file, const std::string& name) {
-  if (file.open(name)) return true;
-  con::error_line(name + ": " +
-                  (file.error() == files::InputError::cannot_open
-                       ? "cannot be opened: " + file.why()
-                       : files::describe(file.error())));
-  return false;
 }
 
 // What one run shares between its textures.
@@ -194,59 +167,46 @@ Options parse_arguments(const std::vector<std::string>& args) {
   Options o;
   o.problem = p.problem;
   for (const switches::Found& f : p.found) {
+    if (texapp::take_shared(f, o)) continue;
     const std::string& v = f.value;
     switch (f.id) {
-      case kFormat:
-        o.format = texcore::parse_format(v);
-        if (!o.format)
-          set_problem(o.problem, "--format " + v + ": not one of " + texcore::format_names());
-        break;
       case kWidth:
         o.width = parse_size(v);
-        if (!o.width) set_problem(o.problem, "--width " + v + ": not a width of 1 or more texels");
+        if (!o.width) set_problem(o, "--width " + v + ": not a width of 1 or more texels");
         break;
       case kHeight:
         o.height = parse_size(v);
-        if (!o.height)
-          set_problem(o.problem, "--height " + v + ": not a height of 1 or more texels");
+        if (!o.height) set_problem(o, "--height " + v + ": not a height of 1 or more texels");
         break;
       case kOffset:
         o.offset = texcore::parse_number(v);
         if (!o.offset)
-          set_problem(o.problem, "--offset " + v + ": not an offset (decimal, or hex after 0x)");
-        break;
-      case kPalette: o.palette = texcore::parse_palette_source(v); break;
-      case kPaletteFormat:
-        if (const auto pf = texcore::parse_palette_format(v)) {
-          o.palette_format = *pf;
-        } else {
-          set_problem(o.problem, "--palette-format " + v + ": not rgba16 or ia16");
-        }
+          set_problem(o, "--offset " + v + ": not an offset (decimal, or hex after 0x)");
         break;
       case kOpaque: o.opaque = true; break;
       case kSwapRows: o.swap_rows = true; break;
       case kTga: o.tga = true; break;
       case kList: o.list = v; break;
+      default: break;
     }
   }
   if (!p.names.empty()) o.input = p.names[0];
   if (p.names.size() > 1) o.output = p.names[1];
   if (o.list) {
     if (o.format || o.width || o.height || o.offset) {
-      set_problem(o.problem, "--list takes the offset, format, width and height from its rows");
+      set_problem(o, "--list takes the offset, format, width and height from its rows");
     }
-    if (o.output) set_problem(o.problem, "--list takes the output names from its rows");
+    if (o.output) set_problem(o, "--list takes the output names from its rows");
   } else {
-    if (!o.format) set_problem(o.problem, "--format is missing");
-    if (!o.width) set_problem(o.problem, "--width is missing");
+    if (!o.format) set_problem(o, "--format is missing");
+    if (!o.width) set_problem(o, "--width is missing");
     if (o.format && texcore::info(*o.format).indexed() && !o.palette) {
-      set_problem(o.problem, std::string(texcore::info(*o.format).name) +
-                                 " texels need --palette FILE[@OFFSET]");
+      set_problem(
+          o, std::string(texcore::info(*o.format).name) + " texels need --palette FILE[@OFFSET]");
     }
   }
   if (p.names.size() > 2) {
-    set_problem(o.problem,
-                "one input and one output at most ('" + p.names[2] + "' is a third name)");
+    set_problem(o, "one input and one output at most ('" + p.names[2] + "' is a third name)");
   }
   return o;
 }
@@ -302,7 +262,7 @@ int run(const shell::Args& args) {
     if (files::same_file(o.palette->file, in_name)) {
       r.palette_bytes = input.bytes();
     } else {
-      if (!open_named(r.palette_file, o.palette->file)) return exit_status::kFailed;
+      if (!texapp::open_named(r.palette_file, o.palette->file)) return exit_status::kFailed;
       r.palette_bytes = r.palette_file.bytes();
       r.inputs.push_back(o.palette->file);
       r.sources.push_back({r.palette_file, o.palette->file});
@@ -315,7 +275,7 @@ int run(const shell::Args& args) {
     return one_texture(r, t, name, in_name);
   }
   files::InputFile list;
-  if (!open_named(list, *o.list)) return exit_status::kFailed;
+  if (!texapp::open_named(list, *o.list)) return exit_status::kFailed;
   r.inputs.push_back(*o.list);
   r.sources.push_back({list, *o.list});
   return run_list(r, *o.list, list.bytes());

@@ -9,24 +9,22 @@
 
 #include "base/result.hpp"
 #include "common/shell.hpp"
+#include "texapp/switches.hpp"
 #include "texcore/texture.hpp"
 
 namespace tex2png {
 
-struct Options {
-  std::optional<texcore::Format> format;
+// The format, the palette and the first problem: texapp::TexelSwitches.
+struct Options : texapp::TexelSwitches {
   std::optional<unsigned> width;
   std::optional<unsigned> height;
   std::optional<std::uint64_t> offset;
-  std::optional<texcore::PaletteSource> palette;
-  texcore::PaletteFormat palette_format = texcore::PaletteFormat::rgba16;
   bool opaque = false;     // I4 and I8: alpha 255 instead of the intensity
   bool swap_rows = false;  // undo texture memory's word swap of the odd rows
   bool tga = false;        // TGA instead of PNG
   std::optional<std::string> list;
   std::optional<std::string> input;
   std::optional<std::string> output;
-  std::string problem;  // a line for the user when the arguments cannot be used
 };
 
 Options parse_arguments(const std::vector<std::string>& args);

@@ -6,18 +6,14 @@
 #include <random>
 
 #include "support/testsupport.hpp"
+#include "tests/texcore/png_oracle.hpp"
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
 
-Bytes random_bytes(std::size_t n, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  Bytes b(n);
-  for (auto& v : b) v = static_cast<std::uint8_t>(rng());
-  return b;
-}
+using pngtest::random_bytes;
 
 RunResult tex2png(const TempDir& dir, const std::vector<std::string>& args,
                   const std::string& input = "") {

@@ -6,6 +6,7 @@
 
 #include "greycore/texels.hpp"
 #include "support/testsupport.hpp"
+#include "tests/texcore/png_oracle.hpp"
 #include "texcore/png.hpp"
 #include "texcore/texture.hpp"
 #include "texcore/tga.hpp"
@@ -14,12 +15,7 @@ using namespace texcore;
 
 namespace {
 
-Bytes random_bytes(std::size_t n, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  Bytes b(n);
-  for (auto& v : b) v = static_cast<std::uint8_t>(rng());
-  return b;
-}
+using pngtest::random_bytes;
 
 // A palette whose entries repeat: indices must come back as they were, not as the first entry
 // of their colour.

@@ -1,6 +1,6 @@
 // A plain PNG encoder for the tests and the fuzz seeds: any colour type and bit depth, Adam7 or
 // not, any filter on each row, written straight from the format's description (zlib's own CRC),
-// and the 8-bit RGBA a reader must make of it.
+// and the 8-bit RGBA a reader must make of it; and the random texels the suites share.
 #pragma once
 
 #include <zlib.h>
@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ struct RawPng {
 
   int channels() const { return type == 2 ? 3 : type == 4 ? 2 : type == 6 ? 4 : 1; }
 };
+
+inline Bytes random_bytes(std::size_t n, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b(n);
+  for (auto& v : b) v = static_cast<std::uint8_t>(rng());
+  return b;
+}
 
 inline void chunk(Bytes& out, const char* type, const Bytes& data) {
   const auto n = static_cast<std::uint32_t>(data.size());
