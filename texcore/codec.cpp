@@ -38,18 +38,6 @@ Rgba colour_of(const FormatInfo& f, std::uint32_t value, bool opaque) {
 // How many 8-bit channels a field is made from: an intensity from red, green and blue.
 unsigned sources(Channel channel) { return channel == Channel::intensity ? 3 : 1; }
 
-unsigned sum_of(Channel channel, const Rgba& p) {
-  switch (channel) {
-    case Channel::intensity: return unsigned{p.r} + p.g + p.b;
-    case Channel::red: return p.r;
-    case Channel::green: return p.g;
-    case Channel::blue: return p.b;
-    case Channel::alpha: return p.a;
-    case Channel::index: break;
-  }
-  return 0;
-}
-
 // For every sum of `count` channels (0 to 255 x count), the `bits`-bit value whose widened level
 // is nearest to the channels' mean; an exact half goes to the larger value.
 std::vector<std::uint8_t> nearest_table(unsigned bits, unsigned count) {
@@ -89,8 +77,10 @@ class TexelCodec {
   TexelCodec(const FormatInfo& f, bool opaque)
       : f_(f), opaque_(opaque), table_(colour_table(f, opaque)) {
     for (const Field& field : f.layout()) {
-      nearest_[&field - f.fields.data()] = nearest_table(field.bits, sources(field.channel));
-      alpha_read_ = alpha_read_ || field.channel == Channel::alpha;
+      const auto k = static_cast<std::size_t>(&field - f.fields.data());
+      nearest_[k] = nearest_table(field.bits, sources(field.channel));
+      steps_[k] = {nearest_[k].data(), field.shift, source_of(field.channel)};
+      if (field.channel == Channel::alpha) compared_ = 0xFFFFFFFF;
     }
   }
 
@@ -99,26 +89,44 @@ class TexelCodec {
   }
 
   std::uint32_t value(const Rgba& p) const {
+    const std::uint32_t key = p.key();
     std::uint32_t v = 0;
     for (unsigned k = 0; k < f_.field_count; ++k) {
-      const Field& field = f_.fields[k];
-      v |= std::uint32_t{nearest_[k][sum_of(field.channel, p)]} << field.shift;
+      const Step& s = steps_[k];
+      const unsigned sum = s.source < 0 ? (key >> 24) + (key >> 16 & 0xFF) + (key >> 8 & 0xFF)
+                                        : key >> s.source & 0xFF;
+      v |= std::uint32_t{s.nearest[sum]} << s.shift;
     }
     return v;
   }
 
   // True when the texel gives back the channels it is made from.
   bool exact(std::uint32_t value, const Rgba& p) const {
-    const Rgba c = colour(value);
-    return c.r == p.r && c.g == p.g && c.b == p.b && (!alpha_read_ || c.a == p.a);
+    return ((colour(value).key() ^ p.key()) & compared_) == 0;
   }
 
  private:
+  // Where a field's channel lies in Rgba::key(); -1: the sum of red, green and blue.
+  static int source_of(Channel channel) {
+    switch (channel) {
+      case Channel::red: return 24;
+      case Channel::green: return 16;
+      case Channel::blue: return 8;
+      case Channel::alpha: return 0;
+      default: return -1;
+    }
+  }
+  struct Step {
+    const std::uint8_t* nearest = nullptr;
+    unsigned shift = 0;
+    int source = 0;
+  };
   const FormatInfo& f_;
   bool opaque_;
-  bool alpha_read_ = false;
+  std::uint32_t compared_ = 0xFFFFFF00;  // alpha too when a field holds it
   const std::vector<Rgba>& table_;
   std::array<std::vector<std::uint8_t>, 4> nearest_;
+  std::array<Step, 4> steps_{};
 };
 
 const FormatInfo& entry_format(PaletteFormat format) {

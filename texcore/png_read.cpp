@@ -97,8 +97,13 @@ base::Result<Header> read_header(ByteSpan data, const PngLimits& limits) {
 // Inflates the IDAT chunks into the filtered rows, never past the size the header gives them.
 class Inflater {
  public:
-  explicit Inflater(std::uint64_t expected) : expected_(expected) {
+  // `compressed`: the most compressed bytes there can be (the file's size). Deflate makes at most
+  // 1032 bytes of each: memory for that many is taken at once, but never more than the header
+  // gives, nor more than 256 MiB before the data has shown it is needed.
+  Inflater(std::uint64_t expected, std::uint64_t compressed) : expected_(expected) {
     if (inflateInit(&z_) != Z_OK) throw std::bad_alloc();
+    const std::uint64_t first = std::min(1032 * compressed + (1 << 16), std::uint64_t{1} << 28);
+    raw_.resize(static_cast<std::size_t>(std::min(expected, first)));
   }
   ~Inflater() { inflateEnd(&z_); }
   Inflater(const Inflater&) = delete;
@@ -372,7 +377,7 @@ base::Result<Image> read_png(ByteSpan file, const PngLimits& limits) {
       h = *header;
     } else if (name == "IDAT") {
       if (idat_done) return base::refuse("its image data (IDAT) is split by other chunks");
-      if (!inflater) inflater.emplace(raw_size(h));
+      if (!inflater) inflater.emplace(raw_size(h), file.size());
       if (auto fed = inflater->feed(data); !fed) return base::refuse(fed.why());
     } else if (name == "IEND") {
       ended = true;
