@@ -10,3 +10,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# zlib (Debian: libz-mingw-w64-dev) linked statically, not through its DLL's import library, so
+# that the executables run on a bare Windows.
+set(ZLIB_USE_STATIC_LIBS ON)
+if(EXISTS ${CMAKE_FIND_ROOT_PATH}/lib/libz.a)
+  set(ZLIB_LIBRARY ${CMAKE_FIND_ROOT_PATH}/lib/libz.a CACHE FILEPATH "zlib, linked statically")
+endif()

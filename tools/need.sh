@@ -27,6 +27,11 @@ for what in "$@"; do
     programs)
       have cmake || want cmake
       have c++ || have g++ || want g++
+      # tex2png and png2tex write and read PNG through zlib.
+      source='#include <zlib.h>
+int main() { return zlibVersion() == nullptr; }'
+      cxx=$(command -v c++ || command -v g++)
+      [ -n "$cxx" ] && { compiles "$cxx" "" -lz || want zlib1g-dev; }
       ;;
     test)
       have cmake || want cmake
@@ -57,6 +62,8 @@ int main() {}'
     valgrind) have valgrind || want valgrind ;;
     windows)
       have x86_64-w64-mingw32-g++-posix || want g++-mingw-w64-x86-64-posix
+      # zlib for the static Windows executables.
+      [ -f /usr/x86_64-w64-mingw32/lib/libz.a ] || want libz-mingw-w64-dev
       have wine || have wine64 || want wine
       ;;
     *) echo "tools/need.sh: unknown target '$what'" >&2; exit 2 ;;

@@ -1,0 +1,131 @@
+// The PNG layer: the smallest layout that holds the pixels, every colour type and bit depth read
+// (interlaced or not, every filter), and damaged or oversized files refused.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/testsupport.hpp"
+#include "tests/texcore/png_oracle.hpp"
+#include "texcore/png.hpp"
+
+using namespace texcore;
+
+TEST(PngLayout, TheFewestBitsThatHoldEveryPixel) {
+  struct Case {
+    const char* what;
+    std::vector<Rgba> pixels;
+    ColourType type;
+    unsigned depth;
+  };
+  const auto grey_levels = [](unsigned step) {
+    std::vector<Rgba> levels;
+    for (unsigned v = 0; v < 256; v += step) {
+      levels.push_back({static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v),
+                        static_cast<std::uint8_t>(v), 255});
+    }
+    return levels;
+  };
+  std::vector<Rgba> many_grey, many_colours, many_with_alpha;
+  for (unsigned v = 0; v < 300; ++v) {
+    const auto b = static_cast<std::uint8_t>(v);
+    many_grey.push_back({b, b, b, static_cast<std::uint8_t>(v / 2)});
+    many_colours.push_back({b, static_cast<std::uint8_t>(v >> 8), 7, 255});
+    many_with_alpha.push_back({b, static_cast<std::uint8_t>(v >> 8), 7, 3});
+  }
+  const Case cases[] = {
+      {"black and white", {{0, 0, 0, 255}, {255, 255, 255, 255}}, ColourType::grey, 1},
+      {"2-bit levels", grey_levels(85), ColourType::grey, 2},
+      {"4-bit levels", grey_levels(17), ColourType::grey, 4},
+      {"8-bit levels", grey_levels(1), ColourType::grey, 8},
+      {"grey with alpha, few", {{17, 17, 17, 17}, {0, 0, 0, 0}}, ColourType::palette, 1},
+      {"3 colours", {{1, 2, 3, 255}, {1, 2, 4, 255}, {0, 0, 0, 0}}, ColourType::palette, 2},
+      {"grey with alpha, many", many_grey, ColourType::grey_alpha, 8},
+      {"opaque colours", many_colours, ColourType::rgb, 8},
+      {"colours with alpha", many_with_alpha, ColourType::rgba, 8},
+  };
+  for (const Case& c : cases) {
+    const Image image{static_cast<unsigned>(c.pixels.size()), 1, c.pixels};
+    const PngLayout layout = choose_layout(image);
+    EXPECT_EQ(layout.type, c.type) << c.what;
+    EXPECT_EQ(layout.depth, c.depth) << c.what;
+    const auto back = read_png(write_png(image));
+    ASSERT_TRUE(back) << c.what << ": " << back.why();
+    EXPECT_EQ(back->pixels, c.pixels) << c.what;
+  }
+}
+
+TEST(PngRead, EveryColourTypeDepthFilterAndInterlacing) {
+  struct Kind {
+    int type;
+    std::vector<int> depths;
+  };
+  const Kind kinds[] = {
+      {0, {1, 2, 4, 8, 16}}, {2, {8, 16}}, {3, {1, 2, 4, 8}}, {4, {8, 16}}, {6, {8, 16}}};
+  std::mt19937 rng(1);
+  for (const Kind& k : kinds) {
+    for (const int depth : k.depths) {
+      for (const bool interlaced : {false, true}) {
+        for (const bool trns : {false, true}) {
+          pngtest::RawPng png{
+              .width = 13, .height = 11, .type = k.type, .depth = depth, .interlaced = interlaced};
+          const unsigned top = (1u << depth) - 1;
+          for (std::size_t i = 0; i < std::size_t{13} * 11 * png.channels(); ++i) {
+            png.samples.push_back(static_cast<std::uint16_t>(rng() % (top + 1)));
+          }
+          if (k.type == 3) {
+            for (unsigned e = 0; e <= top; ++e) {
+              png.plte.insert(png.plte.end(), {static_cast<std::uint8_t>(rng()), 9, 1});
+            }
+            if (trns) png.trns = {0, 128};
+          } else if (trns && (k.type == 0 || k.type == 2)) {
+            for (int c = 0; c < png.channels(); ++c) {
+              png.trns.insert(png.trns.end(), {static_cast<std::uint8_t>(png.samples[c] >> 8),
+                                               static_cast<std::uint8_t>(png.samples[c])});
+            }
+          }
+          const auto image = read_png(pngtest::encode(png));
+          const std::string what = "type " + std::to_string(k.type) + ", depth " +
+                                   std::to_string(depth) + (interlaced ? ", Adam7" : "") +
+                                   (trns ? ", tRNS" : "");
+          ASSERT_TRUE(image) << what << ": " << image.why();
+          ASSERT_EQ(image->size(), 143u);
+          for (std::size_t i = 0; i < image->size(); ++i) {
+            const auto e = pngtest::expected(png, i);
+            const Rgba& p = image->pixels[i];
+            ASSERT_EQ((std::array<std::uint8_t, 4>{p.r, p.g, p.b, p.a}), e) << what << " at " << i;
+          }
+          EXPECT_EQ(image->indexed(), k.type == 3);
+        }
+      }
+    }
+  }
+}
+
+TEST(PngRead, EveryCutAndEveryChangedByteIsRefused) {
+  std::vector<Rgba> pixels;
+  for (unsigned i = 0; i < 40; ++i) pixels.push_back({static_cast<std::uint8_t>(i * 6), 3, 9, 200});
+  const Bytes png = write_png({8, 5, pixels});
+  ASSERT_TRUE(read_png(png));
+  for (std::size_t n = 0; n < png.size(); ++n) {
+    EXPECT_FALSE(read_png(ByteSpan(png.data(), n))) << "cut at " << n;
+    Bytes changed = png;
+    changed[n] ^= 0x20;
+    EXPECT_FALSE(read_png(changed)) << "byte " << n;
+  }
+  Bytes longer = png;
+  longer.insert(longer.end(), {1, 2, 3});  // after IEND: passed over
+  EXPECT_TRUE(read_png(longer));
+}
+
+TEST(PngRead, RefusesImagesPastTheBound) {
+  // Only the header matters: the size is refused before any data is read.
+  Bytes file = pngtest::encode({.width = 1, .height = 1, .type = 0, .depth = 1, .samples = {0}});
+  const Bytes header = {0x00, 0x00, 0x40, 0x01, 0x00, 0x00, 0x40, 0x01};
+  std::copy(header.begin(), header.end(), file.begin() + 16);
+  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, file.data() + 12, 17));
+  for (int s = 0; s < 4; ++s) file[29 + s] = static_cast<std::uint8_t>(crc >> (24 - 8 * s));
+  EXPECT_EQ(read_png(file).why(),
+            "the image is 16385 x 16385 pixels; more than 268435456 are not read");
+  EXPECT_EQ(read_png(testsupport::hex("89 50 4E 47")).why(),
+            "not a PNG image (its first 8 bytes are not the PNG signature)");
+}

@@ -1,0 +1,393 @@
+#include "texcore/codec.hpp"
+
+#include <array>
+#include <iterator>
+#include <type_traits>
+#include <unordered_map>
+
+#include "base/bytes.hpp"
+#include "base/text.hpp"
+
+namespace texcore {
+namespace {
+
+using text::cat;
+
+// The colour of a texel value, field by field.
+Rgba colour_of(const FormatInfo& f, std::uint32_t value, bool opaque) {
+  Rgba c;
+  bool alpha = false;
+  for (const Field& field : f.layout()) {
+    const std::uint8_t w = widen((value >> field.shift) & ((1u << field.bits) - 1), field.bits);
+    switch (field.channel) {
+      case Channel::intensity: c.r = c.g = c.b = w; break;
+      case Channel::red: c.r = w; break;
+      case Channel::green: c.g = w; break;
+      case Channel::blue: c.b = w; break;
+      case Channel::alpha:
+        c.a = w;
+        alpha = true;
+        break;
+      case Channel::index: break;
+    }
+  }
+  if (!alpha && f.alpha_is_intensity && !opaque) c.a = c.r;
+  return c;
+}
+
+// How many 8-bit channels a field is made from: an intensity from red, green and blue.
+unsigned sources(Channel channel) { return channel == Channel::intensity ? 3 : 1; }
+
+// For every sum of `count` channels (0 to 255 x count), the `bits`-bit value whose widened level
+// is nearest to the channels' mean; an exact half goes to the larger value.
+std::vector<std::uint8_t> nearest_table(unsigned bits, unsigned count) {
+  std::vector<std::uint8_t> table(255 * count + 1);
+  const unsigned top = (1u << bits) - 1;
+  unsigned v = 0;
+  for (unsigned sum = 0; sum < table.size(); ++sum) {
+    // The levels rise with the value, so the nearest one only moves up.
+    while (v < top && 2 * sum >= count * (unsigned{widen(v, bits)} + widen(v + 1, bits))) ++v;
+    table[sum] = static_cast<std::uint8_t>(v);
+  }
+  return table;
+}
+
+// The colours of every texel value of the formats of up to 16 bits, made once, by format and
+// --opaque.
+const std::vector<Rgba>& colour_table(const FormatInfo& f, bool opaque) {
+  static const auto tables = [] {
+    std::array<std::array<std::vector<Rgba>, 2>, std::size(kFormats)> all;
+    for (std::size_t k = 0; k < std::size(kFormats); ++k) {
+      const FormatInfo& format = kFormats[k];
+      if (format.bits > 16) continue;
+      for (const bool o : {false, true}) {
+        std::vector<Rgba>& table = all[k][o];
+        table.resize(std::size_t{1} << format.bits);
+        for (std::uint32_t v = 0; v < table.size(); ++v) table[v] = colour_of(format, v, o);
+      }
+    }
+    return all;
+  }();
+  return tables[static_cast<std::size_t>(&f - kFormats)][opaque];
+}
+
+// One format's texels and colours both ways. Formats of up to 16 bits look their colours up.
+class TexelCodec {
+ public:
+  TexelCodec(const FormatInfo& f, bool opaque)
+      : f_(f), opaque_(opaque), table_(colour_table(f, opaque)) {
+    for (const Field& field : f.layout()) {
+      const auto k = static_cast<std::size_t>(&field - f.fields.data());
+      nearest_[k] = nearest_table(field.bits, sources(field.channel));
+      steps_[k] = {nearest_[k].data(), field.shift, source_of(field.channel)};
+      if (field.channel == Channel::alpha) compared_ = 0xFFFFFFFF;
+    }
+  }
+
+  Rgba colour(std::uint32_t value) const {
+    return table_.empty() ? colour_of(f_, value, opaque_) : table_[value];
+  }
+
+  std::uint32_t value(const Rgba& p) const {
+    const std::uint32_t key = p.key();
+    std::uint32_t v = 0;
+    for (unsigned k = 0; k < f_.field_count; ++k) {
+      const Step& s = steps_[k];
+      const unsigned sum = s.source < 0 ? (key >> 24) + (key >> 16 & 0xFF) + (key >> 8 & 0xFF)
+                                        : key >> s.source & 0xFF;
+      v |= std::uint32_t{s.nearest[sum]} << s.shift;
+    }
+    return v;
+  }
+
+  // True when the texel gives back the channels it is made from.
+  bool exact(std::uint32_t value, const Rgba& p) const {
+    return ((colour(value).key() ^ p.key()) & compared_) == 0;
+  }
+
+ private:
+  // Where a field's channel lies in Rgba::key(); -1: the sum of red, green and blue.
+  static int source_of(Channel channel) {
+    switch (channel) {
+      case Channel::red: return 24;
+      case Channel::green: return 16;
+      case Channel::blue: return 8;
+      case Channel::alpha: return 0;
+      default: return -1;
+    }
+  }
+  struct Step {
+    const std::uint8_t* nearest = nullptr;
+    unsigned shift = 0;
+    int source = 0;
+  };
+  const FormatInfo& f_;
+  bool opaque_;
+  std::uint32_t compared_ = 0xFFFFFF00;  // alpha too when a field holds it
+  const std::vector<Rgba>& table_;
+  std::array<std::vector<std::uint8_t>, 4> nearest_;
+  std::array<Step, 4> steps_{};
+};
+
+const FormatInfo& entry_format(PaletteFormat format) {
+  return info(format == PaletteFormat::ia16 ? Format::ia16 : Format::rgba16);
+}
+
+const char* entry_name(PaletteFormat format) { return entry_format(format).name; }
+
+template <unsigned Bits>
+std::uint32_t load(const std::uint8_t* d, std::size_t i) {
+  if constexpr (Bits == 4) {
+    return i % 2 ? d[i / 2] & 0xFu : d[i / 2] >> 4;
+  } else if constexpr (Bits == 8) {
+    return d[i];
+  } else if constexpr (Bits == 16) {
+    return bytes::load_be16(d + 2 * i);
+  } else {
+    return bytes::load_be32(d + 4 * i);
+  }
+}
+
+// Stores into zeroed bytes.
+template <unsigned Bits>
+void store(std::uint8_t* d, std::size_t i, std::uint32_t v) {
+  if constexpr (Bits == 4) {
+    d[i / 2] = static_cast<std::uint8_t>(d[i / 2] | (i % 2 ? v : v << 4));
+  } else if constexpr (Bits == 8) {
+    d[i] = static_cast<std::uint8_t>(v);
+  } else if constexpr (Bits == 16) {
+    d[2 * i] = static_cast<std::uint8_t>(v >> 8);
+    d[2 * i + 1] = static_cast<std::uint8_t>(v);
+  } else {
+    bytes::store_be32(d + 4 * i, v);
+  }
+}
+
+// Calls `f` with the texel size as a constant.
+template <class F>
+void by_bits(unsigned bits, F&& f) {
+  switch (bits) {
+    case 4: f(std::integral_constant<unsigned, 4>{}); break;
+    case 8: f(std::integral_constant<unsigned, 8>{}); break;
+    case 16: f(std::integral_constant<unsigned, 16>{}); break;
+    default: f(std::integral_constant<unsigned, 32>{}); break;
+  }
+}
+
+bool inexact_at(const Image& image, std::size_t i) {
+  return !image.inexact.empty() && image.inexact[i] != 0;
+}
+
+unsigned distance(const Rgba& x, const Rgba& y) {
+  const int d[] = {x.r - y.r, x.g - y.g, x.b - y.b, x.a - y.a};
+  return static_cast<unsigned>(d[0] * d[0] + d[1] * d[1] + d[2] * d[2] + d[3] * d[3]);
+}
+
+// Indices into a given palette: the entry the pixel already has in an indexed image when its
+// colour is the same, else the first entry of its colour, else the nearest entry (rounded).
+void index_into(const Image& image, const Palette& palette, unsigned most,
+                std::vector<std::uint8_t>& indices, Encoded& e) {
+  std::vector<Rgba> colours = palette.colours();
+  if (colours.size() > most) colours.resize(most);
+  std::unordered_map<std::uint32_t, std::uint8_t> first;
+  for (std::size_t k = colours.size(); k-- > 0;)
+    first[colours[k].key()] = static_cast<std::uint8_t>(k);
+  // The nearest entries of colours met lately, by a hash of the colour.
+  struct Cached {
+    std::uint32_t key = 0;
+    std::uint8_t index = 0;
+    bool valid = false;
+  };
+  std::vector<Cached> cache(4096);
+  e.palette = palette;
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    const Rgba& p = image.pixels[i];
+    if (inexact_at(image, i)) ++e.rounded;
+    if (image.indexed()) {
+      const unsigned k = image.indices[i];
+      if (k < colours.size() && colours[k] == p) {
+        indices[i] = static_cast<std::uint8_t>(k);
+        continue;
+      }
+    }
+    const std::uint32_t key = p.key();
+    if (const auto it = first.find(key); it != first.end()) {
+      indices[i] = it->second;
+      continue;
+    }
+    if (!inexact_at(image, i)) ++e.rounded;
+    Cached& slot = cache[(key * 2654435761u) >> 20];
+    if (!slot.valid || slot.key != key) {
+      unsigned best = 0;
+      for (unsigned k = 1; k < colours.size(); ++k) {
+        if (distance(colours[k], p) < distance(colours[best], p)) best = k;
+      }
+      slot = {key, static_cast<std::uint8_t>(best), true};
+    }
+    indices[i] = slot.index;
+  }
+}
+
+// A palette made from the image: the colours of an indexed image's palette as they stand, when
+// there are no more than `most`; else the colours of the pixels in order of first appearance.
+base::Done make_palette(const Image& image, const FormatInfo& f, PaletteFormat format,
+                        unsigned most, std::vector<std::uint8_t>& indices, Encoded& e) {
+  const TexelCodec entry(entry_format(format), false);
+  e.palette.format = format;
+  if (image.indexed() && image.palette.size() <= most) {
+    std::vector<bool> exact;
+    for (const Rgba& c : image.palette) {
+      const std::uint32_t v = entry.value(c);
+      e.palette.entries.push_back(static_cast<std::uint16_t>(v));
+      exact.push_back(entry.exact(v, c));
+    }
+    indices = image.indices;
+    for (std::size_t i = 0; i < image.size(); ++i) {
+      if (!exact[indices[i]] || inexact_at(image, i)) ++e.rounded;
+    }
+    return {};
+  }
+  std::vector<std::int16_t> slot(std::size_t{1} << 16, -1);
+  unsigned count = 0;
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    const Rgba& p = image.pixels[i];
+    const std::uint32_t v = entry.value(p);
+    if (!entry.exact(v, p) || inexact_at(image, i)) ++e.rounded;
+    if (slot[v] < 0) {
+      slot[v] = static_cast<std::int16_t>(count < most ? count : most);
+      if (count < most) e.palette.entries.push_back(static_cast<std::uint16_t>(v));
+      ++count;
+    }
+    indices[i] = static_cast<std::uint8_t>(slot[v]);
+  }
+  if (count > most) {
+    return base::refuse(
+        cat({"the image has ", std::to_string(count), " colours as ", entry_name(format),
+             " palette entries; a ", f.name, " palette holds ", std::to_string(most)}));
+  }
+  return {};
+}
+
+}  // namespace
+
+std::vector<Rgba> Palette::colours() const {
+  const TexelCodec codec(entry_format(format), false);
+  std::vector<Rgba> out;
+  out.reserve(entries.size());
+  for (const std::uint16_t v : entries) out.push_back(codec.colour(v));
+  return out;
+}
+
+Bytes Palette::bytes() const {
+  Bytes out;
+  out.reserve(2 * entries.size());
+  for (const std::uint16_t v : entries) bytes::append_be16(out, v);
+  return out;
+}
+
+unsigned palette_size(Format format) {
+  return format == Format::ci4 ? 16 : format == Format::ci8 ? 256 : 0;
+}
+
+base::Result<Palette> read_palette(ByteSpan file, std::uint64_t offset, PaletteFormat format,
+                                   unsigned count) {
+  const std::uint64_t whole = offset <= file.size() ? (file.size() - offset) / 2 : 0;
+  if (whole == 0) {
+    return base::refuse(cat({"no palette entry at offset ", offset_text(offset),
+                             ": the file holds ", std::to_string(file.size()), " bytes"}));
+  }
+  Palette palette;
+  palette.format = format;
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(whole, count));
+  for (std::size_t k = 0; k < n; ++k) {
+    palette.entries.push_back(bytes::load_be16(file.data() + offset + 2 * k));
+  }
+  return palette;
+}
+
+base::Result<Image> decode(ByteSpan texels, Format format, unsigned width, unsigned height,
+                           const DecodeOptions& options) {
+  const FormatInfo& f = info(format);
+  const std::uint64_t count = std::uint64_t{width} * height;
+  const auto length = byte_length(format, count);
+  if (!length || *length != texels.size()) {
+    return base::refuse(cat({std::to_string(width), " x ", std::to_string(height), " ", f.name,
+                             " texels are not ", std::to_string(texels.size()), " bytes"}));
+  }
+  Image image;
+  image.width = width;
+  image.height = height;
+  image.pixels.resize(static_cast<std::size_t>(count));
+  const std::uint8_t* d = texels.data();
+  if (f.indexed()) {
+    if (options.palette == nullptr || options.palette->entries.empty()) {
+      return base::refuse(cat({f.name, " texels need a palette"}));
+    }
+    image.palette = options.palette->colours();
+    image.indices.resize(image.pixels.size());
+    by_bits(f.bits, [&](auto bits) {
+      for (std::size_t i = 0; i < image.indices.size(); ++i) {
+        image.indices[i] = static_cast<std::uint8_t>(load<decltype(bits)::value>(d, i));
+      }
+    });
+    for (std::size_t i = 0; i < image.indices.size(); ++i) {
+      const unsigned k = image.indices[i];
+      if (k >= image.palette.size()) {
+        return base::refuse(
+            cat({"texel ", std::to_string(i), " uses palette entry ", std::to_string(k),
+                 ", but the palette has only ", std::to_string(image.palette.size())}));
+      }
+      image.pixels[i] = image.palette[k];
+    }
+    return image;
+  }
+  const TexelCodec codec(f, options.opaque);
+  by_bits(f.bits, [&](auto bits) {
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
+      image.pixels[i] = codec.colour(load<decltype(bits)::value>(d, i));
+    }
+  });
+  return image;
+}
+
+base::Result<Encoded> encode(const Image& image, Format format, const EncodeOptions& options) {
+  const FormatInfo& f = info(format);
+  const auto length = byte_length(format, image.size());
+  if (!length) {
+    return base::refuse(cat({"a ", f.name, " texture of ", std::to_string(image.width), " x ",
+                             std::to_string(image.height),
+                             " texels would end in half a byte (4-bit textures need an even "
+                             "number of texels)"}));
+  }
+  Encoded e;
+  e.texels.assign(static_cast<std::size_t>(*length), 0);
+  std::uint8_t* d = e.texels.data();
+  if (f.indexed()) {
+    const unsigned most = palette_size(format);
+    std::vector<std::uint8_t> indices(image.size());
+    if (options.palette != nullptr) {
+      index_into(image, *options.palette, most, indices, e);
+    } else if (auto made = make_palette(image, f, options.palette_format, most, indices, e);
+               !made) {
+      return base::refuse(made.why());
+    }
+    by_bits(f.bits, [&](auto bits) {
+      for (std::size_t i = 0; i < indices.size(); ++i)
+        store<decltype(bits)::value>(d, i, indices[i]);
+    });
+    return e;
+  }
+  // An I texel's alpha is not read, so --opaque plays no part here.
+  const TexelCodec codec(f, false);
+  by_bits(f.bits, [&](auto bits) {
+    for (std::size_t i = 0; i < image.size(); ++i) {
+      const Rgba& p = image.pixels[i];
+      const std::uint32_t v = codec.value(p);
+      store<decltype(bits)::value>(d, i, v);
+      if (!codec.exact(v, p) || inexact_at(image, i)) ++e.rounded;
+    }
+  });
+  return e;
+}
+
+}  // namespace texcore

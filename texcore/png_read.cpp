@@ -1,0 +1,403 @@
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+
+#include "base/bytes.hpp"
+#include "base/crc32.hpp"
+#include "base/text.hpp"
+#include "texcore/png.hpp"
+#include "texcore/png_detail.hpp"
+
+namespace texcore {
+namespace {
+
+using text::cat;
+
+struct Header {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  unsigned depth = 0;
+  ColourType type = ColourType::grey;
+  bool interlaced = false;
+};
+
+// One pass of the image: where its pixels start and how far apart they are. A plain image is one
+// pass of every pixel; an interlaced one has Adam7's seven.
+struct Pass {
+  unsigned x0, y0, dx, dy;
+};
+constexpr Pass kWhole[] = {{0, 0, 1, 1}};
+constexpr Pass kAdam7[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                           {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
+std::uint32_t count_in(std::uint32_t size, unsigned start, unsigned step) {
+  return size > start ? (size - start + step - 1) / step : 0;
+}
+
+std::uint64_t row_bytes(const Header& h, std::uint64_t pixels) {
+  return (pixels * png_detail::channels(h.type) * h.depth + 7) / 8;
+}
+
+std::span<const Pass> passes(const Header& h) {
+  return h.interlaced ? std::span<const Pass>(kAdam7) : std::span<const Pass>(kWhole);
+}
+
+// The bytes of the filtered rows of every pass.
+std::uint64_t raw_size(const Header& h) {
+  std::uint64_t size = 0;
+  for (const Pass& p : passes(h)) {
+    const std::uint64_t w = count_in(h.width, p.x0, p.dx);
+    const std::uint64_t rows = count_in(h.height, p.y0, p.dy);
+    if (w > 0) size += rows * (1 + row_bytes(h, w));
+  }
+  return size;
+}
+
+base::Result<Header> read_header(ByteSpan data, const PngLimits& limits) {
+  if (data.size() != 13) return base::refuse("its IHDR chunk is not 13 bytes long");
+  Header h;
+  h.width = bytes::load_be32(data.data());
+  h.height = bytes::load_be32(data.data() + 4);
+  h.depth = data[8];
+  h.type = static_cast<ColourType>(data[9]);
+  const unsigned depth = h.depth;
+  bool valid = false;
+  switch (data[9]) {
+    case 0: valid = depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16; break;
+    case 3: valid = depth == 1 || depth == 2 || depth == 4 || depth == 8; break;
+    case 2:
+    case 4:
+    case 6: valid = depth == 8 || depth == 16; break;
+    default: break;
+  }
+  if (!valid) {
+    return base::refuse(cat({"colour type ", std::to_string(data[9]), " with ",
+                             std::to_string(depth), "-bit samples is no PNG image"}));
+  }
+  if (data[10] != 0 || data[11] != 0 || data[12] > 1) {
+    return base::refuse("its header names an unknown compression, filter or interlace method");
+  }
+  h.interlaced = data[12] == 1;
+  if (h.width == 0 || h.height == 0 || h.width > 0x7FFFFFFF || h.height > 0x7FFFFFFF) {
+    return base::refuse("its header gives a size of " + std::to_string(h.width) + " x " +
+                        std::to_string(h.height) + " pixels");
+  }
+  if (std::uint64_t{h.width} * h.height > limits.max_pixels) {
+    return base::refuse(
+        cat({"the image is ", std::to_string(h.width), " x ", std::to_string(h.height),
+             " pixels; more than ", std::to_string(limits.max_pixels), " are not read"}));
+  }
+  return h;
+}
+
+// Inflates the IDAT chunks into the filtered rows, never past the size the header gives them.
+class Inflater {
+ public:
+  // `compressed`: the most compressed bytes there can be (the file's size). Deflate makes at most
+  // 1032 bytes of each: memory for that many is taken at once, but never more than the header
+  // gives, nor more than 256 MiB before the data has shown it is needed.
+  Inflater(std::uint64_t expected, std::uint64_t compressed) : expected_(expected) {
+    if (inflateInit(&z_) != Z_OK) throw std::bad_alloc();
+    const std::uint64_t first = std::min(1032 * compressed + (1 << 16), std::uint64_t{1} << 28);
+    raw_.resize(static_cast<std::size_t>(std::min(expected, first)));
+  }
+  ~Inflater() { inflateEnd(&z_); }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+
+  base::Done feed(ByteSpan data) {
+    z_.next_in = const_cast<Bytef*>(data.data());
+    z_.avail_in = static_cast<uInt>(data.size());
+    while (z_.avail_in > 0 && !ended_) {
+      const uInt before = z_.avail_in;
+      const std::uint64_t had = filled_;
+      if (raw_.size() == filled_) {
+        if (filled_ == expected_) {
+          // Full: anything more the stream holds is more than the image needs.
+          std::uint8_t extra;
+          z_.next_out = &extra;
+          z_.avail_out = 1;
+          if (auto step = inflate_step(); !step) return step;
+          if (z_.avail_out == 0) return base::refuse("its image data is longer than its size");
+          if (z_.avail_in == before && !ended_) {
+            return base::refuse("its image data is damaged (inflate makes no progress)");
+          }
+          continue;
+        }
+        // Memory follows the data that has come: it doubles, up to what the header gives.
+        raw_.resize(static_cast<std::size_t>(
+            std::min<std::uint64_t>(expected_, std::max<std::uint64_t>(2 * raw_.size(), 1 << 16))));
+      }
+      const std::size_t room = std::min<std::size_t>(raw_.size() - filled_, 1u << 30);
+      z_.next_out = raw_.data() + filled_;
+      z_.avail_out = static_cast<uInt>(room);
+      if (auto step = inflate_step(); !step) return step;
+      filled_ += room - z_.avail_out;
+      if (z_.avail_in == before && filled_ == had && !ended_) {
+        return base::refuse("its image data is damaged (inflate makes no progress)");
+      }
+    }
+    return {};
+  }
+
+  bool ended() const { return ended_; }
+  std::uint64_t filled() const { return filled_; }
+  Bytes& raw() { return raw_; }
+
+ private:
+  base::Done inflate_step() {
+    const int status = inflate(&z_, Z_NO_FLUSH);
+    if (status == Z_STREAM_END) {
+      ended_ = true;
+    } else if (status == Z_MEM_ERROR) {
+      throw std::bad_alloc();
+    } else if (status != Z_OK && status != Z_BUF_ERROR) {
+      return base::refuse(
+          cat({"its image data is damaged (", z_.msg != nullptr ? z_.msg : "inflate failed", ")"}));
+    }
+    return {};
+  }
+
+  z_stream z_{};
+  std::uint64_t expected_;
+  Bytes raw_;
+  std::uint64_t filled_ = 0;
+  bool ended_ = false;
+};
+
+// The PLTE and tRNS chunks, and a grey or RGB tRNS's colour (the samples as stored).
+struct Colours {
+  std::vector<Rgba> palette;
+  bool has_key = false;
+  std::uint16_t key[3] = {0, 0, 0};
+};
+
+unsigned sample(const std::uint8_t* row, std::size_t i, unsigned depth) {
+  switch (depth) {
+    case 8: return row[i];
+    case 16: return bytes::load_be16(row + 2 * i);
+    default: {
+      const unsigned per_byte = 8 / depth;
+      const unsigned shift = 8 - depth * static_cast<unsigned>(i % per_byte + 1);
+      return (row[i / per_byte] >> shift) & ((1u << depth) - 1);
+    }
+  }
+}
+
+// A sample as 8 bits: lower depths by repeating their bits, 16 bits to the nearest 8-bit value.
+std::uint8_t to8(unsigned v, unsigned depth, bool& inexact) {
+  if (depth == 16) {
+    inexact = inexact || v % 257 != 0;
+    return static_cast<std::uint8_t>((v + 128) / 257);
+  }
+  return widen(v, depth);
+}
+
+// Turns one unfiltered row of a pass into pixels.
+base::Done take_row(const Header& h, const Colours& colours, const std::uint8_t* row,
+                    std::uint32_t count, std::size_t at, unsigned dx, Image& image) {
+  const unsigned d = h.depth;
+  for (std::uint32_t x = 0; x < count; ++x, at += dx) {
+    Rgba& p = image.pixels[at];
+    bool inexact = false;
+    switch (h.type) {
+      case ColourType::grey: {
+        const unsigned v = sample(row, x, d);
+        p.r = p.g = p.b = to8(v, d, inexact);
+        p.a = colours.has_key && v == colours.key[0] ? 0 : 255;
+        break;
+      }
+      case ColourType::palette: {
+        const unsigned k = sample(row, x, d);
+        if (k >= colours.palette.size()) {
+          return base::refuse(
+              cat({"a pixel uses palette entry ", std::to_string(k), ", but the palette has only ",
+                   std::to_string(colours.palette.size())}));
+        }
+        image.indices[at] = static_cast<std::uint8_t>(k);
+        p = colours.palette[k];
+        break;
+      }
+      case ColourType::rgb: {
+        const unsigned r = sample(row, 3 * std::size_t{x}, d);
+        const unsigned g = sample(row, 3 * std::size_t{x} + 1, d);
+        const unsigned b = sample(row, 3 * std::size_t{x} + 2, d);
+        p = {to8(r, d, inexact), to8(g, d, inexact), to8(b, d, inexact), 255};
+        if (colours.has_key && r == colours.key[0] && g == colours.key[1] && b == colours.key[2]) {
+          p.a = 0;
+        }
+        break;
+      }
+      case ColourType::grey_alpha:
+        p.r = p.g = p.b = to8(sample(row, 2 * std::size_t{x}, d), d, inexact);
+        p.a = to8(sample(row, 2 * std::size_t{x} + 1, d), d, inexact);
+        break;
+      case ColourType::rgba:
+        if (d == 8) {
+          std::memcpy(&p, row + 4 * std::size_t{x}, 4);
+        } else {
+          p = {to8(sample(row, 4 * std::size_t{x}, d), d, inexact),
+               to8(sample(row, 4 * std::size_t{x} + 1, d), d, inexact),
+               to8(sample(row, 4 * std::size_t{x} + 2, d), d, inexact),
+               to8(sample(row, 4 * std::size_t{x} + 3, d), d, inexact)};
+        }
+        break;
+    }
+    if (inexact) {
+      if (image.inexact.empty()) image.inexact.resize(image.pixels.size());
+      image.inexact[at] = 1;
+    }
+  }
+  return {};
+}
+
+// Undoes the filters of every row and makes the pixels.
+base::Result<Image> make_image(const Header& h, const Colours& colours, Bytes& raw) {
+  Image image;
+  image.width = h.width;
+  image.height = h.height;
+  image.pixels.resize(std::size_t{h.width} * h.height);
+  if (h.type == ColourType::palette) {
+    image.palette = colours.palette;
+    image.indices.resize(image.pixels.size());
+  }
+  const unsigned bpp = std::max(1u, png_detail::channels(h.type) * h.depth / 8);
+  std::size_t at = 0;
+  for (const Pass& pass : passes(h)) {
+    const std::uint32_t w = count_in(h.width, pass.x0, pass.dx);
+    const std::uint32_t rows = count_in(h.height, pass.y0, pass.dy);
+    if (w == 0) continue;
+    const std::size_t n = static_cast<std::size_t>(row_bytes(h, w));
+    const Bytes zeros(n, 0);
+    const std::uint8_t* prev = zeros.data();
+    for (std::uint32_t r = 0; r < rows; ++r) {
+      std::uint8_t* line = raw.data() + at + 1;
+      const std::uint8_t type = raw[at];
+      if (type > 4) {
+        return base::refuse(cat({"a row of its image data has filter type ", std::to_string(type),
+                                 ", which PNG does not have"}));
+      }
+      png_detail::unfilter(type, line, prev, n, bpp);
+      const std::size_t y = pass.y0 + std::size_t{r} * pass.dy;
+      if (auto row = take_row(h, colours, line, w, y * h.width + pass.x0, pass.dx, image); !row) {
+        return base::refuse(row.why());
+      }
+      prev = line;
+      at += n + 1;
+    }
+  }
+  return image;
+}
+
+base::Done read_colours(const Header& h, const char* type, ByteSpan data, Colours& colours) {
+  if (std::memcmp(type, "PLTE", 4) == 0) {
+    if (h.type == ColourType::grey || h.type == ColourType::grey_alpha) {
+      return base::refuse("a greyscale image holds a palette (PLTE)");
+    }
+    if (!colours.palette.empty()) return base::refuse("it holds two palettes (PLTE)");
+    const std::size_t entries = data.size() / 3;
+    if (data.size() % 3 != 0 || entries == 0 || entries > 256 ||
+        (h.type == ColourType::palette && entries > (std::size_t{1} << h.depth))) {
+      return base::refuse("its palette (PLTE) is not 1 to 2^depth entries of 3 bytes");
+    }
+    if (h.type != ColourType::palette) return {};  // a suggestion for true-colour displays
+    for (std::size_t k = 0; k < entries; ++k) {
+      colours.palette.push_back({data[3 * k], data[3 * k + 1], data[3 * k + 2], 255});
+    }
+    return {};
+  }
+  // tRNS
+  switch (h.type) {
+    case ColourType::palette:
+      if (colours.palette.empty() || data.size() > colours.palette.size()) {
+        return base::refuse("its transparency (tRNS) comes before the palette or is longer");
+      }
+      for (std::size_t k = 0; k < data.size(); ++k) colours.palette[k].a = data[k];
+      break;
+    case ColourType::grey:
+    case ColourType::rgb: {
+      const std::size_t samples = h.type == ColourType::grey ? 1 : 3;
+      if (data.size() != 2 * samples) {
+        return base::refuse("its transparency (tRNS) is not one colour");
+      }
+      colours.has_key = true;
+      for (std::size_t k = 0; k < samples; ++k) {
+        colours.key[k] = bytes::load_be16(data.data() + 2 * k);
+      }
+      break;
+    }
+    default: break;  // an image with alpha has no use for it
+  }
+  return {};
+}
+
+}  // namespace
+
+base::Result<Image> read_png(ByteSpan file, const PngLimits& limits) {
+  if (file.size() < 8 || std::memcmp(file.data(), png_detail::kSignature, 8) != 0) {
+    return base::refuse("not a PNG image (its first 8 bytes are not the PNG signature)");
+  }
+  std::size_t at = 8;
+  Header h;
+  Colours colours;
+  std::optional<Inflater> inflater;
+  bool idat_done = false;  // a chunk other than IDAT followed the image data
+  bool ended = false;
+  while (!ended) {
+    if (file.size() - at < 12) {
+      return base::refuse(at == file.size() ? "the file ends before its IEND chunk"
+                                            : "the file ends inside a chunk");
+    }
+    const std::uint32_t length = bytes::load_be32(file.data() + at);
+    const char* type = reinterpret_cast<const char*>(file.data() + at + 4);
+    const std::string name(type, 4);
+    if (length > 0x7FFFFFFF || file.size() - at - 12 < length) {
+      return base::refuse(
+          cat({"the file ends inside its ", name, " chunk at offset ", offset_text(at)}));
+    }
+    const ByteSpan data(file.data() + at + 8, length);
+    const std::uint32_t stored = bytes::load_be32(file.data() + at + 8 + length);
+    if (crc::crc32(ByteSpan(file.data() + at + 4, length + 4)) != stored) {
+      return base::refuse(cat(
+          {"its ", name, " chunk at offset ", offset_text(at), " is damaged (its CRC is wrong)"}));
+    }
+    at += 12 + std::size_t{length};
+    const bool first = !inflater && h.width == 0;
+    if (first != (name == "IHDR")) {
+      return base::refuse(first ? "it does not begin with an IHDR chunk"
+                                : "it holds a second IHDR chunk");
+    }
+    if (name == "IHDR") {
+      auto header = read_header(data, limits);
+      if (!header) return base::refuse(header.why());
+      h = *header;
+    } else if (name == "IDAT") {
+      if (idat_done) return base::refuse("its image data (IDAT) is split by other chunks");
+      if (!inflater) inflater.emplace(raw_size(h), file.size());
+      if (auto fed = inflater->feed(data); !fed) return base::refuse(fed.why());
+    } else if (name == "IEND") {
+      ended = true;
+    } else if (name == "PLTE" || name == "tRNS") {
+      if (inflater) return base::refuse(cat({"its ", name, " chunk follows the image data"}));
+      if (auto read = read_colours(h, type, data, colours); !read) return base::refuse(read.why());
+    } else if ((type[0] & 0x20) == 0) {
+      return base::refuse(cat(
+          {"it holds a chunk this reader does not know (", name, ") that is needed to show it"}));
+    }
+    if (inflater && name != "IDAT") idat_done = true;
+  }
+  if (!inflater) return base::refuse("it holds no image data (IDAT)");
+  if (h.type == ColourType::palette && colours.palette.empty()) {
+    return base::refuse("a palette image holds no palette (PLTE)");
+  }
+  if (!inflater->ended() || inflater->filled() != raw_size(h)) {
+    return base::refuse("its image data ends before the image does");
+  }
+  return make_image(h, colours, inflater->raw());
+}
+
+}  // namespace texcore

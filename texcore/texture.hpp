@@ -1,0 +1,48 @@
+// A texture as the programs name it: a format, a width, and where in a file its texels begin;
+// and what their switches and lists hold (numbers, palette names).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/result.hpp"
+#include "texcore/codec.hpp"
+
+namespace texcore {
+
+struct Texture {
+  Format format = Format::i4;
+  unsigned width = 0;
+  std::optional<unsigned> height;  // none: every whole row to the end of the file
+  std::uint64_t offset = 0;
+};
+
+struct Layout {
+  bool swap_rows = false;  // the odd rows hold their words swapped, as in texture memory
+};
+
+// The texture's texels out of `file`, as an image. Refused with one line: an offset past the end,
+// fewer bytes than the texture needs (or not one whole row), more than kMaxPixels texels, 4-bit
+// texels that would end in half a byte, and what decode() refuses.
+base::Result<Image> cut_texture(ByteSpan file, const Texture& texture, const Layout& layout,
+                                const DecodeOptions& options);
+
+// The image as texels of `format` in the layout: encode(), and the rows swapped when asked.
+base::Result<Encoded> texels_of(const Image& image, Format format, const Layout& layout,
+                                const EncodeOptions& options);
+
+// A number of the switches and lists: decimal, or hexadecimal after "0x".
+std::optional<std::uint64_t> parse_number(std::string_view text);
+
+// "FILE" or "FILE@OFFSET" (an '@' followed by a number; else the '@' is part of the name).
+struct PaletteSource {
+  std::string file;
+  std::uint64_t offset = 0;
+};
+PaletteSource parse_palette_source(std::string_view text);
+
+std::optional<PaletteFormat> parse_palette_format(std::string_view name);
+const char* palette_format_name(PaletteFormat format);
+
+}  // namespace texcore
