@@ -165,12 +165,27 @@ std::size_t run_or_tag(Source src, std::size_t p, std::size_t end, Body& body, D
 std::string unclosed_warning(const std::string& file, const Unclosed& u);
 std::string unclosed_note(const Unclosed& u);
 
+// A plain byte at `p` (not '#', '[' or a control byte): a shorthand, an escape pair, or the byte
+// itself, appended to `body`; an escape lead that makes no pair with its follower is warned about
+// (`follower_ends`: the follower ends the message). Returns where encoding goes on.
+std::size_t plain_step(Source src, std::size_t p, bool follower_ends, Body& body,
+                       Diagnostics& diag);
+
+// A byte from 0x80 up at `p`, copied as it is: a whole UTF-8 character of two to four bytes (with
+// a warning: the game shows other characters for its bytes), or this byte alone. Returns where
+// encoding goes on.
+std::size_t copy_character(Source src, std::size_t p, Body& body, Diagnostics& diag);
+
 // One message of a text dump, from `start` to its terminator.
 struct Message {
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   std::uint32_t length;  // bytes added to the body
   std::size_t next;      // start of the next message (after the terminator)
   bool last;             // the terminator scan met the end of the source: no message follows
   Unclosed unclosed;     // a hex run or tag of this message that the end of the source cut off
+  // The first carriage return that ends no line, though text of this message follows it (an old
+  // Mac's line end), or kNone.
+  std::size_t lone_cr;
 };
 
 // Encodes the message at `start`, appending its bytes to `body`. Plain bytes, shorthands and
