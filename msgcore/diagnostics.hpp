@@ -92,6 +92,9 @@ class Diagnostics {
   static const char* message(Report report, DiagBuild build);
 
   DiagBuild build() const { return build_; }
+  // False when the next warning is only counted (no stream, or past the warnings shown): its text
+  // need not be made.
+  bool shows_warnings() const { return err_ != nullptr && warnings_ < kShownWarnings; }
   // Reports and warnings so far (whether or not they printed anything).
   unsigned long reports() const { return reports_; }
   // The line for the end of a run, or empty when nothing was reported: "3 warnings" (and how many

@@ -31,20 +31,30 @@ std::size_t line_of(Source dump, std::size_t start, std::size_t pos) {
   return pos;
 }
 
-// The number of a line number field: digits, with blanks around them (saturated far beyond any
-// message count), or nullopt.
-std::optional<std::uint64_t> number_in(Source field) {
-  std::size_t from = 0;
-  std::size_t to = field.size();
-  while (from < to && field[from] == ' ') ++from;
-  while (to > from && field[to - 1] == ' ') --to;
-  if (from == to) return std::nullopt;
-  std::uint64_t n = 0;
-  for (std::size_t k = from; k < to; ++k) {
-    if (field[k] < '0' || field[k] > '9') return std::nullopt;
-    n = std::min<std::uint64_t>(n * 10 + (field[k] - '0'), std::uint64_t{1} << 60);
+// What a line number field holds: `number` when it is digits and blanks with at least one digit
+// (which lose nothing), and its value when the blanks stand only around the digits (saturated far
+// beyond any message count).
+struct Field {
+  bool number = false;
+  std::optional<std::uint64_t> value;
+};
+Field read_field(Source field) {
+  std::size_t k = 0;
+  const std::size_t n = field.size();
+  while (k < n && field[k] == ' ') ++k;
+  std::uint64_t value = 0;
+  const std::size_t digits = k;
+  for (; k < n && field[k] >= '0' && field[k] <= '9'; ++k) {
+    value = value * 10 + (field[k] - '0');
   }
-  return n;
+  if (k - digits > 18) value = std::uint64_t{1} << 60;  // no count of messages comes near
+  const bool any = k > digits;
+  while (k < n && field[k] == ' ') ++k;
+  if (k == n) return {any, any ? std::optional<std::uint64_t>(value) : std::nullopt};
+  // Digits after blanks after digits: still no text lost, but no one number.
+  const bool rest = std::all_of(field.begin() + static_cast<std::ptrdiff_t>(k), field.end(),
+                                [](std::uint8_t c) { return (c >= '0' && c <= '9') || c == ' '; });
+  return {any && rest, std::nullopt};
 }
 
 // Warns when what is passed over as the line number of message `k`, from `from` to `to`, is not
@@ -55,13 +65,8 @@ std::optional<std::uint64_t> check_line_number(Source dump, std::size_t start, s
   const bool tab = to > from && dump[to - 1] == '\t';
   const bool line_start = from == start || dump[from - 1] == '\n' || dump[from - 1] == '\r';
   // Digits, and blanks around them, lose nothing.
-  const Source field = dump.subspan(from, tab ? to - 1 - from : 0);
-  const bool number = std::any_of(field.begin(), field.end(),
-                                  [](std::uint8_t c) { return c >= '0' && c <= '9'; }) &&
-                      std::all_of(field.begin(), field.end(), [](std::uint8_t c) {
-                        return (c >= '0' && c <= '9') || c == ' ';
-                      });
-  if (line_start && tab && number) return number_in(field);
+  const Field field = read_field(dump.subspan(from, tab ? to - 1 - from : 0));
+  if (line_start && tab && field.number) return field.value;
   std::size_t text_end = to;
   while (text_end > from &&
          (dump[text_end - 1] == '\n' || dump[text_end - 1] == '\r' || dump[text_end - 1] == '\t')) {
@@ -201,6 +206,7 @@ void LineChecks::tab_after(std::size_t k, std::size_t pos, std::size_t tab) {
     return;
   }
   diag_.in_message(k + 1);
+  if (!diag_.shows_warnings()) return diag_.warn_at(tab, {});
   std::size_t to = tab + 1;
   while (to < dump_.size() && to < tab + 42 && dump_[to] != '\t' && dump_[to] != '\n' &&
          dump_[to] != '\r') {

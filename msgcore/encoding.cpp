@@ -228,16 +228,6 @@ Scan pass_terminator(Source src, std::size_t from) {
   return {size, true};
 }
 
-std::size_t plain_step(Source src, std::size_t p, bool follower_ends, Body& body,
-                       Diagnostics& diag) {
-  const std::uint8_t c = src[p];
-  const int follower = byte_at(src, p + 1);
-  const PlainCode pc = plain_code(c, follower);
-  if (pc.advance == 2 && pc.code == c) warn_escape(c, follower, follower_ends, p, diag);
-  body.push_back(static_cast<std::uint8_t>(pc.code));
-  return p + pc.advance;
-}
-
 std::size_t copy_character(Source src, std::size_t p, Body& body, Diagnostics& diag) {
   const Utf8Char c = utf8_char(src.subspan(p, std::min<std::size_t>(4, src.size() - p)));
   const std::size_t n = c.length >= 2 ? c.length : 1;
@@ -259,7 +249,10 @@ std::size_t map_sequence(Source src, std::size_t p, Body& body, Diagnostics& dia
     diag.report(Report::unmapped_character, "the file ends inside a three-byte character: skipped");
     return p + 3;
   }
-  const Utf8Char c = utf8_char(src.subspan(p, std::min<std::size_t>(4, src.size() - p)));
+  // Only a lead from 0xF0 up can begin a four-byte character.
+  const Utf8Char c = src[p] >= 0xF0
+                         ? utf8_char(src.subspan(p, std::min<std::size_t>(4, src.size() - p)))
+                         : Utf8Char{};
   if (c.length == 4) {
     const std::uint8_t code = charmap_lookup(src[p + 1], src[p + 2]);
     if (code != kNoMatch) body.push_back(code);
@@ -301,10 +294,8 @@ Message encode_text(Source src, std::size_t start, Body& body, Diagnostics& diag
       p = q;
     } else if (c == '#' || c == '[') {
       p = run_or_tag(src, p, e, body, diag, index, m.unclosed, "line");
-    } else if (c >= 0xE1) {
-      p = map_sequence(src, p, body, diag);
-    } else if (c >= 0x80) {
-      p = copy_character(src, p, body, diag);
+    } else if (c >= 0x20 && c < 0x80) {
+      p = plain_step(src, p, e, false, body, diag);
     } else if (c == '\r') {
       // Dropped, as every control byte.
       const CarriageReturns cr = carriage_returns(src, p, e);
@@ -312,9 +303,10 @@ Message encode_text(Source src, std::size_t start, Body& body, Diagnostics& diag
       p = cr.next;
     } else if (c < 0x20) {
       ++p;  // control bytes, the terminator among them, are dropped
+    } else if (c >= 0xE1) {
+      p = map_sequence(src, p, body, diag);
     } else {
-      const int f = byte_at(src, p + 1);
-      p = plain_step(src, p, f == kEndOfSource || f == '\n' || f == '\r' || f == '\t', body, diag);
+      p = copy_character(src, p, body, diag);
     }
   }
   m.length = static_cast<std::uint32_t>(body.size() - base);

@@ -62,6 +62,7 @@ bool no_escape_pair(std::uint8_t lead, int follower) {
 }
 
 void warn_escape(std::uint8_t lead, int follower, bool at_end, std::size_t at, Diagnostics& diag) {
+  if (!diag.shows_warnings()) return diag.warn_at(at, {});
   const std::uint8_t code[] = {lead};
   const std::string what = cat({codes_of(code), ", which ", back_as(code, diag.build())});
   const std::string hint = cat({"(the game has no '", std::string(1, static_cast<char>(lead)),
@@ -95,6 +96,7 @@ void warn_escape(std::uint8_t lead, int follower, bool at_end, std::size_t at, D
 
 void warn_copied_character(std::span<const std::uint8_t> src, std::size_t at, Utf8Char c,
                            Diagnostics& diag) {
+  if (!diag.shows_warnings()) return diag.warn_at(at, {});
   const std::span<const std::uint8_t> bytes = src.subspan(at, c.length);
   const std::string name = character_name(bytes, c);
   const std::string back = back_as(bytes, diag.build());
@@ -136,6 +138,7 @@ void report_four_byte(std::span<const std::uint8_t> src, std::size_t at, Utf8Cha
 }
 
 void warn_semicolons(std::size_t at, std::size_t count, Diagnostics& diag) {
+  if (!diag.shows_warnings()) return diag.warn_at(at, {});
   const std::string run(count, ';');
   const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(run.data()),
                                             count == 2 ? 2 : 1);

@@ -64,7 +64,7 @@ SylkMessage encode_sylk(Source src, std::size_t start, Body& body, Diagnostics& 
     } else if (b >= 0x80) {
       p = copy_character(src, p, body, diag);
     } else {
-      p = plain_step(src, p, p + 1 >= e, body, diag);
+      p = plain_step(src, p, e, true, body, diag);
     }
   }
   return {static_cast<std::uint32_t>(body.size() - base), unclosed, open, e};
