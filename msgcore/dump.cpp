@@ -153,11 +153,9 @@ void LineChecks::numbered(std::size_t k, std::size_t line, std::optional<std::ui
     const std::string hint =
         skip ? cat({"a line deleted? \"", std::to_string(expected_), "<TAB>\" is an empty message"})
              : std::string("a line doubled or moved?");
-    diag_.warn_at(line, cat({what,
-                             ", but the lines are taken in order, not by their numbers: "
-                             "this line is taken as ",
-                             std::to_string(base_ + k), ", and every later message moves with it (",
-                             hint, ")"}));
+    diag_.warn_at(line, cat({what, ", but the lines are taken in order, not by their numbers: ",
+                             "this line is taken as ", std::to_string(base_ + k),
+                             ", and every later message moves with it (", hint, ")"}));
   }
   off_ = true;
   expected_ = number ? *number + 1 : expected_ + 1;

@@ -143,17 +143,15 @@ void warn_semicolons(std::size_t at, std::size_t count, Diagnostics& diag) {
   const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(run.data()),
                                             count == 2 ? 2 : 1);
   const std::string what = cat({codes_of(bytes), ", which ", back_as(bytes, diag.build())});
-  diag.warn_at(at, count == 2 ? cat({"\";;\" is how a spreadsheet saves one ';' typed into a cell, "
-                                     "but both reach the message: ",
-                                     what,
-                                     " (the game has no ';', 0x3B is its sweat drop: write $d "
-                                     "for one)"})
-                              : cat({"\"", run,
-                                     "\" is how a spreadsheet saves ';' typed into a "
-                                     "cell, each one doubled, but all ",
-                                     std::to_string(count), " reach the message as ", what,
-                                     " (the game has no ';', 0x3B is its sweat drop: write one $d "
-                                     "for each)"}));
+  const char* const rest = " (the game has no ';', 0x3B is its sweat drop: write $d for one)";
+  if (count == 2) {
+    diag.warn_at(at, cat({"\";;\" is how a spreadsheet saves one ';' typed into a cell, but both ",
+                          "reach the message: ", what, rest}));
+    return;
+  }
+  diag.warn_at(at, cat({"\"", run, "\" is how a spreadsheet saves ';' typed into a cell, ",
+                        "each one doubled, but all ", std::to_string(count),
+                        " reach the message as ", what, rest}));
 }
 
 }  // namespace msg

@@ -301,7 +301,7 @@ TEST(Txt2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
   // The bytes stay what they always were; what is new is the line that says where and what.
   struct Slip {
     std::string dump;  // after a byte-order mark
-    const char* lines;
+    std::string lines;
     std::vector<std::string> switches{};
     std::string name = "d.txt";
   };
@@ -356,15 +356,14 @@ TEST(Txt2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
        ("d.txt:1:8: warning: message 0: \"$5\" is no escape pair: it writes 0x24, which msg2txt "
         "writes back as \xE3\x82\x81, and drops the 5 " +
         pairs +
-        "\nd.txt:1:25: warning: message 0: \"$[\" is no escape pair: it writes 0x24, which "
+        "\nd.txt:1:23: warning: message 0: \"$[\" is no escape pair: it writes 0x24, which "
         "msg2txt writes back as \xE3\x82\x81, and the '[' starts no tag " +
         pairs +
         "\nd.txt:2:5: warning: message 1: \"\\t\" is no escape pair: it writes 0x5C, which "
         "msg2txt writes back as +, and drops the t (the game has no '\\'; the pairs are \\n "
         "\\r)\nd.txt:2:10: warning: message 1: the '\\' at the end of the message is no escape "
         "pair: it writes 0x5C, which msg2txt writes back as + (the game has no '\\'; the pairs "
-        "are \\n \\r)\n")
-           .c_str()},
+        "are \\n \\r)\n")},
       // UTF-8 characters whose bytes are copied, and a four-byte one.
       {"0\tBonjour\xC2\xA0! \xE0\xA4\x85\n1\t\xF0\x9F\x98\x80!\n",
        "d.txt:1:10: warning: message 0: U+00A0 '\xC2\xA0' is not a character of the game: its two "
@@ -434,7 +433,7 @@ TEST(Txt2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
     EXPECT_EQ(located_only(r.err), slip.lines) << slip.dump;
     EXPECT_EQ(r.err.find(" warning\n") != std::string::npos ||
                   r.err.find(" warnings\n") != std::string::npos,
-              *slip.lines != '\0')
+              !slip.lines.empty())
         << "the count at the end: " << r.err;
   }
 }
