@@ -33,17 +33,7 @@ const char* Diagnostics::message(Report report, DiagBuild build) {
 }
 
 void Diagnostics::locate(const std::string& file, std::span<const std::uint8_t> source) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  file_.clear();
-  for (const char ch : file) {
-    const auto b = static_cast<std::uint8_t>(ch);
-    if (b >= 0x20 && b != 0x7F) {
-      file_.push_back(ch);
-    } else {
-      file_.append("\\x").push_back(kHex[b >> 4]);
-      file_.push_back(kHex[b & 15]);
-    }
-  }
+  file_ = printable_name(file);
   source_ = source;
   line_starts_.assign(1, 0);
   scanned_ = 0;
@@ -172,6 +162,21 @@ std::string shown(std::span<const std::uint8_t> bytes, std::size_t limit) {
     ++i;
   }
   if (i < bytes.size()) out += "...";
+  return out;
+}
+
+std::string printable_name(const std::string& name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : name) {
+    const auto b = static_cast<std::uint8_t>(ch);
+    if (b >= 0x20 && b != 0x7F) {
+      out.push_back(ch);
+    } else {
+      out.append("\\x").push_back(kHex[b >> 4]);
+      out.push_back(kHex[b & 15]);
+    }
+  }
   return out;
 }
 

@@ -132,6 +132,10 @@ class Diagnostics {
 
 using text::cat;
 
+// `name` with its control bytes (and DEL) shown as "\x0A": a file name as the lines about it print
+// it, so that no name can break a line or forge one.
+std::string printable_name(const std::string& name);
+
 // How the located lines show source bytes: printable ASCII as it is, a valid UTF-8 character as
 // itself, anything else as hex ("\xE9"); at most `limit` bytes, "..." after a cut.
 std::string shown(std::span<const std::uint8_t> bytes, std::size_t limit = 40);

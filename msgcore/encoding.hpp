@@ -178,7 +178,7 @@ inline std::size_t plain_step(Source src, std::size_t p, std::size_t e, bool cel
   const PlainCode pc = plain_code(c, f);
   if (pc.advance == 2 && pc.code == c) [[unlikely]] {
     const bool ends = cell ? p + 1 >= e : f == kEndOfSource || f == '\n' || f == '\r' || f == '\t';
-    warn_escape(c, f, ends, p, diag);
+    warn_escape(src, p, ends, diag);
   }
   body.push_back(static_cast<std::uint8_t>(pc.code));
   return p + pc.advance;

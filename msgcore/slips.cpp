@@ -1,5 +1,6 @@
 #include "msgcore/slips.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -61,8 +62,11 @@ bool no_escape_pair(std::uint8_t lead, int follower) {
   return pc.advance == 2 && pc.code == lead;
 }
 
-void warn_escape(std::uint8_t lead, int follower, bool at_end, std::size_t at, Diagnostics& diag) {
+void warn_escape(std::span<const std::uint8_t> src, std::size_t at, bool at_end,
+                 Diagnostics& diag) {
   if (!diag.shows_warnings()) return diag.warn_at(at, {});
+  const std::uint8_t lead = src[at];
+  const int follower = at + 1 < src.size() ? src[at + 1] : -1;
   const std::uint8_t code[] = {lead};
   const std::string what = cat({codes_of(code), ", which ", back_as(code, diag.build())});
   const std::string hint = cat({"(the game has no '", std::string(1, static_cast<char>(lead)),
@@ -74,7 +78,7 @@ void warn_escape(std::uint8_t lead, int follower, bool at_end, std::size_t at, D
                           " is no escape pair: it writes ", what, " ", hint}));
     return;
   }
-  const std::uint8_t pair[] = {lead, static_cast<std::uint8_t>(follower)};
+  const Utf8Char c = utf8_char(src.subspan(at + 1, std::min<std::size_t>(4, src.size() - at - 1)));
   std::string after;
   if (follower == '[') {
     after = "the '[' starts no tag";
@@ -84,14 +88,18 @@ void warn_escape(std::uint8_t lead, int follower, bool at_end, std::size_t at, D
     after = "drops the blank after it";
   } else if (follower > 0x20 && follower < 0x7F) {
     after = cat({"drops the ", std::string(1, static_cast<char>(follower))});
+  } else if (c.length >= 2) {
+    after = cat({"takes the first byte of ", character_name(src.subspan(at + 1), c),
+                 " with it, so that its other bytes give other characters"});
   } else {
     char h[40];
-    std::snprintf(h, sizeof h, "drops the byte %02X after it",
-                  static_cast<unsigned>(follower & 0xFF));
+    std::snprintf(h, sizeof h, "drops the byte %02X after it", static_cast<unsigned>(follower));
     after = h;
   }
-  diag.warn_at(at, cat({"\"", shown(pair), "\" is no escape pair: it writes ", what, ", and ",
-                        after, " ", hint}));
+  // The pair, or the lead with the whole character whose first byte it takes.
+  const std::size_t pair = std::min<std::size_t>(c.length >= 2 ? 1 + c.length : 2, src.size() - at);
+  diag.warn_at(at, cat({"\"", shown(src.subspan(at, pair)), "\" is no escape pair: it writes ",
+                        what, ", and ", after, " ", hint}));
 }
 
 void warn_copied_character(std::span<const std::uint8_t> src, std::size_t at, Utf8Char c,

@@ -17,9 +17,9 @@ namespace msg {
 // lead's own code.
 bool no_escape_pair(std::uint8_t lead, int follower);
 
-// The lead at `at` and its `follower` make no escape pair; `at_end`: the follower ends the
-// message (its line end or tab, the cell's closing quotation mark, the end of the source).
-void warn_escape(std::uint8_t lead, int follower, bool at_end, std::size_t at, Diagnostics& diag);
+// The lead at `at` of `src` and the follower after it make no escape pair; `at_end`: the follower
+// ends the message (its line end or tab, the cell's closing quotation mark, the end of the source).
+void warn_escape(std::span<const std::uint8_t> src, std::size_t at, bool at_end, Diagnostics& diag);
 
 // The UTF-8 character `c` at `at` of `src` is copied as its bytes.
 void warn_copied_character(std::span<const std::uint8_t> src, std::size_t at, Utf8Char c,

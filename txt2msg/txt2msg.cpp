@@ -56,8 +56,9 @@ int run(const shell::Args& args) {
   const std::uint8_t settings = started->switches.settings;
   msgapp::OpenedFiles* opened = &started->files;
 
+  const std::string name = msg::printable_name(opened->input_name);
   if (const char* form = msg::other_unicode_form(opened->input)) {
-    con::error_line(opened->input_name + ": the file is " + form +
+    con::error_line(name + ": the file is " + form +
                     " text (Notepad's \"Unicode\"), not UTF-8: save it as UTF-8 and compile it "
                     "again; nothing written");
     return exit_status::kFailed;
@@ -68,7 +69,7 @@ int run(const shell::Args& args) {
     const int answer = con::read_char();
     // Declining leaves every file as it was: nothing has been written yet.
     if (answer == EOF || std::toupper(answer) != 'Y') {
-      con::error_line(opened->input_name +
+      con::error_line(name +
                       ": not compiled, as the byte-order-mark question was not answered Y; "
                       "nothing written");
       return exit_status::kFailed;
@@ -84,8 +85,7 @@ int run(const shell::Args& args) {
                     out.writer(), &unclosed);
   msgapp::EndWarning warning;
   if (unclosed) {
-    warning = {msg::unclosed_warning(opened->input_name, unclosed), unclosed.at,
-               msg::unclosed_note(unclosed)};
+    warning = {msg::unclosed_warning(name, unclosed), unclosed.at, msg::unclosed_note(unclosed)};
   }
   return msgapp::finish_compile(out, *opened, warning, diag);
 }
