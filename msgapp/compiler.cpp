@@ -101,9 +101,10 @@ void ArchiveOutput::discard() {
 
 int finish_compile(ArchiveOutput& out, OpenedFiles& files, const EndWarning& warning,
                    msg::Diagnostics& diag) {
+  const std::string name = msg::printable_name(files.input_name);
   if (out.writer().too_large()) {
     out.discard();
-    con::error_line(files.input_name + ": " + msg::kTooLarge);
+    con::error_line(name + ": " + msg::kTooLarge);
     return exit_status::kFailed;
   }
   if (!outcome::inputs_whole({{files.input, files.input_name}})) {
@@ -115,7 +116,7 @@ int finish_compile(ArchiveOutput& out, OpenedFiles& files, const EndWarning& war
     diag.note_source(warning.at, warning.note);
   }
   if (const std::string summary = diag.summary(); !summary.empty()) {
-    con::error_line(files.input_name + ": " + summary);
+    con::error_line(name + ": " + summary);
   }
   return out.finish(files.input, files.input_name);
 }

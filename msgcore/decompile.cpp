@@ -130,7 +130,13 @@ std::optional<std::size_t> decompile(std::span<const std::uint8_t> body,
       out.append(sylk ? "\"\r\n" : kLineEnd);
       return sylk ? out.bytes(text - 1, out.size() - 2) : out.bytes(text, out.size());
     };
-    if (decode_message(bytes, layout.form, out, &tags)) {
+    // A last empty message of a dump without line numbers would be a blank line at the end of
+    // the file, which looks like none: it is the empty hex run.
+    const bool last_empty = !sylk && !layout.line_numbers && bytes.empty() && k + 1 == ends.size();
+    if (last_empty) {
+      hex_message(bytes, out);
+      close();
+    } else if (decode_message(bytes, layout.form, out, &tags)) {
       close();
     } else {
       out.resize(text);

@@ -74,7 +74,8 @@ struct Layout {
 using TextSink = std::function<void(std::string_view)>;
 
 // Writes the source of the archive whose messages end at `ends` in `body`: a dump is UTF-8 with a
-// byte-order mark, one line per message, each ending in CR LF; a SYLK table is an ID record, one
+// byte-order mark, one line per message, each ending in CR LF (without line numbers, a last empty
+// message is "##", not a blank line at the end); a SYLK table is an ID record, one
 // row per message and an E record, with CR LF line ends. Returns the number of a message that no
 // text reproduces (what was given to `sink` is then to be dropped), or nullopt.
 std::optional<std::size_t> decompile(std::span<const std::uint8_t> body,

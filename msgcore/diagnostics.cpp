@@ -1,6 +1,7 @@
 #include "msgcore/diagnostics.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -31,8 +32,8 @@ const char* Diagnostics::message(Report report, DiagBuild build) {
   return nullptr;
 }
 
-void Diagnostics::locate(std::string file, std::span<const std::uint8_t> source) {
-  file_ = std::move(file);
+void Diagnostics::locate(const std::string& file, std::span<const std::uint8_t> source) {
+  file_ = printable_name(file);
   source_ = source;
   line_starts_.assign(1, 0);
   scanned_ = 0;
@@ -43,9 +44,14 @@ std::string Diagnostics::place(std::size_t offset) {
   std::string where;
   if (!file_.empty()) {
     offset = std::min(offset, source_.size());
-    // Line starts are found once, as far as a report needs them.
+    // Line starts are found once, as far as a report needs them. A carriage return ends a line
+    // of its own unless a line feed follows it (an old Mac's line ends).
     for (; scanned_ < offset; ++scanned_) {
-      if (source_[scanned_] == '\n') line_starts_.push_back(scanned_ + 1);
+      const std::uint8_t b = source_[scanned_];
+      if (b == '\n' ||
+          (b == '\r' && (scanned_ + 1 == source_.size() || source_[scanned_ + 1] != '\n'))) {
+        line_starts_.push_back(scanned_ + 1);
+      }
     }
     const auto after = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
     const std::size_t line = static_cast<std::size_t>(after - line_starts_.begin());
@@ -157,6 +163,62 @@ std::string shown(std::span<const std::uint8_t> bytes, std::size_t limit) {
   }
   if (i < bytes.size()) out += "...";
   return out;
+}
+
+std::string printable_name(const std::string& name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : name) {
+    const auto b = static_cast<std::uint8_t>(ch);
+    if (b >= 0x20 && b != 0x7F) {
+      out.push_back(ch);
+    } else {
+      out.append("\\x").push_back(kHex[b >> 4]);
+      out.push_back(kHex[b & 15]);
+    }
+  }
+  return out;
+}
+
+Utf8Char utf8_char(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return {};
+  const std::uint8_t lead = bytes[0];
+  if (lead < 0x80) return {1, lead};
+  // By the lead: the length, the lead's own bits, and the smallest code point of that length.
+  struct Form {
+    std::size_t length;
+    std::uint32_t bits;
+    std::uint32_t least;
+  };
+  Form f{};
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    f = {2, 0x1F, 0x80};
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    f = {3, 0x0F, 0x800};
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    f = {4, 0x07, 0x10000};
+  } else {
+    return {};
+  }
+  const std::size_t length = f.length;
+  std::uint32_t code = lead & f.bits;
+  if (bytes.size() < length) return {};
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((bytes[k] & 0xC0) != 0x80) return {};
+    code = (code << 6) | (bytes[k] & 0x3Fu);
+  }
+  if (code < f.least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return {};
+  return {length, code};
+}
+
+std::string character_name(std::span<const std::uint8_t> bytes, Utf8Char c) {
+  char number[16];
+  std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(c.code));
+  std::string name = number;
+  if (c.code >= 0xA0 && c.length <= bytes.size()) {
+    name.append(" '").append(reinterpret_cast<const char*>(bytes.data()), c.length).append("'");
+  }
+  return name;
 }
 
 }  // namespace msg

@@ -61,9 +61,10 @@ class Diagnostics {
   // Counts reports and prints nothing, waits for nothing.
   static Diagnostics quiet() { return Diagnostics(DiagBuild::text_dump, nullptr, {}); }
 
-  // The source the compiler reads, named `file` in the located lines. Without it the lines name
-  // no place.
-  void locate(std::string file, std::span<const std::uint8_t> source);
+  // The source the compiler reads, named `file` in the located lines (its control bytes shown as
+  // "\x0A", so that no name can break a line or forge one). Without it the lines name no place.
+  // Lines end after each line feed and after each carriage return that no line feed follows.
+  void locate(const std::string& file, std::span<const std::uint8_t> source);
   // Where the compiler is: the source offset of the piece being encoded (a tag's '[', a
   // character), the number of the message, and for a SYLK table the cell's row and column.
   void at(std::size_t offset) { at_ = offset; }
@@ -91,6 +92,9 @@ class Diagnostics {
   static const char* message(Report report, DiagBuild build);
 
   DiagBuild build() const { return build_; }
+  // False when the next warning is only counted (no stream, or past the warnings shown): its text
+  // need not be made.
+  bool shows_warnings() const { return err_ != nullptr && warnings_ < kShownWarnings; }
   // Reports and warnings so far (whether or not they printed anything).
   unsigned long reports() const { return reports_; }
   // The line for the end of a run, or empty when nothing was reported: "3 warnings" (and how many
@@ -128,8 +132,25 @@ class Diagnostics {
 
 using text::cat;
 
+// `name` with its control bytes (and DEL) shown as "\x0A": a file name as the lines about it print
+// it, so that no name can break a line or forge one.
+std::string printable_name(const std::string& name);
+
 // How the located lines show source bytes: printable ASCII as it is, a valid UTF-8 character as
 // itself, anything else as hex ("\xE9"); at most `limit` bytes, "..." after a cut.
 std::string shown(std::span<const std::uint8_t> bytes, std::size_t limit = 40);
+
+// The UTF-8 character that `bytes` begin with: its length (1 for ASCII, else 2 to 4) and its code
+// point; length 0 where the bytes are no UTF-8 character (a stray or missing continuation byte,
+// an overlong form, a surrogate, a code point past U+10FFFF).
+struct Utf8Char {
+  std::size_t length = 0;
+  std::uint32_t code = 0;
+};
+Utf8Char utf8_char(std::span<const std::uint8_t> bytes);
+
+// "U+00E9 'é'" for the character `c` that `bytes` begin with (a control character, which a
+// terminal might act on, without its quoted self: "U+0085").
+std::string character_name(std::span<const std::uint8_t> bytes, Utf8Char c);
 
 }  // namespace msg

@@ -15,6 +15,11 @@ namespace msg {
 // one and three bytes are passed over), else at 0.
 std::size_t first_message_offset(Source dump);
 
+// The Unicode form other than UTF-8 whose byte-order mark `dump` begins with ("UTF-16" for FF FE
+// or FE FF, "UTF-32" for FF FE 00 00 or 00 00 FE FF), or nullptr. Such a dump is no byte text: it
+// is refused, never compiled as bytes.
+const char* other_unicode_form(Source dump);
+
 // Compiles the dump from `start` into `out`. With `line_numbers`, everything up to and including
 // the first tab or line feed before each message is passed over. The first hex run or tag that the
 // end of the dump cut off is noted in `unclosed` (the messages after it are compiled all the

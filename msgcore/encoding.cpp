@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "msgcore/charmap.hpp"
+#include "msgcore/slips.hpp"
 #include "msgcore/tags.hpp"
 
 namespace msg {
@@ -15,11 +16,12 @@ namespace {
 constexpr std::size_t kIndexBlock = 256;
 constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
-// Bytes that a text-dump message copies unchanged: 0x20 to 0xE0 except the hex-run and tag
-// openers, the escape leads and the shorthands.
+// Bytes that a text-dump message copies unchanged without a look at what follows: printable
+// ASCII except the hex-run and tag openers, the escape leads and the shorthands. (0x80 to 0xE0 are
+// copied too, after a look at the UTF-8 character they may begin.)
 constexpr std::array<bool, 256> make_copied() {
   std::array<bool, 256> t{};
-  for (int c = 0x20; c <= 0xE0; ++c) t[c] = true;
+  for (int c = 0x20; c <= 0x7F; ++c) t[c] = true;
   for (const char c : {'#', '[', '$', '\\', '~', '+', '{', '}', '*'})
     t[static_cast<unsigned char>(c)] = false;
   return t;
@@ -226,14 +228,59 @@ Scan pass_terminator(Source src, std::size_t from) {
   return {size, true};
 }
 
+std::size_t copy_character(Source src, std::size_t p, Body& body, Diagnostics& diag) {
+  const Utf8Char c = utf8_char(src.subspan(p, std::min<std::size_t>(4, src.size() - p)));
+  const std::size_t n = c.length >= 2 ? c.length : 1;
+  if (c.length >= 2) warn_copied_character(src, p, c, diag);
+  body.insert(body.end(), src.begin() + static_cast<std::ptrdiff_t>(p),
+              src.begin() + static_cast<std::ptrdiff_t>(p + n));
+  return p + n;
+}
+
 namespace {
+
+// The sequence whose lead, 0xE1 or above, is at `p`: three bytes looked up in the character map,
+// the last byte of a four-byte character being left for the next step. Returns where encoding
+// goes on.
+std::size_t map_sequence(Source src, std::size_t p, Body& body, Diagnostics& diag) {
+  diag.at(p);
+  if (p + 2 >= src.size()) {
+    // A sequence cut short by the end of the source matches nothing.
+    diag.report(Report::unmapped_character, "the file ends inside a three-byte character: skipped");
+    return p + 3;
+  }
+  // Only a lead from 0xF0 up can begin a four-byte character.
+  const Utf8Char c = src[p] >= 0xF0
+                         ? utf8_char(src.subspan(p, std::min<std::size_t>(4, src.size() - p)))
+                         : Utf8Char{};
+  if (c.length == 4) {
+    const std::uint8_t code = charmap_lookup(src[p + 1], src[p + 2]);
+    if (code != kNoMatch) body.push_back(code);
+    report_four_byte(src, p, c, code, diag);
+    return p + 3;
+  }
+  const std::uint8_t code = map_character(src.subspan(p).first<3>(), diag);
+  if (code != kNoMatch) body.push_back(code);
+  return p + 3;
+}
+
+// Where the carriage returns from `p` on end, and whether they end no line although more text of
+// the message (which ends at `e`) follows them: a carriage return alone, as old Macs end lines.
+struct CarriageReturns {
+  std::size_t next;
+  bool alone;
+};
+CarriageReturns carriage_returns(Source src, std::size_t p, std::size_t e) {
+  std::size_t q = p;
+  while (q < e && src[q] == '\r') ++q;
+  return {q, q < e && src[q] != '\n' && src[q] != '\t'};
+}
 
 Message encode_text(Source src, std::size_t start, Body& body, Diagnostics& diag,
                     SourceIndex* index) {
   const Scan end = pass_terminator(src, start);
   const std::size_t e = end.next;
-  const bool last = end.hit_end;
-  Unclosed unclosed;
+  Message m{0, e, end.hit_end, {}, Message::kNone};
   const std::size_t base = body.size();
   const std::uint8_t* data = src.data();
   std::size_t p = start;
@@ -246,27 +293,24 @@ Message encode_text(Source src, std::size_t start, Body& body, Diagnostics& diag
       body.insert(body.end(), data + p, data + q);
       p = q;
     } else if (c == '#' || c == '[') {
-      p = run_or_tag(src, p, e, body, diag, index, unclosed, "line");
-    } else if (c >= 0xE1) {
-      // A three-byte sequence; a sequence cut short by the end of the source matches nothing.
-      diag.at(p);
-      if (p + 2 < src.size()) {
-        const std::uint8_t code = map_character(src.subspan(p).first<3>(), diag);
-        if (code != kNoMatch) body.push_back(code);
-      } else {
-        diag.report(Report::unmapped_character,
-                    "the file ends inside a three-byte character: skipped");
-      }
-      p += 3;
+      p = run_or_tag(src, p, e, body, diag, index, m.unclosed, "line");
+    } else if (c >= 0x20 && c < 0x80) {
+      p = plain_step(src, p, e, false, body, diag);
+    } else if (c == '\r') {
+      // Dropped, as every control byte.
+      const CarriageReturns cr = carriage_returns(src, p, e);
+      if (cr.alone && m.lone_cr == Message::kNone) m.lone_cr = p;
+      p = cr.next;
     } else if (c < 0x20) {
       ++p;  // control bytes, the terminator among them, are dropped
+    } else if (c >= 0xE1) {
+      p = map_sequence(src, p, body, diag);
     } else {
-      const PlainCode pc = plain_code(c, byte_at(src, p + 1));
-      body.push_back(static_cast<std::uint8_t>(pc.code));
-      p += pc.advance;
+      p = copy_character(src, p, body, diag);
     }
   }
-  return {static_cast<std::uint32_t>(body.size() - base), e, last, unclosed};
+  m.length = static_cast<std::uint32_t>(body.size() - base);
+  return m;
 }
 
 }  // namespace

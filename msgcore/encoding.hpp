@@ -10,6 +10,7 @@
 
 #include "msgcore/archive.hpp"
 #include "msgcore/diagnostics.hpp"
+#include "msgcore/slips.hpp"
 
 namespace msg {
 
@@ -165,12 +166,39 @@ std::size_t run_or_tag(Source src, std::size_t p, std::size_t end, Body& body, D
 std::string unclosed_warning(const std::string& file, const Unclosed& u);
 std::string unclosed_note(const Unclosed& u);
 
+// A plain byte at `p` (not '#', '[' or a control byte) of a message that ends at `e`: a
+// shorthand, an escape pair, or the byte itself, appended to `body`. An escape lead that makes no
+// pair with its follower is warned about, the follower at the message's end told apart: its line
+// end or tab (or the source's end) in a dump, its closing quotation mark in a SYLK `cell`. Returns
+// where encoding goes on.
+inline std::size_t plain_step(Source src, std::size_t p, std::size_t e, bool cell, Body& body,
+                              Diagnostics& diag) {
+  const std::uint8_t c = src[p];
+  const int f = byte_at(src, p + 1);
+  const PlainCode pc = plain_code(c, f);
+  if (pc.advance == 2 && pc.code == c) [[unlikely]] {
+    const bool ends = cell ? p + 1 >= e : f == kEndOfSource || f == '\n' || f == '\r' || f == '\t';
+    warn_escape(src, p, ends, diag);
+  }
+  body.push_back(static_cast<std::uint8_t>(pc.code));
+  return p + pc.advance;
+}
+
+// A byte from 0x80 up at `p`, copied as it is: a whole UTF-8 character of two to four bytes (with
+// a warning: the game shows other characters for its bytes), or this byte alone. Returns where
+// encoding goes on.
+std::size_t copy_character(Source src, std::size_t p, Body& body, Diagnostics& diag);
+
 // One message of a text dump, from `start` to its terminator.
 struct Message {
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   std::uint32_t length;  // bytes added to the body
   std::size_t next;      // start of the next message (after the terminator)
   bool last;             // the terminator scan met the end of the source: no message follows
   Unclosed unclosed;     // a hex run or tag of this message that the end of the source cut off
+  // The first carriage return that ends no line, though text of this message follows it (an old
+  // Mac's line end), or kNone.
+  std::size_t lone_cr;
 };
 
 // Encodes the message at `start`, appending its bytes to `body`. Plain bytes, shorthands and

@@ -1,12 +1,35 @@
 #include "msgcore/sylk.hpp"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "msgcore/number.hpp"
+#include "msgcore/slips.hpp"
 
 namespace msg {
 namespace {
+
+// Bytes that a SYLK text copies unchanged without a look at what follows: ASCII (control bytes
+// included) except the hex-run and tag openers, the escape leads, the shorthands and ';'.
+constexpr std::array<bool, 256> make_copied() {
+  std::array<bool, 256> t{};
+  for (int c = 0x00; c <= 0x7F; ++c) t[c] = true;
+  for (const char c : {'#', '[', '$', '\\', '~', '+', '{', '}', '*', ';'})
+    t[static_cast<unsigned char>(c)] = false;
+  return t;
+}
+constexpr std::array<bool, 256> kCopied = make_copied();
+
+// The run of ';' at `p` in a text that ends at `e`, copied; a doubled one is how a spreadsheet
+// saves a ';' typed into a cell.
+std::size_t semicolons(Source src, std::size_t p, std::size_t e, Body& body, Diagnostics& diag) {
+  std::size_t q = p;
+  while (q < e && src[q] == ';') ++q;
+  if (q - p >= 2) warn_semicolons(p, q - p, diag);
+  body.insert(body.end(), q - p, static_cast<std::uint8_t>(';'));
+  return q;
+}
 
 SylkMessage encode_sylk(Source src, std::size_t start, Body& body, Diagnostics& diag,
                         SourceIndex* index) {
@@ -28,12 +51,20 @@ SylkMessage encode_sylk(Source src, std::size_t start, Body& body, Diagnostics& 
   std::size_t p = t;
   while (p < e) {
     const std::uint8_t b = src[p];
-    if (b == '#' || b == '[') {
+    if (kCopied[b]) {
+      std::size_t q = p + 1;
+      while (q < e && kCopied[src[q]]) ++q;
+      body.insert(body.end(), src.begin() + static_cast<std::ptrdiff_t>(p),
+                  src.begin() + static_cast<std::ptrdiff_t>(q));
+      p = q;
+    } else if (b == '#' || b == '[') {
       p = run_or_tag(src, p, e, body, diag, index, unclosed, "cell (its closing quotation mark)");
+    } else if (b == ';') {
+      p = semicolons(src, p, e, body, diag);
+    } else if (b >= 0x80) {
+      p = copy_character(src, p, body, diag);
     } else {
-      const PlainCode pc = plain_code(b, byte_at(src, p + 1));
-      body.push_back(static_cast<std::uint8_t>(pc.code));
-      p += pc.advance;
+      p = plain_step(src, p, e, true, body, diag);
     }
   }
   return {static_cast<std::uint32_t>(body.size() - base), unclosed, open, e};
@@ -67,13 +98,12 @@ struct Rows {
   void borrowed(std::size_t pos, const SylkMessage& m, std::size_t item_end) {
     if (borrower_open == m.open && borrower_pos < pos) {
       diag.in_cell(borrower_row, text_column);
-      diag.warn_at(
-          borrower_pos,
-          cat({"the value is no quoted text (a number?), so its message is the text of the "
-               "next text cell, row ",
-               std::to_string(row),
-               ", which is compiled again for its own row: every later message moves "
-               "down (type the number as text)"}));
+      diag.warn_at(borrower_pos,
+                   cat({"the value is no quoted text (a number?), so this row's message is the "
+                        "text of the next text cell, row ",
+                        std::to_string(row),
+                        ", which that row gives again as its own; the other rows keep theirs "
+                        "(type the number as text)"}));
     }
     borrower_open = kNone;
     if (m.open >= item_end && m.open < source_size) {
@@ -145,7 +175,9 @@ void check_cell_end(Source src, std::size_t item, const SylkMessage& m, std::siz
   if (m.open >= item_end) return;  // a number: see Rows::borrowed
   std::size_t records = 0;
   for (std::size_t at = item; at < item_end; ++at) {
-    if (src[at] == '\n' && record_at(src, at + 1)) ++records;
+    const bool line_end =
+        src[at] == '\n' || (src[at] == '\r' && (at + 1 >= src.size() || src[at + 1] != '\n'));
+    if (line_end && record_at(src, at + 1)) ++records;
   }
   if (records > 0) {
     diag.warn_at(m.open,
@@ -179,13 +211,16 @@ SylkMessage encode_sylk_message(Source src, std::size_t start, Body& body, Diagn
 
 namespace {
 
-// Where one item of a record ends. An item runs from its letter to the ';' or line feed that ends
-// it (quoted runs, with the ';' and line feeds in them, included), or to the table's end.
+// Where one item of a record ends. An item runs from its letter to the ';' or line end that ends
+// it (quoted runs, with the ';' and line ends in them, included), or to the table's end. A line
+// ends at a line feed, or at a carriage return that no line feed follows (an old Mac's line end);
+// the carriage returns after it belong to it, and so does a line feed after those.
 struct ItemEnd {
-  std::size_t end = 0;       // the ';' or line feed, or the table's end
+  std::size_t end = 0;       // the ';' or line end, or the table's end
   std::size_t next = 0;      // where the next item starts
   bool last = false;         // no item follows
   bool ended_early = false;  // the table ends inside this item
+  bool line_end = false;     // the item ends its record
 };
 
 ItemEnd item_end(Source src, std::size_t pos) {
@@ -195,24 +230,47 @@ ItemEnd item_end(Source src, std::size_t pos) {
   for (;;) {
     end = std::min(end, size);
     // Jump to the first byte that can matter here.
-    while (end < size && src[end] != '"' && src[end] != ';' && src[end] != '\n') ++end;
+    while (end < size && src[end] != '"' && src[end] != ';' && src[end] != '\n' &&
+           src[end] != '\r') {
+      ++end;
+    }
     if (end >= size) {
       // Blank lines after the last line end cut no record short.
-      item.ended_early = src[pos] != '\n' ||
+      item.ended_early = (src[pos] != '\n' && src[pos] != '\r') ||
                          !std::all_of(src.begin() + static_cast<std::ptrdiff_t>(pos), src.end(),
                                       [](std::uint8_t c) { return c == '\n' || c == '\r'; });
-      return {size, size, true, item.ended_early};
+      return {size, size, true, item.ended_early, true};
+    }
+    if (src[end] == '\r' && end + 1 < size && src[end + 1] == '\n') {
+      ++end;  // a carriage return before a line feed belongs to the item
+      continue;
     }
     if (src[end] != '"') break;
     end = find_byte(src, end + 1, size, '"') + 1;  // a quoted run
   }
   item.end = end;
   item.next = end + 1;
-  if (src[end] == '\n') {
+  if (src[end] != ';') {
+    item.line_end = true;
     while (item.next < size && src[item.next] == '\r') ++item.next;
+    if (src[end] == '\r' && item.next < size && src[item.next] == '\n') {
+      ++item.next;
+      while (item.next < size && src[item.next] == '\r') ++item.next;
+    }
     item.last = item.next >= size;  // the table's proper end
   }
   return item;
+}
+
+// True when the record whose first item is [pos, end) is a bounds (B) or options (O) record: their
+// numbers select no column and give no value (the bounds' X is the table's width, and an options
+// record's K no cell's value).
+bool bounds_or_options(Source src, std::size_t pos, std::size_t end) {
+  while (pos < end && (src[pos] == '\n' || src[pos] == '\r')) ++pos;
+  while (end > pos && src[end - 1] == '\r') --end;
+  if (end != pos + 1) return false;
+  const int c = src[pos] | 0x20;
+  return c == 'b' || c == 'o';
 }
 
 // The table as its items go by: the column and row the X and Y items select, and the messages of
@@ -227,8 +285,11 @@ class TableReader {
         index_(src),
         rows_(diag, text_column, src.size()) {}
 
-  // The item at `pos`, which ends at `end`. False when the archive is full.
-  bool item(std::size_t pos, std::size_t end) {
+  // The item at `pos`, which ends at `end`; `record_start`: the first item of its record. False
+  // when the archive is full.
+  bool item(std::size_t pos, std::size_t end, bool record_start) {
+    if (record_start) passed_over_ = bounds_or_options(src_, pos, end);
+    if (passed_over_) return true;
     const std::uint8_t letter = src_[pos];
     const std::uint8_t upper = (letter >= 'a' && letter <= 'z') ? letter - 32 : letter;
     if (upper == 'K') return value(pos, end);
@@ -267,6 +328,7 @@ class TableReader {
   Rows rows_;
   Unclosed unclosed_;
   bool in_text_column_ = false;
+  bool passed_over_ = false;  // in a bounds or options record
 };
 
 }  // namespace
@@ -281,6 +343,7 @@ TableEnd read_table(Source src, int text_column, Diagnostics& diag, ArchiveWrite
   }
   TableReader reader(src, text_column, diag, out);
   std::size_t pos = 0;
+  bool record_start = true;
   for (;;) {
     if (pos >= size) {
       // An item would start at the end of the table: it did not end after a line end.
@@ -289,7 +352,8 @@ TableEnd read_table(Source src, int text_column, Diagnostics& diag, ArchiveWrite
     }
     const ItemEnd item = item_end(src, pos);
     table.ended_early = item.ended_early;
-    if (!reader.item(pos, item.end) || item.last) break;
+    if (!reader.item(pos, item.end, record_start) || item.last) break;
+    record_start = item.line_end;
     pos = item.next;
   }
   reader.finish(pos);

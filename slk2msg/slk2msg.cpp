@@ -58,13 +58,14 @@ int run(const shell::Args& args) {
   const int text_column = (settings & msgapp::kLineNumbers) ? 2 : 1;
   const msg::TableEnd table = msg::read_table(opened->input, text_column, diag, out.writer());
   msgapp::EndWarning warning;
+  const std::string name = msg::printable_name(opened->input_name);
   if (table.ended_early) {
-    warning = {opened->input_name +
+    warning = {name +
                    ": the table ends early (no line end after its last record); read as if it "
                    "ended there",
                opened->input.bytes().size(), "the table ends here"};
   } else if (table.unclosed) {
-    warning = {msg::unclosed_warning(opened->input_name, table.unclosed), table.unclosed.at,
+    warning = {msg::unclosed_warning(name, table.unclosed), table.unclosed.at,
                msg::unclosed_note(table.unclosed)};
   }
   return msgapp::finish_compile(out, *opened, warning, diag);

@@ -27,8 +27,8 @@ constexpr const char* kUsage =
     "archive is named after the dump, cut at the first dot of its file name (proj/dump.txt gives\n"
     "proj/dump.bin and proj/dump.tbl). A name that cannot be used is asked for; an existing\n"
     "archive is replaced only when the new one is complete.\n"
-    "Exit status: 0 done; 1 the byte-order-mark question declined, or the archive not written;\n"
-    "2 input ended at a prompt, or an unknown --option.\n";
+    "Exit status: 0 done; 1 the byte-order-mark question declined, a UTF-16 file, or the archive\n"
+    "not written; 2 input ended at a prompt, or an unknown --option.\n";
 
 constexpr std::array<const char*, 6> kHelp = {
     "\nConverts UTF-8 text dump to Hollowfen bin+offset file",
@@ -56,12 +56,24 @@ int run(const shell::Args& args) {
   const std::uint8_t settings = started->switches.settings;
   msgapp::OpenedFiles* opened = &started->files;
 
+  const std::string name = msg::printable_name(opened->input_name);
+  if (const char* form = msg::other_unicode_form(opened->input)) {
+    con::error_line(name + ": the file is " + form +
+                    " text (Notepad's \"Unicode\"), not UTF-8: save it as UTF-8 and compile it "
+                    "again; nothing written");
+    return exit_status::kFailed;
+  }
   const std::size_t start = msg::first_message_offset(opened->input);
   if (start == 0 && (settings & msgapp::kBomComplaint) != 0) {
     std::fputs(kBomQuestion, stdout);
     const int answer = con::read_char();
     // Declining leaves every file as it was: nothing has been written yet.
-    if (answer == EOF || std::toupper(answer) != 'Y') return exit_status::kFailed;
+    if (answer == EOF || std::toupper(answer) != 'Y') {
+      con::error_line(name +
+                      ": not compiled, as the byte-order-mark question was not answered Y; "
+                      "nothing written");
+      return exit_status::kFailed;
+    }
   }
 
   msgapp::ArchiveOutput out;
@@ -73,8 +85,7 @@ int run(const shell::Args& args) {
                     out.writer(), &unclosed);
   msgapp::EndWarning warning;
   if (unclosed) {
-    warning = {msg::unclosed_warning(opened->input_name, unclosed), unclosed.at,
-               msg::unclosed_note(unclosed)};
+    warning = {msg::unclosed_warning(name, unclosed), unclosed.at, msg::unclosed_note(unclosed)};
   }
   return msgapp::finish_compile(out, *opened, warning, diag);
 }

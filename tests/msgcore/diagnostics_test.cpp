@@ -79,3 +79,22 @@ TEST(Diagnostics, LinesNameTheirPlaceAndTheRunEndsWithACount) {
   EXPECT_EQ(many.diag.summary(), "105 warnings (5 not shown)");
   EXPECT_EQ(DiagCapture().diag.summary(), "");
 }
+
+TEST(Diagnostics, Utf8CharactersAreReadStrictly) {
+  // Only valid characters are named: no overlong form, surrogate, stray or missing byte, and
+  // nothing past U+10FFFF.
+  const std::pair<std::string, std::uint32_t> valid[] = {{"A", 0x41},
+                                                         {"\xC2\xA0", 0xA0},
+                                                         {"\xE0\xA4\x85", 0x905},
+                                                         {"\xF0\x9F\x98\x80", 0x1F600},
+                                                         {"\xF4\x8F\xBF\xBF", 0x10FFFF}};
+  for (const auto& [text, code] : valid) {
+    const msg::Utf8Char c = msg::utf8_char(testsupport::bytes_of(text + "x"));
+    EXPECT_EQ(c.length, text.size()) << text;
+    EXPECT_EQ(c.code, code) << text;
+  }
+  for (const char* text : {"\xC0\x80", "\xC2", "\xC2x", "\xE0\x9F\xBF", "\xED\xA0\x80", "\x80",
+                           "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80"}) {
+    EXPECT_EQ(msg::utf8_char(testsupport::bytes_of(text)).length, 0u) << text;
+  }
+}

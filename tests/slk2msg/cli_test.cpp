@@ -153,11 +153,18 @@ TEST(Slk2msgCli, TablesWrittenByASpreadsheetProgram) {
     args.push_back("-o");
     const RunResult r = slk2msg(dir, args);
     EXPECT_EQ(r.exit_code, 0) << c.file;
-    // The one row whose text cell was emptied gives no message, and is named.
-    EXPECT_EQ(r.err, std::string(c.file) == "notes.slk"
+    // The one row whose text cell was emptied gives no message, and is named; the demo's table
+    // shows what a ';' typed into a cell becomes.
+    const std::string file = c.file;
+    EXPECT_EQ(r.err, file == "notes.slk"
                          ? "\nnotes.slk:36: warning: row 5, column 2: row 4 has no text in column "
                            "2: no message for it, so every later message moves up (write ## for "
                            "an empty message)\nslk2msg: notes.slk: 1 warning\n"
+                     : file == "msgs.slk"
+                         ? "\nmsgs.slk:25: warning: row 4, column 2: \";;\" is how a spreadsheet "
+                           "saves one ';' typed into a cell, but both reach the message: 0x3B "
+                           "0x3B, which msg2slk writes back as $d$d (the game has no ';', 0x3B is "
+                           "its sweat drop: write $d for one)\nslk2msg: msgs.slk: 1 warning\n"
                          : "")
         << c.file;
     Bytes body;
@@ -175,7 +182,12 @@ TEST(Slk2msgCli, TablesWrittenByASpreadsheetProgram) {
 
 TEST(Slk2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
   const auto table = [](const std::string& rows) { return "ID;P\r\n" + rows + "E\r\n"; };
-  const std::pair<std::string, const char*> slips[] = {
+  struct Slip {
+    std::string slk;
+    const char* lines;
+    const char* body = nullptr;  // the body compiled, where it is checked
+  };
+  const Slip slips[] = {
       {table("C;Y1;X1;K0\r\nC;X2;K\"He said \"hi\" to me\"\r\n"),
        "t.slk:3: warning: row 1, column 2: a quotation mark in the text ends it here, and the rest "
        "of the cell, hi\" to me\", is dropped (write $q for a quotation mark)\n"},
@@ -196,9 +208,10 @@ TEST(Slk2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
        "t.slk:2: warning: no row has a value in column 2, so the archive holds no message (with "
        "/L the messages are taken from column 1)\n"},
       {table("C;Y1;X1;K0\r\nC;X2;K5\r\nC;Y2;X1;K1\r\nC;X2;K\"B\"\r\n"),
-       "t.slk:3: warning: row 1, column 2: the value is no quoted text (a number?), so its "
-       "message is the text of the next text cell, row 2, which is compiled again for its own "
-       "row: every later message moves down (type the number as text)\n"},
+       "t.slk:3: warning: row 1, column 2: the value is no quoted text (a number?), so this row's "
+       "message is the text of the next text cell, row 2, which that row gives again as its own; "
+       "the other rows keep theirs (type the number as text)\n",
+       "42 42"},
       {table("C;Y1;X1;K0\r\nC;X2;K\"[jump 1A2O] #5 costs\"\r\nC;X3;K\"x#\"\r\n"),
        "t.slk:3: warning: row 1, column 2: [jump 1A2O]: \"1A2O\" is not a message ID "
        "(hexadecimal digits): read as 01A2\n"
@@ -210,12 +223,43 @@ TEST(Slk2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
        "in another format?); read as one all the same\n"},
       // A table as the decompiler writes it: silent.
       {table("C;Y1;X1;K0\r\nC;X2;K\"#7F 06#[jump 1A2B]$q\"\r\n"), ""},
+      // Escape leads without their pair, a ';' typed into a cell, UTF-8 characters.
+      {table("C;Y1;X1;K0\r\nC;X2;K\"$5 C:\\temp a;;b\"\r\nC;Y2;X1;K1\r\nC;X2;K\"caf\xC3\xA9 "
+             "\xE3\x81\x82\"\r\n"),
+       "t.slk:3: warning: row 1, column 2: \"$5\" is no escape pair: it writes 0x24, which msg2slk "
+       "writes back as [h-me], and drops the 5 (the game has no '$'; the pairs are $- $. $8 $d $h "
+       "$n $o $q $r $s)\n"
+       "t.slk:3: warning: row 1, column 2: \"\\t\" is no escape pair: it writes 0x5C, which "
+       "msg2slk writes back as +, and drops the t (the game has no '\\'; the pairs are \\n "
+       "\\r)\n"
+       "t.slk:3: warning: row 1, column 2: \";;\" is how a spreadsheet saves one ';' typed into a "
+       "cell, but both reach the message: 0x3B 0x3B, which msg2slk writes back as $d$d (the game "
+       "has no ';', 0x3B is its sweat drop: write $d for one)\n"
+       "t.slk:5: warning: row 2, column 2: U+00E9 '\xC3\xA9' is not a character of the game: its "
+       "two bytes, 0xC3 0xA9, are written as they are, which msg2slk writes back as [h-n][k-no] "
+       "(write a character the game has; #C3 A9# keeps these bytes without a warning)\n"
+       "t.slk:5: warning: row 2, column 2: U+3042 '\xE3\x81\x82' is written as its three bytes, "
+       "0xE3 0x81 0x82, which msg2slk writes back as [k-pi]$o{: a SYLK table has no kana map "
+       "(write [h-a] for it)\n"},
+      // Excel's bounds and options records select no column and give no value.
+      {"ID;PWXL;N;E\r\nP;PGeneral\r\nF;P0;DG0G8;M255\r\nB;Y2;X2;D0 0 1 1\r\nO;L;D;V0;K47;G100 "
+       "0.001\r\nF;W1 1 10\r\nC;Y1;X1;K1\r\nC;X2;K\"A\"\r\nC;Y2;X1;K2\r\nC;X2;K\"B\"\r\nE\r\n",
+       "", "41 42"},
+      // An old Mac's line ends: read alike, and located on their own lines.
+      {"ID;P\rC;Y1;X1;K0\rC;X2;K\"A\"\rC;Y2;X1;K1\rC;X2;K\"B$5\"\rE\r",
+       "t.slk:5: warning: row 2, column 2: \"$5\" is no escape pair: it writes 0x24, which msg2slk "
+       "writes back as [h-me], and drops the 5 (the game has no '$'; the pairs are $- $. $8 $d $h "
+       "$n $o $q $r $s)\n",
+       "41 42 24"},
   };
-  for (const auto& [slk, lines] : slips) {
+  for (const Slip& slip : slips) {
     TempDir dir;
-    write_text(dir / "t.slk", slk);
+    write_text(dir / "t.slk", slip.slk);
     const RunResult r = slk2msg(dir, {"t.slk"});
-    EXPECT_EQ(r.exit_code, 0) << slk;
-    EXPECT_EQ(located_only(r.err), lines) << slk;
+    EXPECT_EQ(r.exit_code, 0) << slip.slk;
+    EXPECT_EQ(located_only(r.err), slip.lines) << slip.slk;
+    if (slip.body != nullptr) {
+      EXPECT_EQ(to_hex(read_bytes(dir / "t.bin")), slip.body) << slip.slk;
+    }
   }
 }

@@ -111,10 +111,43 @@ TEST(Txt2msgCli, BomQuestion) {
     EXPECT_EQ(r.out, c.asked ? kBomQuestion : "") << c.answer;
     if (c.exit_code == 0) {
       EXPECT_EQ(string_of(read_bytes(dir / "d.bin")), "A");
+      EXPECT_EQ(r.err, "");
     } else {
+      EXPECT_EQ(r.err,
+                "\ntxt2msg: d.txt: not compiled, as the byte-order-mark question was not answered "
+                "Y; nothing written\n");
       // Declining leaves what the user had untouched and creates nothing.
       EXPECT_EQ(string_of(read_bytes(dir / "d.bin")), "previous archive");
       EXPECT_FALSE(fs::exists(dir / "d.tbl"));
+    }
+  }
+}
+
+TEST(Txt2msgCli, AUtf16DumpIsRefusedWithoutAQuestion) {
+  const std::pair<std::string, const char*> cases[] = {
+      {std::string("\xFF\xFE"
+                   "0\0\t\0H\0i\0",
+                   8),
+       "UTF-16"},
+      {std::string("\xFE\xFF\0"
+                   "0\0\t\0H\0i",
+                   8),
+       "UTF-16"},
+      {std::string("\xFF\xFE\0\0", 4), "UTF-32"},
+  };
+  for (const auto& [dump, form] : cases) {
+    for (const char* quiet : {"/Q", "/o"}) {
+      TempDir dir;
+      write_text(dir / "d.txt", dump);
+      const RunResult r = txt2msg(dir, {quiet, "d.txt"}, "y\n");
+      EXPECT_EQ(r.exit_code, 1);
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.err, std::string("\ntxt2msg: d.txt: the file is ") + form +
+                           " text (Notepad's \"Unicode\"), not UTF-8: save it as UTF-8 and "
+                           "compile it again; nothing written\n");
+      EXPECT_FALSE(fs::exists(dir / "d.bin"));
+      EXPECT_FALSE(fs::exists(dir / "d.tbl"));
+      EXPECT_FALSE(fs::exists(dir / "d.off"));
     }
   }
 }
@@ -266,7 +299,14 @@ TEST(Txt2msgCli, AnUnclosedHexRunOrTagIsReportedAndLaterMessagesKept) {
 
 TEST(Txt2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
   // The bytes stay what they always were; what is new is the line that says where and what.
-  const std::pair<const char*, const char*> slips[] = {
+  struct Slip {
+    std::string dump;  // after a byte-order mark
+    std::string lines;
+    std::vector<std::string> switches{};
+    std::string name = "d.txt";
+  };
+  const std::string pairs = "(the game has no '$'; the pairs are $- $. $8 $d $h $n $o $q $r $s)";
+  const Slip slips[] = {
       {"0\tA\n\n1\tB\n",
        "d.txt:2:1: warning: message 1: a blank line is passed over as this message's line number, "
        "so the next line's number becomes its text, and every later message moves\n"
@@ -311,16 +351,91 @@ TEST(Txt2msgCli, EverySlipThatChangesTheMessagesGetsALocatedWarning) {
        "single-byte, not UTF-8?): all three skipped\n"},
       // What the decompiler writes compiles silently.
       {"0\t#7F 06#[jump 1A2B][color #2 255 0 0]$q\n", ""},
+      // Escape leads without their pair.
+      {"0\tOnly $50, [player]: $[player]\n1\tC:\\temp\\\n",
+       ("d.txt:1:8: warning: message 0: \"$5\" is no escape pair: it writes 0x24, which msg2txt "
+        "writes back as \xE3\x82\x81, and drops the 5 " +
+        pairs +
+        "\nd.txt:1:23: warning: message 0: \"$[\" is no escape pair: it writes 0x24, which "
+        "msg2txt writes back as \xE3\x82\x81, and the '[' starts no tag " +
+        pairs +
+        "\nd.txt:2:5: warning: message 1: \"\\t\" is no escape pair: it writes 0x5C, which "
+        "msg2txt writes back as +, and drops the t (the game has no '\\'; the pairs are \\n "
+        "\\r)\nd.txt:2:10: warning: message 1: the '\\' at the end of the message is no escape "
+        "pair: it writes 0x5C, which msg2txt writes back as + (the game has no '\\'; the pairs "
+        "are \\n \\r)\n")},
+      // UTF-8 characters whose bytes are copied, and a four-byte one.
+      {"0\tBonjour\xC2\xA0! \xE0\xA4\x85\n1\t\xF0\x9F\x98\x80!\n",
+       "d.txt:1:10: warning: message 0: U+00A0 '\xC2\xA0' is not a character of the game: its two "
+       "bytes, 0xC2 0xA0, are written as they are, which msg2txt writes back as "
+       "\xE3\x82\x92\xE3\x82\xBF (write a character the game has; #C2 A0# keeps these bytes "
+       "without a warning)\n"
+       "d.txt:1:13: warning: message 0: U+0905 '\xE0\xA4\x85' is not a character of the game: its "
+       "three bytes, 0xE0 0xA4 0x85, are written as they are, which msg2txt writes back as "
+       "\xE3\x83\x99\xE3\x83\x88\xE3\x83\xBB (write a character the game has; #E0 A4 85# keeps "
+       "these bytes without a warning)\n"
+       "d.txt:2:3: note: message 1: U+1F600 '\xF0\x9F\x98\x80' is not a character of the game: its "
+       "first three bytes are skipped and its last byte, 0x80, is written, which msg2txt writes "
+       "back as #80#\n"},
+      // Line numbers that count the messages, but skip, repeat or go back; then the same dump
+      // numbered by IDs that do not count from 0 or 1.
+      {"0\tA\n1\tB\n2\tC\n4\tE\n5\tF\n5\tF\n",
+       "d.txt:4:1: warning: message 3: the line numbers skip from 2 to 4, but the lines are taken "
+       "in order, not by their numbers: this line is taken as 3, and every later message moves "
+       "with it (a line deleted? \"3<TAB>\" is an empty message)\n"
+       "d.txt:6:1: warning: message 5: the line number 5 repeats, but the lines are taken in "
+       "order, not by their numbers: this line is taken as 5, and every later message moves with "
+       "it (a line doubled or moved?)\n"},
+      {"1\tA\n2\tB\n3\tC\n2\tD\n3\tE\n",
+       "d.txt:4:1: warning: message 3: the line numbers go back from 3 to 2, but the lines are "
+       "taken in order, not by their numbers: this line is taken as 4, and every later message "
+       "moves with it (a line doubled or moved?)\n"},
+      {"100\tA\n105\tB\n101\tC\n", ""},
+      // Without line numbers: a tab inside a line, numbered lines, blank lines at the end.
+      {"A\tB\n12\tC\n13\tD\n\r\n\n",
+       "d.txt:1:2: warning: message 1: a tab ends a message, so \"B\" after it is a message of its "
+       "own, and every later message moves (the game has no tab: write blanks)\n"
+       "d.txt:2:1: warning: message 2: the line starts with a number and a tab, as lines with line "
+       "numbers do, but with /L the number \"12\" is a message of its own, and every later "
+       "message moves (compile without /L to pass the numbers over)\n"
+       "d.txt:4:1: warning: message 6: the 2 blank lines at the end of the file are empty "
+       "messages of their own (delete them if no messages are meant; ## is an empty message that "
+       "says so)\n",
+       {"/L"}},
+      // An old Mac's line ends, with and without line numbers: located on their own lines.
+      {"A\rB\rC\r",
+       "d.txt:1:2: warning: message 0: a carriage return alone (an old Mac's line end, as Excel "
+       "for Mac saves text) ends no message: the text after it stays in this one (save the file "
+       "with LF or CR LF line ends)\n",
+       {"/L"}},
+      {"0\tA\r1\tB\r",
+       "d.txt:1:4: warning: message 0: a carriage return alone (an old Mac's line end, as Excel "
+       "for Mac saves text) ends no message: the text after it stays in this one (save the file "
+       "with LF or CR LF line ends)\n"
+       "d.txt:2:3: warning: message 1: the message before ends at a tab, and \"B\" after it is "
+       "passed over as this message's line number, and every later message moves\n"},
+      // A name cannot forge a line of its own.
+      {"0\t[plyer]\n",
+       "d\\x0A.txt:1:1: error: x\\x1B.txt:1:3: warning: message 0: [plyer] is not a tag: two "
+       "zero bytes written\n",
+       {},
+       "d\n.txt:1:1: error: x\x1B.txt"},
   };
-  for (const auto& [dump, lines] : slips) {
+  for (const Slip& slip : slips) {
+    // Systems whose file names hold no control bytes cannot try the last one.
+    if (slip.name != "d.txt" && !posix_programs()) continue;
     TempDir dir;
-    write_text(dir / "d.txt", kBom + dump);
-    const RunResult r = txt2msg(dir, {"d.txt"});
-    EXPECT_EQ(r.exit_code, 0) << dump;
-    EXPECT_EQ(located_only(r.err), lines) << dump;
+    write_text(dir / slip.name, kBom + slip.dump);
+    std::vector<std::string> args = slip.switches;
+    args.push_back(slip.name);
+    const RunResult r = txt2msg(dir, args);
+    EXPECT_EQ(r.exit_code, 0) << slip.dump;
+    EXPECT_EQ(located_only(r.err), slip.lines) << slip.dump;
+    // Nor does the count at the end.
+    EXPECT_TRUE(slip.name == "d.txt" || r.err.find(slip.name) == std::string::npos) << r.err;
     EXPECT_EQ(r.err.find(" warning\n") != std::string::npos ||
                   r.err.find(" warnings\n") != std::string::npos,
-              *lines != '\0')
+              !slip.lines.empty())
         << "the count at the end: " << r.err;
   }
 }
