@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <optional>
 
 #include "base/bytes.hpp"
@@ -16,7 +17,30 @@ using yazcore::kHeaderSize;
 constexpr std::size_t kLongestGroup = 1 + 3 * yazcore::kGroupTokens;
 // Group starts a few groups ahead, by position: more slots than a group spans.
 constexpr std::size_t kRing = 32;
-static_assert(kRing > kLongestGroup);
+static_assert(kRing > kLongestGroup && kRing == 32);
+
+// A Yaz0 copy: its distance and length.
+struct Copy {
+  std::size_t distance;
+  std::size_t length;
+};
+
+// The Yaz0 copy whose link is at `ip`, which moves past it (and a long copy's length byte);
+// nullopt when the image ends first.
+std::optional<Copy> read_copy(const std::uint8_t* f, std::size_t n, std::size_t& ip) {
+  if (n - ip < 2) return std::nullopt;
+  const unsigned link = unsigned{f[ip]} << 8 | f[ip + 1];
+  std::size_t len = link >> yazcore::kLengthShift;
+  if (len == 0) {
+    if (n - ip < 3) return std::nullopt;
+    len = std::size_t{f[ip + 2]} + yazcore::kLongBias;
+    ip += 3;
+  } else {
+    len += yazcore::kShortBias;
+    ip += 2;
+  }
+  return Copy{(link & yazcore::kDistanceMask) + 1, len};
+}
 
 // Leftist min-heaps of trials by a signed key, where a number can be added to all the keys of a
 // heap at once: melding two and taking the least cost O(log n), adding a new least O(1).
@@ -85,7 +109,6 @@ struct Later {
 // `out`, the bytes the cohort made since it formed; its size is reached when `out` is its size
 // less its base.
 struct Cohort {
-  bool used = false;
   std::int64_t out = 0;
   std::vector<Ending> by_end;         // a binary heap, the least first
   Heaps::Id by_base = Heaps::kEmpty;  // each trial's base (0 or less)
@@ -114,34 +137,31 @@ class Sweep {
 
   std::vector<std::uint32_t> run() {
     std::array<Cohort, kRing> ring{};
-    std::size_t occupied = 0, last = 0, next = 0;
+    std::uint32_t occupied = 0;  // a bit per slot that holds a cohort
+    std::size_t last = 0, next = 0;
+    const auto bit = [](std::size_t pos) { return std::uint32_t{1} << (pos % kRing); };
     for (;;) {
       std::size_t x = next < offsets_.size() ? offsets_[next] + kHeaderSize : SIZE_MAX;
-      for (std::size_t d = 1; occupied > 0 && d <= kLongestGroup; ++d) {
-        if (ring[(last + d) % kRing].used) {
-          x = std::min(x, last + d);
-          break;
-        }
+      if (occupied != 0) {  // the cohorts stand in the slots after the last start
+        const int ahead =
+            std::countr_zero(std::rotr(occupied, static_cast<int>((last + 1) % kRing)));
+        x = std::min(x, last + 1 + static_cast<std::size_t>(ahead));
       }
       if (x == SIZE_MAX) break;
       last = x;
       Cohort& here = ring[x % kRing];
-      if (!here.used) {
-        here.used = true;
-        ++occupied;
-      }
+      occupied |= bit(x);
       while (next < offsets_.size() && offsets_[next] + kHeaderSize == x) join(here, next++);
       const std::optional<std::size_t> to = group(here, x);
       Cohort moved = std::move(here);
       here = Cohort{};
-      --occupied;
+      occupied &= ~bit(x);
       if (!to) continue;
-      Cohort& there = ring[*to % kRing];
-      if (there.used) {
-        absorb(there, moved);
+      if (occupied & bit(*to)) {
+        absorb(ring[*to % kRing], moved);
       } else {
-        there = std::move(moved);
-        ++occupied;
+        ring[*to % kRing] = std::move(moved);
+        occupied |= bit(*to);
       }
     }
     return std::move(ends_);
@@ -214,20 +234,12 @@ class Sweep {
         c.out += 1;
         continue;
       }
-      if (n - ip < 2) return std::nullopt;
-      const unsigned link = unsigned{f[ip]} << 8 | f[ip + 1];
-      std::size_t len = link >> yazcore::kLengthShift;
-      if (len == 0) {
-        if (n - ip < 3) return std::nullopt;
-        len = std::size_t{f[ip + 2]} + yazcore::kLongBias;
-        ip += 3;
-      } else {
-        len += yazcore::kShortBias;
-        ip += 2;
-      }
-      reach_back(c, (link & yazcore::kDistanceMask) + 1);
-      reach(c, c.out + static_cast<std::int64_t>(len), ip);
-      c.out += static_cast<std::int64_t>(len);
+      const auto copy = read_copy(f, n, ip);
+      if (!copy) return std::nullopt;
+      reach_back(c, copy->distance);
+      const auto len = static_cast<std::int64_t>(copy->length);
+      reach(c, c.out + len, ip);
+      c.out += len;
     }
     if (c.live == 0 || ip >= n) return std::nullopt;
     return ip;
@@ -333,20 +345,9 @@ Outcome yaz0(ByteSpan image, std::size_t at, std::uint32_t size, std::size_t gro
         ++ip;
         ++op;
       } else {
-        if (n - ip < 2) return {};
-        const unsigned link = unsigned{f[ip]} << 8 | f[ip + 1];
-        const std::size_t dist = (link & yazcore::kDistanceMask) + 1;
-        std::size_t len = link >> yazcore::kLengthShift;
-        if (len == 0) {
-          if (n - ip < 3) return {};
-          len = std::size_t{f[ip + 2]} + yazcore::kLongBias;
-          ip += 3;
-        } else {
-          len += yazcore::kShortBias;
-          ip += 2;
-        }
-        if (dist > op || len > size - op) return {};
-        op += len;
+        const auto copy = read_copy(f, n, ip);
+        if (!copy || copy->distance > op || copy->length > size - op) return {};
+        op += copy->length;
       }
       if (op == size) return {Verdict::done, ip};
     }
