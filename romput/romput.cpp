@@ -308,25 +308,134 @@ bool read_entries(const scancore::List& list, const std::string& list_name, cons
   return true;
 }
 
+// Opens and reads the list (asked for when it cannot be opened): a status after the line that
+// says why it cannot be used.
+std::optional<int> open_list(files::InputFile& file, std::string& name, scancore::List& list) {
+  if (const auto status =
+          dialog::open_input(file, name, {stdout, "\nlist file? ", "name of the list"})) {
+    return status;
+  }
+  const ByteSpan bytes = file.bytes();
+  auto read = scancore::read_list(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  if (!read) {
+    con::error_line(name + ": " + read.why());
+    return exit_status::kFailed;
+  }
+  list = std::move(*read);
+  return std::nullopt;
+}
+
+// What a list's changed files become: a put and its line each, and the entries that moved.
+struct Plan {
+  std::vector<scancore::Put> puts;
+  std::vector<std::pair<std::size_t, std::uint64_t>> moves;  // entry, new offset
+  std::vector<std::string> lines;
+  bool refused = false;  // a line said why a file cannot go in
+  void refuse(const std::string& line) {
+    con::error_line(line);
+    refused = true;
+  }
+};
+
+// Where a changed file goes: its place, or with --relocate, when it no longer fits its slot, the
+// free area's next 16-aligned offset.
+base::Result<scancore::Target> target_of(const Image& image, const scancore::Scan& scan,
+                                         const Entry& e, const scancore::PutOptions& options,
+                                         bool relocate, std::uint64_t next_free) {
+  auto target = scancore::target_at(image.native, scan, e.item.offset, options);
+  if (!target) return base::refuse(image.name + ": " + target.why());
+  const std::uint64_t size = (**e.prepared).data.size();
+  if (!relocate || target->slot == 0 || size <= target->slot) return target;
+  if (scan.free.empty()) {
+    return base::refuse(e.path + ": " + scancore::grouped(size) +
+                        " bytes no longer fit the slot at " + scancore::hex_offset(e.item.offset) +
+                        ", and the image has no free area at its end (romext doubles the image)");
+  }
+  scancore::Target moved;
+  moved.offset = next_free;
+  moved.pad = scan.free.fill;
+  moved.free_area = true;
+  return moved;
+}
+
+// Plans the put of every changed file, with a line for each that cannot go in.
+Plan plan_puts(std::vector<Entry>& entries, const Image& image, const scancore::Scan& scan,
+               const Options& o) {
+  Plan plan;
+  std::uint64_t next_free = scan.free.aligned;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    Entry& e = entries[i];
+    if (!e.changed) continue;
+    if (!*e.prepared) {
+      plan.refuse(e.path + ": " + e.prepared->why());
+      continue;
+    }
+    scancore::PutOptions options = o.put;
+    options.choice = choice_of(e.item.format);
+    const auto target = target_of(image, scan, e, options, o.relocate, next_free);
+    if (!target) {
+      plan.refuse(target.why());
+      continue;
+    }
+    auto put = scancore::place(image.native, scan, *target, std::move(**e.prepared), options,
+                               {image.name, e.path});
+    if (!put) {
+      plan.refuse(e.path + ": " + put.why());
+      continue;
+    }
+    if (put->offset != e.item.offset) {
+      plan.moves.emplace_back(i, put->offset);
+      next_free = (put->offset + put->bytes.size() + 15) / 16 * 16;
+    }
+    plan.lines.push_back(scancore::put_line(e.path, *put));
+    plan.puts.push_back(std::move(*put));
+  }
+  return plan;
+}
+
+// A line for each two puts that would share a byte.
+void refuse_overlaps(Plan& plan, const std::string& list_name) {
+  std::vector<const scancore::Put*> order;
+  for (const scancore::Put& p : plan.puts) order.push_back(&p);
+  std::sort(order.begin(), order.end(),
+            [](const scancore::Put* a, const scancore::Put* b) { return a->offset < b->offset; });
+  for (std::size_t k = 1; k < order.size(); ++k) {
+    if (order[k - 1]->offset + order[k - 1]->bytes.size() > order[k]->offset) {
+      plan.refuse(list_name + ": two files would share the bytes at " +
+                  scancore::hex_offset(order[k]->offset));
+    }
+  }
+}
+
+// Writes the new image to `target_name` and, when files moved, the list with their new offsets.
+int write_puts(Image& image, files::InputFile& list_file, const std::string& list_name,
+               const scancore::List& list, const Plan& plan, const std::string& target_name) {
+  files::AtomicFile image_out, list_out;
+  if (!outcome::open(image_out, target_name)) return exit_status::kFailed;
+  const Bytes bytes = file_order(image);
+  image_out.write(bytes);
+  std::vector<files::AtomicFile*> outputs = {&image_out};
+  if (!plan.moves.empty()) {
+    if (!outcome::open(list_out, list_name)) return exit_status::kFailed;
+    const std::string text = scancore::relocated(list, plan.moves);
+    list_out.write(text.data(), text.size());
+    outputs.push_back(&list_out);
+  }
+  const outcome::Source sources[] = {{image.file, image.name}, {list_file, list_name}};
+  return outcome::finish(outputs, sources);
+}
+
 int put_list(const Options& o) {
   Image image;
   image.name = o.image;
   if (const auto status = open_image(image)) return *status;
   std::string list_name = *o.list;
   files::InputFile list_file;
-  if (const auto status =
-          dialog::open_input(list_file, list_name, {stdout, "\nlist file? ", "name of the list"})) {
-    return *status;
-  }
-  const ByteSpan list_bytes = list_file.bytes();
-  const auto list = scancore::read_list(
-      std::string_view(reinterpret_cast<const char*>(list_bytes.data()), list_bytes.size()));
-  if (!list) {
-    con::error_line(list_name + ": " + list.why());
-    return exit_status::kFailed;
-  }
+  scancore::List list;
+  if (const auto status = open_list(list_file, list_name, list)) return *status;
   std::vector<Entry> entries;
-  if (!read_entries(*list, list_name, image, entries)) return exit_status::kFailed;
+  if (!read_entries(list, list_name, image, entries)) return exit_status::kFailed;
   std::vector<std::string> inputs = {image.name, list_name};
   for (const Entry& e : entries) inputs.push_back(e.path);
   int status = exit_status::kDone;
@@ -341,103 +450,31 @@ int put_list(const Options& o) {
 
   prepare_all(entries, o);
   const scancore::Scan scan = scancore::scan(image.native);
-  std::vector<scancore::Put> puts;
-  std::vector<std::pair<std::size_t, std::uint64_t>> moves;
-  std::vector<std::string> lines;
-  std::uint64_t next_free = scan.free.aligned;
-  bool refused = false;
-  const auto refuse = [&refused](const std::string& line) {
-    con::error_line(line);
-    refused = true;
-  };
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    Entry& e = entries[i];
-    if (!e.changed) continue;
-    if (!*e.prepared) {
-      refuse(e.path + ": " + e.prepared->why());
-      continue;
-    }
-    scancore::PutOptions options = o.put;
-    options.choice = choice_of(e.item.format);
-    auto target = scancore::target_at(image.native, scan, e.item.offset, options);
-    const std::uint64_t size = (**e.prepared).data.size();
-    if (o.relocate && target && target->slot != 0 && size > target->slot) {
-      if (scan.free.empty()) {
-        refuse(e.path + ": " + scancore::grouped(size) + " bytes no longer fit the slot at " +
-               scancore::hex_offset(e.item.offset) +
-               ", and the image has no free area at its end (romext doubles the image)");
-        continue;
-      }
-      scancore::Target moved;
-      moved.offset = next_free;
-      moved.pad = scan.free.fill;
-      moved.free_area = true;
-      target = moved;
-    }
-    if (!target) {
-      refuse(image.name + ": " + target.why());
-      continue;
-    }
-    auto put = scancore::place(image.native, scan, *target, std::move(**e.prepared), options,
-                               {image.name, e.path});
-    if (!put) {
-      refuse(e.path + ": " + put.why());
-      continue;
-    }
-    if (put->offset != e.item.offset) {
-      moves.emplace_back(i, put->offset);
-      next_free = (put->offset + put->bytes.size() + 15) / 16 * 16;
-    }
-    lines.push_back(scancore::put_line(e.path, *put));
-    puts.push_back(std::move(*put));
-  }
-  // No two puts may share a byte.
-  std::vector<const scancore::Put*> order;
-  for (const scancore::Put& p : puts) order.push_back(&p);
-  std::sort(order.begin(), order.end(),
-            [](const scancore::Put* a, const scancore::Put* b) { return a->offset < b->offset; });
-  for (std::size_t k = 1; k < order.size(); ++k) {
-    if (order[k - 1]->offset + order[k - 1]->bytes.size() > order[k]->offset) {
-      refuse(list_name + ": two files would share the bytes at " +
-             scancore::hex_offset(order[k]->offset));
-    }
-  }
+  Plan plan = plan_puts(entries, image, scan, o);
+  refuse_overlaps(plan, list_name);
   if (!outcome::inputs_whole({{image.file, image.name}, {list_file, list_name}})) {
     return exit_status::kFailed;
   }
-  if (refused) {
+  if (plan.refused) {
     con::error_line(list_name + ": nothing written");
     return exit_status::kFailed;
   }
-  const std::size_t unchanged = entries.size() - puts.size();
-  const std::string unchanged_line = scancore::grouped(puts.size()) +
-                                     (puts.size() == 1 ? " file" : " files") + " put back, " +
-                                     scancore::grouped(unchanged) + " unchanged";
-  if (puts.empty() && !o.output) {
+  const std::size_t put = plan.puts.size();
+  const std::string unchanged_line = scancore::grouped(put) + (put == 1 ? " file" : " files") +
+                                     " put back, " + scancore::grouped(entries.size() - put) +
+                                     " unchanged";
+  if (plan.puts.empty() && !o.output) {
     say(unchanged_line + "; nothing written");
     return exit_status::kDone;
   }
-  for (const scancore::Put& p : puts) scancore::apply(image.native, p, scan.free.fill);
+  for (const scancore::Put& p : plan.puts) scancore::apply(image.native, p, scan.free.fill);
   const std::string check = repair(image, o);
-
-  files::AtomicFile image_out, list_out;
-  if (!outcome::open(image_out, *target_name)) return exit_status::kFailed;
-  const Bytes bytes = file_order(image);
-  image_out.write(bytes);
-  std::vector<files::AtomicFile*> outputs = {&image_out};
-  if (!moves.empty()) {
-    if (!outcome::open(list_out, list_name)) return exit_status::kFailed;
-    const std::string text = scancore::relocated(*list, moves);
-    list_out.write(text.data(), text.size());
-    outputs.push_back(&list_out);
-  }
-  const outcome::Source sources[] = {{image.file, image.name}, {list_file, list_name}};
-  if (const int s = outcome::finish(outputs, sources)) return s;
-  for (const std::string& line : lines) say(line);
+  if (const int s = write_puts(image, list_file, list_name, list, plan, *target_name)) return s;
+  for (const std::string& line : plan.lines) say(line);
   say(unchanged_line);
-  if (!moves.empty()) {
-    say(list_name + ": the new offsets of " + scancore::grouped(moves.size()) +
-        (moves.size() == 1 ? " file" : " files") + " are written in");
+  if (!plan.moves.empty()) {
+    say(list_name + ": the new offsets of " + scancore::grouped(plan.moves.size()) +
+        (plan.moves.size() == 1 ? " file" : " files") + " are written in");
   }
   if (!check.empty()) say(check);
   if (o.output) say("written: " + *target_name);

@@ -213,6 +213,11 @@ std::string report(const scancore::Scan& s, bool tsv) {
   if (s.rejected > 0) {
     text += plural(s.rejected, "signature that is no block", "signatures that are no block") + "\n";
   }
+  if (s.untried > 0) {
+    text += plural(s.untried, "signature", "signatures") +
+            " not tried to the end: the image holds more headers that decode for long than a "
+            "linear scan can try\n";
+  }
   const scancore::FreeArea& f = s.free;
   if (f.start >= f.end) {
     text += "no free area at the image's end (its last byte is neither 00 nor FF)\n";

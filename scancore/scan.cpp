@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/bytes.hpp"
+#include "scancore/trials.hpp"
 #include "yazcore/decode.hpp"
 #include "yazcore/format.hpp"
 
@@ -40,105 +41,88 @@ std::uint64_t most_from(std::uint64_t packed, Format format) {
   return packed * 8 * yazcore::kMaxCopy / yazcore::kLongBits;
 }
 
-// The trial decode of a Yaz0 stream: the end of the token that completes `size` bytes.
-std::optional<std::size_t> yaz0_end(ByteSpan image, std::size_t at, std::uint32_t size) {
-  const std::uint8_t* const f = image.data();
-  const std::size_t n = image.size();
-  std::size_t ip = at + kHeaderSize;
-  std::uint64_t op = 0;
-  for (;;) {
-    if (ip >= n) return std::nullopt;
-    unsigned flags = f[ip++];
-    if (flags == 0xFF) {  // eight literals
-      const std::uint64_t take = std::min<std::uint64_t>(8, size - op);
-      if (n - ip < take) return std::nullopt;
-      ip += take;
-      op += take;
-      if (op == size) return ip;
-      continue;
-    }
-    for (int i = 0; i < yazcore::kGroupTokens; ++i, flags <<= 1) {
-      if (flags & 0x80) {
-        if (ip >= n) return std::nullopt;
-        ++ip;
-        ++op;
-      } else {
-        if (n - ip < 2) return std::nullopt;
-        const unsigned link = unsigned{f[ip]} << 8 | f[ip + 1];
-        const std::size_t dist = (link & yazcore::kDistanceMask) + 1;
-        std::size_t len = link >> yazcore::kLengthShift;
-        if (len == 0) {
-          if (n - ip < 3) return std::nullopt;
-          len = std::size_t{f[ip + 2]} + yazcore::kLongBias;
-          ip += 3;
-        } else {
-          len += yazcore::kShortBias;
-          ip += 2;
-        }
-        if (dist > op || len > size - op) return std::nullopt;
-        op += len;
-      }
-      if (op == size) return ip;
-    }
-  }
-}
-
-// The trial decode of a Yay0 or MIO0 block: mask words before the link table, links before the
-// chunk table, chunks before the image's end. Its end: that of the chunks or of the links used.
-template <bool kMio0>
-std::optional<std::size_t> tables_end(ByteSpan image, std::size_t at, std::uint32_t size) {
-  const std::uint8_t* const f = image.data();
-  const std::size_t n = image.size();
-  const std::size_t link = bytes::load_be32(f + at + 8);
-  const std::size_t chunk = bytes::load_be32(f + at + 12);
-  if (link < kHeaderSize || chunk < link || chunk > n - at) return std::nullopt;
-  std::size_t mp = at + kHeaderSize;
-  const std::size_t mask_end = at + link;
-  std::size_t lp = at + link;
-  const std::size_t link_end = at + chunk;
-  std::size_t cp = at + chunk;
-  std::uint64_t op = 0;
-  const auto end = [&] { return std::max(cp, lp); };
-  for (;;) {
-    if (mask_end - mp < 4) return std::nullopt;
-    std::uint32_t mask = bytes::load_be32(f + mp);
-    mp += 4;
-    if (mask == 0xFFFFFFFFu) {  // 32 literals
-      const std::uint64_t take = std::min<std::uint64_t>(32, size - op);
-      if (n - cp < take) return std::nullopt;
-      cp += take;
-      op += take;
-      if (op == size) return end();
-      continue;
-    }
-    for (int i = 0; i < yazcore::kMaskTokens; ++i, mask <<= 1) {
-      if (mask & 0x80000000u) {
-        if (cp >= n) return std::nullopt;
-        ++cp;
-        ++op;
-      } else {
-        if (link_end - lp < 2) return std::nullopt;
-        const unsigned word = unsigned{f[lp]} << 8 | f[lp + 1];
-        lp += 2;
-        const std::size_t dist = (word & yazcore::kDistanceMask) + 1;
-        std::size_t len = word >> yazcore::kLengthShift;
-        if constexpr (kMio0) {
-          len += yazcore::kMio0Bias;
-        } else if (len == 0) {
-          if (cp >= n) return std::nullopt;
-          len = std::size_t{f[cp++]} + yazcore::kLongBias;
-        } else {
-          len += yazcore::kShortBias;
-        }
-        if (dist > op || len > size - op) return std::nullopt;
-        op += len;
-      }
-      if (op == size) return end();
-    }
-  }
-}
-
 std::uint64_t round16(std::uint64_t n) { return (n + 15) & ~std::uint64_t{15}; }
+
+// What the first short trials leave: Yaz0 trials go on merged, Yay0 and MIO0 trials in rounds.
+constexpr std::size_t kFirstGroups = 8;
+constexpr std::uint64_t kFirstSteps = 64;
+constexpr unsigned kFirstRound = 7;  // steps in round r: 2^r
+// The steps the rounds may take in all, per byte of the image and at least.
+constexpr std::uint64_t kStepsPerByte = 32;
+constexpr std::uint64_t kLeastSteps = 1u << 20;
+
+// A trial done (`end`: one past its block), or not run to the end (`end` 0).
+struct Found {
+  std::uint32_t offset = 0;
+  std::uint32_t end = 0;
+};
+
+struct Trials {
+  std::vector<Found> found;
+  std::vector<std::uint32_t> yaz0;         // the offsets of the Yaz0 trials to go on
+  std::vector<trials::TableTrial> tables;  // the Yay0 and MIO0 trials to go on
+};
+
+template <class Visit>
+void for_each_signature(ByteSpan image, std::size_t align, Visit visit) {
+  const std::size_t n = image.size();
+  for (std::size_t k = 0; n >= 4 && k <= n - 4; k += align) {
+    const std::uint8_t first = image[k];
+    if (first != 'Y' && first != 'M') continue;
+    if (const auto format = format_at(image.data() + k)) visit(k, *format);
+  }
+}
+
+// Every signature with a possible size, tried for a few steps: those that end or fail, and those
+// that go on. (An impossible size is refused before anything is decoded, and nothing is kept.)
+Trials first_trials(ByteSpan image, std::size_t align, std::uint32_t max) {
+  Trials t;
+  const std::size_t n = image.size();
+  for_each_signature(image, align, [&](std::size_t k, Format format) {
+    const std::uint64_t size = n - k >= 8 ? bytes::load_be32(image.data() + k + 4) : 0;
+    if (size == 0 || size > max || size > most_expanded(image, k, format)) return;
+    const auto offset = static_cast<std::uint32_t>(k);
+    trials::Outcome outcome;
+    if (format == Format::yaz0) {
+      outcome = trials::yaz0(image, k, static_cast<std::uint32_t>(size), kFirstGroups);
+      if (outcome.verdict == trials::Verdict::paused) t.yaz0.push_back(offset);
+    } else {
+      trials::TableTrial trial = trials::start_tables(image, k, format == Format::mio0);
+      std::uint64_t steps = kFirstSteps;
+      outcome = trials::run_tables(image, trial, steps);
+      if (outcome.verdict == trials::Verdict::paused) t.tables.push_back(trial);
+    }
+    if (outcome.verdict == trials::Verdict::done) {
+      t.found.push_back({offset, static_cast<std::uint32_t>(outcome.end)});
+    }
+  });
+  return t;
+}
+
+// Runs the Yay0 and MIO0 trials in rounds, each going on by twice the steps of the last, until
+// all are over or the steps of the whole image are taken; those left are not tried to the end.
+void go_on(ByteSpan image, std::vector<trials::TableTrial>& pending, std::vector<Found>& found) {
+  const std::uint64_t budget = kLeastSteps + kStepsPerByte * image.size();
+  std::uint64_t spent = 0;
+  for (unsigned round = kFirstRound; !pending.empty() && spent < budget; ++round) {
+    const std::uint64_t grant = std::uint64_t{1} << std::min(round, 40u);
+    std::size_t kept = 0;
+    for (trials::TableTrial& trial : pending) {
+      std::uint64_t steps = std::min(grant, budget - spent);
+      const std::uint64_t given = steps;
+      const trials::Outcome outcome = steps > 0 ? trials::run_tables(image, trial, steps)
+                                                : trials::Outcome{trials::Verdict::paused};
+      spent += given - steps;
+      if (outcome.verdict == trials::Verdict::done) {
+        found.push_back({trial.at, static_cast<std::uint32_t>(outcome.end)});
+      } else if (outcome.verdict == trials::Verdict::paused) {
+        pending[kept++] = trial;
+      }
+    }
+    pending.resize(kept);
+  }
+  for (const trials::TableTrial& trial : pending) found.push_back({trial.at, 0});
+}
 
 }  // namespace
 
@@ -189,14 +173,17 @@ std::optional<Block> trial(ByteSpan image, std::size_t offset, std::uint32_t max
   if (!format) return std::nullopt;
   const std::uint32_t size = bytes::load_be32(head + 4);
   if (size == 0 || size > max) return std::nullopt;
-  std::optional<std::size_t> end;
-  switch (*format) {
-    case Format::yaz0: end = yaz0_end(image, offset, size); break;
-    case Format::yay0: end = tables_end<false>(image, offset, size); break;
-    case Format::mio0: end = tables_end<true>(image, offset, size); break;
+  trials::Outcome outcome;
+  if (*format == Format::yaz0) {
+    outcome = trials::yaz0(image, offset, size);
+  } else {
+    trials::TableTrial t = trials::start_tables(image, offset, *format == Format::mio0);
+    std::uint64_t steps = UINT64_MAX;
+    outcome = trials::run_tables(image, t, steps);
   }
-  if (!end) return std::nullopt;
-  return Block{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(*end), *format, size};
+  if (outcome.verdict != trials::Verdict::done) return std::nullopt;
+  return Block{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(outcome.end), *format,
+               size};
 }
 
 FreeArea free_area(ByteSpan image, std::uint64_t last_end) {
@@ -213,27 +200,33 @@ FreeArea free_area(ByteSpan image, std::uint64_t last_end) {
 }
 
 Scan scan(ByteSpan image, const ScanOptions& options) {
-  Scan result;
-  const std::size_t n = image.size();
   const std::size_t align = std::max<std::size_t>(options.align, 1);
-  std::uint64_t covered = 0;  // the end of the last block found
-  for (std::size_t k = 0; n >= 4 && k <= n - 4; k += align) {
-    const auto format = format_at(image.data() + k);
-    if (!format || k < covered) continue;
-    const std::uint64_t size = n - k >= 8 ? bytes::load_be32(image.data() + k + 4) : 0;
-    // An impossible size is refused before anything is decoded.
-    if (size == 0 || size > options.max || size > most_expanded(image, k, *format)) {
-      ++result.rejected;
-      continue;
-    }
-    const auto block = trial(image, k, options.max);
-    if (!block) {
-      ++result.rejected;
-      continue;
-    }
-    result.blocks.push_back(*block);
-    covered = block->end;
+  Trials t = first_trials(image, align, options.max);
+  const std::vector<std::uint32_t> ends = trials::yaz0_merged(image, t.yaz0);
+  for (std::size_t i = 0; i < ends.size(); ++i) {
+    if (ends[i] != 0) t.found.push_back({t.yaz0[i], ends[i]});
   }
+  go_on(image, t.tables, t.found);
+  std::sort(t.found.begin(), t.found.end(),
+            [](const Found& a, const Found& b) { return a.offset < b.offset; });
+
+  // The blocks: in offset order, each trial done that starts after the last block.
+  Scan result;
+  std::uint64_t covered = 0;  // the end of the last block found
+  auto found = t.found.begin();
+  for_each_signature(image, align, [&](std::size_t k, Format format) {
+    if (k < covered) return;
+    while (found != t.found.end() && found->offset < k) ++found;
+    if (found == t.found.end() || found->offset != k) {
+      ++result.rejected;
+    } else if (found->end == 0) {
+      ++result.untried;
+    } else {
+      const std::uint32_t size = bytes::load_be32(image.data() + k + 4);
+      result.blocks.push_back({found->offset, found->end, format, size});
+      covered = found->end;
+    }
+  });
   result.free = free_area(image, covered);
   return result;
 }

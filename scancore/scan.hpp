@@ -71,10 +71,18 @@ struct ScanOptions {
 struct Scan {
   std::vector<Block> blocks;   // in offset order, none overlapping another
   std::uint64_t rejected = 0;  // aligned signatures outside the blocks that are no block
+  std::uint64_t untried = 0;   // aligned signatures outside the blocks not tried to the end
   FreeArea free;
 };
 
-// Every block of the native image `image`.
+// Every block of the native image `image`, in time linear in its size whatever it holds. The
+// blocks are those of a trial decode at each aligned signature outside the blocks found before
+// it; every trial's outcome is found first, in any order: the Yaz0 trials that stand at the same
+// flag group share its decode, and the Yay0 and MIO0 trials (whose three streams seldom meet) go
+// on in rounds of doubling steps, until they all end or the steps of the whole image (32 a byte)
+// are taken. A real image's trials all end in the first rounds; a made-up one with more headers
+// that decode for long than that leaves some signatures not tried to the end (`untried`), none of
+// which is taken for a block.
 Scan scan(ByteSpan image, const ScanOptions& options = {});
 
 // The free area at the end of `image`, after `last_end`.

@@ -4,6 +4,10 @@
 //                                                 but the last 1/16, which is zeros
 //   romscan_mkimage fakes <MiB> <file>            random bytes, a header that is no block at every
 //                                                 16th byte
+//   romscan_mkimage padding <MiB> <file>        FF bytes with a Yaz0 header at every 36th byte,
+//                                                 each decoding to the image's end
+//   romscan_mkimage yay0|mio0 <MiB> <file>       headers whose mask words are the headers after
+//                                                 them, over shared link and chunk tables
 //   romscan_mkimage edit <file>...                cuts the last byte off each file (the smaller
 //                                                 file still fits its block's slot)
 #include <cstdio>
@@ -37,6 +41,14 @@ int main(int argc, char** argv) {
     return write(argv[3], planted::fake_headers(rng, std::strtoul(argv[2], nullptr, 10) << 20)) ? 0
                                                                                                 : 1;
   }
+  if ((what == "padding" || what == "yay0" || what == "mio0") && argc == 4) {
+    const std::size_t size = std::strtoul(argv[2], nullptr, 10) << 20;
+    const planted::Bytes image =
+        what == "padding" ? planted::yaz0_padding(size)
+                          : planted::shared_tables(size, what == "yay0" ? scancore::Format::yay0
+                                                                        : scancore::Format::mio0);
+    return write(argv[3], image) ? 0 : 1;
+  }
   if (what == "edit") {
     for (int i = 2; i < argc; ++i) {
       std::error_code ec;
@@ -48,7 +60,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::fputs(
-      "usage: romscan_mkimage blocks <MiB> <count> <file> | fakes <MiB> <file> | edit <file>...\n",
+      "usage: romscan_mkimage blocks <MiB> <count> <file> | fakes|padding|yay0|mio0 <MiB> <file> |"
+      " edit <file>...\n",
       stderr);
   return 2;
 }

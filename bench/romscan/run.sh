@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The romscan benchmarks: the scan alone in memory (Google Benchmark), then whole romscan runs on
 # a made-up 64 MiB image with 2,000 blocks (target: under 1 s) and on 64 MiB of random bytes with
-# a header that is no block at every 16th byte, best of five. Env BUILD = build folder.
+# a header that is no block at every 16th byte, best of five; then images of headers that decode
+# for long, 1 to 64 MiB (seconds per MiB: flat when the cost is linear). Env BUILD = build folder.
 set -euo pipefail
 . "$(dirname "$0")/../lib.sh"
 bench_setup romscan
@@ -24,3 +25,8 @@ for image in blocks.z64 fakes.bin; do
     'BEGIN { printf "  %-12s %7.1f ms %8.0f MB/s\n", label, us / 1000, b / us }'
 done
 "$build/bin/romscan" blocks.z64 | tail -n 3 | sed 's/^/  /'
+echo
+echo "headers that decode for long, whole process, best of 3:"
+for kind in padding yay0 mio0; do
+  GROWTH_MIB="1 4 16 64" report_growth "  $kind" "$tools/romscan_mkimage $kind" "$build/bin/romscan"
+done

@@ -1,6 +1,6 @@
 // Made-up images for the scanner's tests, fuzz harness and benchmarks: blocks of all three formats
-// at random places between random bytes and bytes that look like machine code, and images whose
-// every 16th byte starts a header that is no block.
+// at random places between random bytes and bytes that look like machine code, images whose
+// every 16th byte starts a header that is no block, and images of headers that decode for long.
 #pragma once
 
 #include <algorithm>
@@ -124,6 +124,41 @@ inline Bytes fake_headers(std::mt19937& rng, std::size_t size) {
     const std::uint32_t link = 16 + rng() % (rest - 15);
     bytes::store_be32(&b[k + 8], link);
     bytes::store_be32(&b[k + 12], link + rng() % (rest - link + 1));
+  }
+  return b;
+}
+
+// FF bytes with a Yaz0 header at every 36th byte whose size, `size`, ends in an FF byte. Every
+// header's stream is groups of eight literals that pass over the later headers (the flag byte
+// falls on the size's last byte), so each runs to the image's end: no block when `size` is more
+// than 8/9 of the image.
+inline Bytes yaz0_padding(std::size_t image_size, std::uint32_t size = 0x00FFFFFFu) {
+  Bytes b(image_size, 0xFF);
+  for (std::size_t k = 0; k + 16 <= image_size; k += 36) {
+    std::copy_n("Yaz0", 4, b.begin() + static_cast<std::ptrdiff_t>(k));
+    bytes::store_be32(&b[k + 4], size);
+  }
+  return b;
+}
+
+// Yay0 or MIO0 headers at every 20th byte of the image's first tenth (at most 1 MiB), each
+// followed by an FF word, whose tables are one shared link table of copies of 3 bytes from 1 back
+// (three tenths) and one shared chunk table (the rest), and whose size is twice the image's
+// (16 MiB - 1 at most). Each header's mask words are the headers after it, so its trial reads up
+// to the shared tables, where its masks or its links run out: no block.
+inline Bytes shared_tables(std::size_t image_size, Format format) {
+  Bytes b(image_size, 0x00);
+  const std::size_t links = std::min<std::size_t>(image_size / 10, 1u << 20) / 4 * 4;
+  const std::size_t chunks = links + image_size * 3 / 10 / 4 * 4;
+  const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(image_size * 2, 0x00FFFFFFu));
+  for (std::size_t k = links; k + 1 < chunks; k += 2) b[k] = format == Format::mio0 ? 0x00 : 0x10;
+  for (std::size_t k = 0; k + 20 <= links; k += 20) {
+    std::copy_n(format == Format::mio0 ? "MIO0" : "Yay0", 4,
+                b.begin() + static_cast<std::ptrdiff_t>(k));
+    bytes::store_be32(&b[k + 4], size);
+    bytes::store_be32(&b[k + 8], static_cast<std::uint32_t>(links - k));
+    bytes::store_be32(&b[k + 12], static_cast<std::uint32_t>(chunks - k));
+    bytes::store_be32(&b[k + 16], 0xFFFFFFFFu);
   }
   return b;
 }

@@ -1,11 +1,12 @@
 // The scanner against images with known blocks: plant blocks of all three formats between random
-// and code-like bytes, scan the image in each byte order, and compare exactly; and images full of
-// headers that are no block.
+// and code-like bytes, scan the image in each byte order, and compare exactly; images full of
+// headers that are no block; and images of headers that decode for long.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "scancore/scan.hpp"
+#include "scancore/trials.hpp"
 #include "tests/romcore/rom_images.hpp"
 #include "tests/scancore/planted.hpp"
 
@@ -91,4 +92,61 @@ TEST(Scan, HeadersThatAreNoBlockAreCountedNotListed) {
   const scancore::Scan smaller = scancore::scan(one.bytes, {.max = one.blocks[0].expanded - 1});
   EXPECT_TRUE(smaller.blocks.empty());
   EXPECT_EQ(smaller.rejected, 1u);
+}
+
+TEST(Scan, HeadersThatDecodeForLongCostLinearTime) {
+  using scancore::Format;
+  std::mt19937 rng(14);
+  // Small images, against the trial decode one header at a time and the scan by its definition:
+  // Yaz0 headers over FF bytes whose streams meet (sizes and a few bytes changed at random, so
+  // that trials end, fail and part anywhere), and Yay0 and MIO0 headers over shared tables.
+  for (int round = 0; round < 4; ++round) {
+    planted::Bytes image = planted::yaz0_padding(32 << 10);
+    for (std::size_t k = 0; k + 16 <= image.size(); k += 36) {
+      const std::uint32_t size = rng() % 8 ? 1 + rng() % 4000 : 0x00FFFFFFu;
+      bytes::store_be32(&image[k + 4], rng() % 32 ? size | 0xFF : size);
+    }
+    for (int i = 0; i < 10 * round; ++i) {
+      image[rng() % image.size()] = static_cast<std::uint8_t>(rng());
+    }
+    std::vector<std::uint32_t> offsets;
+    for (std::size_t k = 0; k + 16 <= image.size(); k += 36) {
+      if (std::equal(image.begin() + k, image.begin() + k + 4, "Yaz0") &&
+          bytes::load_be32(&image[k + 4]) != 0) {
+        offsets.push_back(static_cast<std::uint32_t>(k));
+      }
+    }
+    const std::vector<std::uint32_t> ends = scancore::trials::yaz0_merged(image, offsets);
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+      const auto b = scancore::trial(image, offsets[i]);
+      ASSERT_EQ(ends[i], b ? b->end : 0) << "round " << round << ", " << offsets[i];
+      done += b.has_value();
+    }
+    EXPECT_GT(done, offsets.size() / 8);
+    const scancore::Scan s = scancore::scan(image, {.align = 1});
+    EXPECT_EQ(s.blocks, reference_scan(image, {.align = 1}));
+    EXPECT_EQ(s.untried, 0u);
+  }
+  for (const Format f : {Format::yay0, Format::mio0}) {
+    const planted::Bytes image = planted::shared_tables(16 << 10, f);
+    const scancore::Scan s = scancore::scan(image);
+    EXPECT_EQ(s.blocks, reference_scan(image, {}));
+    EXPECT_EQ(s.rejected, (image.size() / 10 / 4 * 4 - 20) / 20 + 1);
+    EXPECT_EQ(s.untried, 0u);
+  }
+  // Larger ones, where every trial runs for long: no block; the Yaz0 trials are all tried, the
+  // others as far as the scan's linear bound lets it.
+  const planted::Bytes padding = planted::yaz0_padding(2 << 20);
+  const scancore::Scan s = scancore::scan(padding);
+  EXPECT_TRUE(s.blocks.empty());
+  EXPECT_EQ(s.rejected, (padding.size() - 16) / 36 + 1);
+  EXPECT_EQ(s.untried, 0u);
+  for (const Format f : {Format::yay0, Format::mio0}) {
+    const planted::Bytes image = planted::shared_tables(1 << 20, f);
+    const scancore::Scan t = scancore::scan(image);
+    EXPECT_TRUE(t.blocks.empty());
+    EXPECT_EQ(t.rejected + t.untried, (image.size() / 10 / 4 * 4 - 20) / 20 + 1);
+    EXPECT_GT(t.untried, 0u);
+  }
 }
