@@ -1,6 +1,7 @@
 #include "texcore/codec.hpp"
 
 #include <array>
+#include <cstring>
 #include <iterator>
 #include <type_traits>
 #include <unordered_map>
@@ -305,6 +306,58 @@ base::Result<Palette> read_palette(ByteSpan file, std::uint64_t offset, PaletteF
   return palette;
 }
 
+TexelDecoder::TexelDecoder(Format format, const DecodeOptions& options) : f_(info(format)) {
+  if (f_.indexed()) {
+    palette_ = options.palette->colours();
+  } else if (f_.bits <= 16) {
+    table_ = &colour_table(f_, options.opaque);
+  }
+}
+
+void TexelDecoder::entries(const std::uint8_t* texels, std::size_t first, std::size_t count,
+                           std::uint8_t* out) const {
+  by_bits(f_.bits, [&](auto bits) {
+    for (std::size_t i = 0; i < count; ++i) {
+      out[i] = static_cast<std::uint8_t>(load<decltype(bits)::value>(texels, first + i));
+    }
+  });
+}
+
+void TexelDecoder::colours(const std::uint8_t* texels, std::size_t first, std::size_t count,
+                           Rgba* out) const {
+  if (f_.indexed()) {
+    by_bits(f_.bits, [&](auto bits) {
+      for (std::size_t i = 0; i < count; ++i) {
+        out[i] = palette_[load<decltype(bits)::value>(texels, first + i)];
+      }
+    });
+  } else if (table_ == nullptr) {
+    // 32-bit texels hold red, green, blue and alpha in the order of Rgba.
+    std::memcpy(out, texels + 4 * first, 4 * count);
+  } else {
+    const Rgba* table = table_->data();
+    by_bits(f_.bits, [&](auto bits) {
+      for (std::size_t i = 0; i < count; ++i) {
+        out[i] = table[load<decltype(bits)::value>(texels, first + i)];
+      }
+    });
+  }
+}
+
+base::Done TexelDecoder::check_entries(ByteSpan texels, std::size_t count) const {
+  if (palette_.size() >= (std::size_t{1} << f_.bits)) return {};
+  std::uint8_t k = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    entries(texels.data(), i, 1, &k);
+    if (k >= palette_.size()) {
+      return base::refuse(
+          cat({"texel ", std::to_string(i), " uses palette entry ", std::to_string(k),
+               ", but the palette has only ", std::to_string(palette_.size())}));
+    }
+  }
+  return {};
+}
+
 base::Result<Image> decode(ByteSpan texels, Format format, unsigned width, unsigned height,
                            const DecodeOptions& options) {
   const FormatInfo& f = info(format);
@@ -314,39 +367,25 @@ base::Result<Image> decode(ByteSpan texels, Format format, unsigned width, unsig
     return base::refuse(cat({std::to_string(width), " x ", std::to_string(height), " ", f.name,
                              " texels are not ", std::to_string(texels.size()), " bytes"}));
   }
+  if (f.indexed() && (options.palette == nullptr || options.palette->entries.empty())) {
+    return base::refuse(cat({f.name, " texels need a palette"}));
+  }
+  const TexelDecoder decoder(format, options);
+  if (f.indexed()) {
+    if (auto checked = decoder.check_entries(texels, count); !checked) {
+      return base::refuse(checked.why());
+    }
+  }
   Image image;
   image.width = width;
   image.height = height;
   image.pixels.resize(static_cast<std::size_t>(count));
-  const std::uint8_t* d = texels.data();
+  decoder.colours(texels.data(), 0, image.pixels.size(), image.pixels.data());
   if (f.indexed()) {
-    if (options.palette == nullptr || options.palette->entries.empty()) {
-      return base::refuse(cat({f.name, " texels need a palette"}));
-    }
-    image.palette = options.palette->colours();
+    image.palette = decoder.palette();
     image.indices.resize(image.pixels.size());
-    by_bits(f.bits, [&](auto bits) {
-      for (std::size_t i = 0; i < image.indices.size(); ++i) {
-        image.indices[i] = static_cast<std::uint8_t>(load<decltype(bits)::value>(d, i));
-      }
-    });
-    for (std::size_t i = 0; i < image.indices.size(); ++i) {
-      const unsigned k = image.indices[i];
-      if (k >= image.palette.size()) {
-        return base::refuse(
-            cat({"texel ", std::to_string(i), " uses palette entry ", std::to_string(k),
-                 ", but the palette has only ", std::to_string(image.palette.size())}));
-      }
-      image.pixels[i] = image.palette[k];
-    }
-    return image;
+    decoder.entries(texels.data(), 0, image.indices.size(), image.indices.data());
   }
-  const TexelCodec codec(f, options.opaque);
-  by_bits(f.bits, [&](auto bits) {
-    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-      image.pixels[i] = codec.colour(load<decltype(bits)::value>(d, i));
-    }
-  });
   return image;
 }
 

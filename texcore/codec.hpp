@@ -49,6 +49,28 @@ struct DecodeOptions {
 base::Result<Image> decode(ByteSpan texels, Format format, unsigned width, unsigned height,
                            const DecodeOptions& options = {});
 
+// Texels to pixels a run at a time: what decode() does, for a row of a texture at once.
+class TexelDecoder {
+ public:
+  // CI formats: options.palette is required.
+  TexelDecoder(Format format, const DecodeOptions& options);
+  // The colours of `count` texels from texel `first` of `texels`; a CI texel's entry must be in
+  // the palette (first_past_palette).
+  void colours(const std::uint8_t* texels, std::size_t first, std::size_t count, Rgba* out) const;
+  // CI formats: the entries of the texels.
+  void entries(const std::uint8_t* texels, std::size_t first, std::size_t count,
+               std::uint8_t* out) const;
+  // CI formats: the palette's colours.
+  const std::vector<Rgba>& palette() const { return palette_; }
+  // CI formats: the first of `count` texels whose entry is past the palette's end, as a refusal.
+  base::Done check_entries(ByteSpan texels, std::size_t count) const;
+
+ private:
+  const FormatInfo& f_;
+  const std::vector<Rgba>* table_ = nullptr;  // formats of up to 16 bits: every value's colour
+  std::vector<Rgba> palette_;
+};
+
 struct EncodeOptions {
   // CI formats: the palette to index into; without one, the image's own colours become the
   // palette (an indexed image's palette as it stands, when it fits).

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "base/result.hpp"
 #include "texcore/format.hpp"
@@ -24,6 +26,34 @@ struct PngLayout {
 // RGBA. Of two of the same size, grey.
 PngLayout choose_layout(const Image& image);
 
+// An image's pixels a row at a time, from the top: an Image in memory, or texels decoded as each
+// row is asked for (texcore/texture.hpp), so that no whole image need be held.
+class PixelRows {
+ public:
+  PixelRows(unsigned width, unsigned height, std::vector<Rgba> palette = {})
+      : width_(width), height_(height), palette_(std::move(palette)) {}
+  virtual ~PixelRows() = default;
+  unsigned width() const { return width_; }
+  unsigned height() const { return height_; }
+  // An indexed image's colours (at most 256); empty otherwise.
+  const std::vector<Rgba>& palette() const { return palette_; }
+  bool indexed() const { return !palette_.empty(); }
+  // Row y's pixels: made in `scratch` (width() of them), or where they already lie.
+  virtual const Rgba* pixels(unsigned y, Rgba* scratch) const = 0;
+  // An indexed image's entries of row y, the same way.
+  virtual const std::uint8_t* indices(unsigned y, std::uint8_t* scratch) const = 0;
+
+ private:
+  unsigned width_, height_;
+  std::vector<Rgba> palette_;
+};
+
+// Images of up to 4 MiB of rows (every texture the console's texture memory holds) are deflated
+// as small as zlib makes them; larger ones, such as a whole file browsed as one strip, quickly:
+// each row as the difference from the row above, coded as bytes and runs, or stored where that
+// does not halve it.
+PngLayout choose_layout(const PixelRows& rows);
+Bytes write_png(const PixelRows& rows);
 Bytes write_png(const Image& image);
 
 struct PngLimits {

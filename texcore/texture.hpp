@@ -2,12 +2,14 @@
 // and what their switches and lists hold (numbers, palette names).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/result.hpp"
 #include "texcore/codec.hpp"
+#include "texcore/png.hpp"
 
 namespace texcore {
 
@@ -27,6 +29,13 @@ struct Layout {
 // texels that would end in half a byte, and what decode() refuses.
 base::Result<Image> cut_texture(ByteSpan file, const Texture& texture, const Layout& layout,
                                 const DecodeOptions& options);
+
+// The same texture as rows of pixels, each decoded when it is asked for (the texels stay in
+// `file`, which must outlive the rows): for writing a PNG without the whole image in memory.
+// Refused as cut_texture is.
+base::Result<std::unique_ptr<PixelRows>> texture_rows(ByteSpan file, const Texture& texture,
+                                                      const Layout& layout,
+                                                      const DecodeOptions& options);
 
 // The image as texels of `format` in the layout: encode(), and the rows swapped when asked.
 base::Result<Encoded> texels_of(const Image& image, Format format, const Layout& layout,
