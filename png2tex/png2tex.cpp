@@ -93,14 +93,14 @@ int run(const shell::Args& args) {
     palette = std::move(*read);
   }
 
-  const auto image = texcore::read_png(input.bytes());
-  if (!image) {
-    con::error_line(in_name + ": " + image.why());
+  const auto made = texcore::png_texels(
+      input.bytes(), *o.format, {.swap_rows = o.swap_rows},
+      {.palette = palette ? &*palette : nullptr, .palette_format = o.palette_format});
+  if (!made.read) {
+    con::error_line(in_name + ": " + made.read.why());
     return exit_status::kFailed;
   }
-  const auto encoded = texcore::texels_of(
-      *image, *o.format, {.swap_rows = o.swap_rows},
-      {.palette = palette ? &*palette : nullptr, .palette_format = o.palette_format});
+  const auto& encoded = made.encoded;
   if (!encoded) {
     con::error_line(in_name + ": " + encoded.why() + "; nothing written");
     return exit_status::kFailed;
@@ -132,8 +132,8 @@ int run(const shell::Args& args) {
   }
   if (const int status = outcome::finish(outputs, sources)) return status;
 
-  std::printf("%s: %u x %u %s texels (%zu bytes)\n", name->c_str(), image->width, image->height,
-              f.name, encoded->texels.size());
+  std::printf("%s: %u x %u %s texels (%zu bytes)\n", name->c_str(), made.width, made.height, f.name,
+              encoded->texels.size());
   if (palette_name) {
     std::printf("%s: %zu %s palette entries (%zu bytes)\n", palette_name->c_str(),
                 encoded->palette.entries.size(),

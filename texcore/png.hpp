@@ -67,4 +67,20 @@ struct PngLimits {
 // image of more than `limits.max_pixels` pixels.
 base::Result<Image> read_png(ByteSpan file, const PngLimits& limits = {});
 
+// Takes a PNG's pixels a row at a time, from the top, as read_png reads them.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  // Before the first row: the size, and an indexed image's colours (empty otherwise).
+  virtual void begin(unsigned width, unsigned height, const std::vector<Rgba>& palette) = 0;
+  // Row y: its pixels, an indexed image's entries (else nullptr), and one flag a pixel for those
+  // rounded on the way in (nullptr when none was).
+  virtual void row(unsigned y, const Rgba* pixels, const std::uint8_t* entries,
+                   const std::uint8_t* inexact) = 0;
+};
+
+// The same, row by row into `sink` with no whole image held (but for an interlaced one). The
+// rows a damaged file gave before its fault was found have been handed on all the same.
+base::Done read_png(ByteSpan file, RowSink& sink, const PngLimits& limits = {});
+
 }  // namespace texcore

@@ -115,7 +115,70 @@ class TextureRows : public PixelRows {
   mutable Bytes swapped_;  // one odd row swapped back
 };
 
+// Encodes each row as it is read; refuses, as encode() does, a 4-bit texture of an odd number of
+// texels.
+class EncodingSink : public RowSink {
+ public:
+  EncodingSink(Format format, const EncodeOptions& options)
+      : format_(format), encoder_(format, options) {}
+  void begin(unsigned width, unsigned height, const std::vector<Rgba>&) override {
+    width_ = width;
+    height_ = height;
+    const auto length = encoded_length(format_, width, height);
+    if (!length) {
+      refusal_ = length.why();
+      return;
+    }
+    texels_.assign(static_cast<std::size_t>(*length), 0);
+  }
+  void row(unsigned y, const Rgba* pixels, const std::uint8_t* entries,
+           const std::uint8_t* inexact) override {
+    if (!refusal_.empty()) return;
+    encoder_.encode(pixels, entries, inexact, width_, texels_.data(), std::size_t{y} * width_);
+  }
+  base::Result<Encoded> result(const Palette* palette) {
+    if (!refusal_.empty()) return base::refuse(refusal_);
+    Encoded e{std::move(texels_), encoder_.rounded(), palette ? *palette : Palette{}};
+    return e;
+  }
+  unsigned width_ = 0, height_ = 0;
+
+ private:
+  Format format_;
+  TexelEncoder encoder_;
+  Bytes texels_;
+  std::string refusal_;
+};
+
 }  // namespace
+
+PngTexels png_texels(ByteSpan png, Format format, const Layout& layout,
+                     const EncodeOptions& options) {
+  PngTexels out;
+  if (info(format).indexed() && options.palette == nullptr) {
+    auto image = read_png(png);
+    if (!image) {
+      out.read = base::refuse(image.why());
+      return out;
+    }
+    out.width = image->width;
+    out.height = image->height;
+    out.encoded = texels_of(*image, format, layout, options);
+    return out;
+  }
+  EncodingSink sink(format, options);
+  out.read = read_png(png, sink);
+  if (!out.read) return out;
+  out.width = sink.width_;
+  out.height = sink.height_;
+  out.encoded = sink.result(options.palette);
+  if (out.encoded && layout.swap_rows) {
+    if (auto swapped = swap_rows(out.encoded->texels, format, out.width); !swapped) {
+      out.encoded = base::refuse(swapped.why());
+    }
+  }
+  return out;
+}
 
 base::Result<std::unique_ptr<PixelRows>> texture_rows(ByteSpan file, const Texture& t,
                                                       const Layout& layout,

@@ -41,6 +41,18 @@ base::Result<std::unique_ptr<PixelRows>> texture_rows(ByteSpan file, const Textu
 base::Result<Encoded> texels_of(const Image& image, Format format, const Layout& layout,
                                 const EncodeOptions& options);
 
+// A PNG image as texels of `format` in the layout: read_png, then texels_of, but each row encoded
+// as it is read, without the whole image held (but where the palette is made from the image's
+// colours, which needs all of them first).
+struct PngTexels {
+  base::Done read;                                   // refused: what read_png refuses
+  base::Result<Encoded> encoded = base::refuse("");  // when read: the texels, or why not
+  unsigned width = 0;
+  unsigned height = 0;
+};
+PngTexels png_texels(ByteSpan png, Format format, const Layout& layout,
+                     const EncodeOptions& options);
+
 // A number of the switches and lists: decimal, or hexadecimal after "0x".
 std::optional<std::uint64_t> parse_number(std::string_view text);
 
