@@ -1,7 +1,5 @@
 #include "texcore/deflate.hpp"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -122,6 +120,39 @@ std::uint64_t load64(const std::uint8_t* p) {
 }
 
 }  // namespace
+
+std::uint32_t adler32(std::uint32_t adler, ByteSpan data) {
+  constexpr std::uint64_t kBase = 65521;
+  constexpr std::size_t kLanes = 32, kMostRounds = 4096;  // so that no lane's sum overflows
+  std::uint64_t s1 = adler & 0xFFFF, s2 = adler >> 16;
+  const std::uint8_t* p = data.data();
+  std::size_t n = data.size();
+  while (n >= kLanes) {
+    // Byte j of each round of 32 is summed in lane j; `before` sums each lane's sums before
+    // every round, which weighs a byte by the rounds after it.
+    const std::size_t rounds = std::min(n / kLanes, kMostRounds);
+    std::uint32_t sum[kLanes] = {}, before[kLanes] = {};
+    for (std::size_t r = 0; r < rounds; ++r, p += kLanes) {
+      for (std::size_t j = 0; j < kLanes; ++j) {
+        before[j] += sum[j];
+        sum[j] += p[j];
+      }
+    }
+    std::uint64_t total = 0, weighted = 0;
+    for (std::size_t j = 0; j < kLanes; ++j) {
+      total += sum[j];
+      weighted += kLanes * std::uint64_t{before[j]} + (kLanes - j) * std::uint64_t{sum[j]};
+    }
+    s2 = (s2 + s1 * kLanes * rounds + weighted) % kBase;
+    s1 = (s1 + total) % kBase;
+    n -= rounds * kLanes;
+  }
+  for (; n > 0; --n) {
+    s1 += *p++;
+    s2 += s1;
+  }
+  return static_cast<std::uint32_t>((s2 % kBase) << 16 | (s1 % kBase));
+}
 
 RunCoder::RunCoder(unsigned distance) : distance_(distance) {}
 
@@ -314,11 +345,7 @@ void RunCoder::add(ByteSpan data, bool last, Bytes& out) {
     out.insert(out.end(), {0x78, 0x01});
     started_ = true;
   }
-  // (zlib's adler32 of no bytes at all starts the checksum afresh.)
-  if (!data.empty()) {
-    adler_ = static_cast<std::uint32_t>(
-        adler32_z(adler_, data.data(), static_cast<z_size_t>(data.size())));
-  }
+  adler_ = adler32(adler_, data);
   if (!data.empty() && worth_coding(data)) {
     tokenize(data);
     write_coded(last, out);

@@ -10,6 +10,10 @@
 
 namespace texcore {
 
+// Continues the Adler-32 of zlib streams (start with 1) over `data`, several times quicker than
+// zlib's own: 32 sums side by side.
+std::uint32_t adler32(std::uint32_t adler, ByteSpan data);
+
 class RunCoder {
  public:
   // Runs repeat the bytes `distance` (1 to 32768) before them.

@@ -183,3 +183,60 @@ TEST(RunCoder, ZlibInflatesWhatItWrites) {
     }
   }
 }
+
+TEST(RunCoder, Adler32AsZlibs) {
+  const Bytes data = pngtest::random_bytes(300000, 9);
+  const Bytes ff(140000, 0xFF);  // the largest sums
+  for (const Bytes* d : {&data, &ff}) {
+    for (const std::size_t n : {0, 1, 31, 32, 33, 5553, 131072, 131105, 139999}) {
+      const auto expected =
+          static_cast<std::uint32_t>(::adler32(7, d->data(), static_cast<uInt>(n)));
+      EXPECT_EQ(texcore::adler32(7, ByteSpan(d->data(), n)), expected) << n;
+    }
+  }
+}
+
+// The zlib stream's header and Adler-32 are checked by the reader itself, wherever the IDAT
+// chunks cut them (chunk CRCs right).
+TEST(PngRead, ZlibHeaderAndChecksumInAnyChunks) {
+  std::vector<Rgba> pixels;
+  for (unsigned i = 0; i < 300; ++i) pixels.push_back({static_cast<std::uint8_t>(i), 5, 9, 255});
+  const Bytes png = write_png({30, 10, pixels});
+  // The image data, and the signature and chunks before it.
+  Bytes head = testsupport::hex("89 50 4E 47 0D 0A 1A 0A"), data;
+  std::size_t at = 8;
+  for (;;) {
+    const std::size_t n =
+        std::size_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+    if (std::string(png.begin() + at + 4, png.begin() + at + 8) != "IDAT") {
+      if (data.empty()) head.insert(head.end(), png.begin() + at, png.begin() + at + 12 + n);
+    } else {
+      data.insert(data.end(), png.begin() + at + 8, png.begin() + at + 8 + n);
+    }
+    at += 12 + n;
+    if (at >= png.size()) break;
+  }
+  const auto rebuilt = [&](const Bytes& z, std::size_t piece) {
+    Bytes out = head;
+    for (std::size_t k = 0; k < z.size(); k += piece) {
+      pngtest::chunk(out, "IDAT", Bytes(z.begin() + k, z.begin() + std::min(z.size(), k + piece)));
+    }
+    pngtest::chunk(out, "IEND", {});
+    return out;
+  };
+  for (const std::size_t piece : {1, 3, 5000}) {
+    const auto image = read_png(rebuilt(data, piece));
+    ASSERT_TRUE(image) << image.why();
+    EXPECT_EQ(image->pixels, pixels);
+    Bytes changed = data;
+    changed.back() ^= 1;
+    EXPECT_EQ(read_png(rebuilt(changed, piece)).why(),
+              "its image data is damaged (incorrect data check)");
+    changed = data;
+    changed[1] ^= 1;
+    EXPECT_EQ(read_png(rebuilt(changed, piece)).why(),
+              "its image data is damaged (incorrect header check)");
+    EXPECT_EQ(read_png(rebuilt(Bytes(data.begin(), data.end() - 1), piece)).why(),
+              "its image data ends before the image does");
+  }
+}
