@@ -65,6 +65,17 @@ Options parse_arguments(const std::vector<std::string>& args) {
   return o;
 }
 
+namespace {
+
+// The line that counts the pixels whose colour changed.
+void say_rounded(const std::string& in_name, std::uint64_t rounded, const texcore::FormatInfo& f) {
+  con::error_line(in_name + ": " + std::to_string(rounded) + (rounded == 1 ? " pixel" : " pixels") +
+                  " rounded to the nearest " +
+                  (f.indexed() ? "palette colour" : std::string(f.name) + " value"));
+}
+
+}  // namespace
+
 int run(const shell::Args& args) {
   const Options o = parse_arguments(args);
   if (!o.problem.empty()) return shell::usage_error(o.problem);
@@ -140,11 +151,7 @@ int run(const shell::Args& args) {
                 texcore::palette_format_name(encoded->palette.format), palette_bytes.size());
   }
   std::fflush(stdout);
-  if (encoded->rounded > 0) {
-    con::error_line(in_name + ": " + std::to_string(encoded->rounded) +
-                    (encoded->rounded == 1 ? " pixel" : " pixels") + " rounded to the nearest " +
-                    (f.indexed() ? "palette colour" : std::string(f.name) + " value"));
-  }
+  if (encoded->rounded > 0) say_rounded(in_name, encoded->rounded, f);
   return exit_status::kDone;
 }
 

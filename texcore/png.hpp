@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include "base/result.hpp"
@@ -30,8 +29,6 @@ PngLayout choose_layout(const Image& image);
 // row is asked for (texcore/texture.hpp), so that no whole image need be held.
 class PixelRows {
  public:
-  PixelRows(unsigned width, unsigned height, std::vector<Rgba> palette = {})
-      : width_(width), height_(height), palette_(std::move(palette)) {}
   virtual ~PixelRows() = default;
   unsigned width() const { return width_; }
   unsigned height() const { return height_; }
@@ -43,8 +40,9 @@ class PixelRows {
   // An indexed image's entries of row y, the same way.
   virtual const std::uint8_t* indices(unsigned y, std::uint8_t* scratch) const = 0;
 
- private:
-  unsigned width_, height_;
+ protected:
+  // (Set by the kinds of rows; no constructor, so that a braced image is never taken for rows.)
+  unsigned width_ = 0, height_ = 0;
   std::vector<Rgba> palette_;
 };
 

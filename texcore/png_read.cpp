@@ -149,7 +149,8 @@ class Inflater {
       z_.avail_out = static_cast<uInt>(room);
       if (auto step = inflate_step(); !step) return step;
       filled_ += room - z_.avail_out;
-      adler_ = adler32(adler_, ByteSpan(raw_.data() + had, static_cast<std::size_t>(filled_ - had)));
+      adler_ =
+          adler32(adler_, ByteSpan(raw_.data() + had, static_cast<std::size_t>(filled_ - had)));
       if (z_.avail_in == before && filled_ == had && !stream_end_) {
         return base::refuse("its image data is damaged (inflate makes no progress)");
       }
@@ -189,7 +190,8 @@ class Inflater {
       trailer_ = trailer_ << 8 | *z_.next_in++;
       --z_.avail_in;
       if (++got_ < 6) continue;
-      if (trailer_ != adler_) return base::refuse("its image data is damaged (incorrect data check)");
+      if (trailer_ != adler_)
+        return base::refuse("its image data is damaged (incorrect data check)");
       ended_ = true;
     }
     return {};
@@ -441,21 +443,24 @@ std::unique_ptr<Inflater> start_rows(const Header& h, const Colours& colours, st
 class ImageSink : public RowSink {
  public:
   explicit ImageSink(Image& image) : image_(image) {}
+  // Memory follows the rows that come, not the size the header claims.
   void begin(unsigned width, unsigned height, const std::vector<Rgba>& palette) override {
     image_.width = width;
     image_.height = height;
-    image_.pixels.resize(std::size_t{width} * height);
     image_.palette = palette;
-    if (!palette.empty()) image_.indices.resize(image_.pixels.size());
   }
   void row(unsigned y, const Rgba* pixels, const std::uint8_t* entries,
            const std::uint8_t* inexact) override {
-    const std::size_t at = std::size_t{y} * image_.width;
-    std::copy(pixels, pixels + image_.width, image_.pixels.begin() + at);
-    if (entries != nullptr) std::copy(entries, entries + image_.width, image_.indices.begin() + at);
-    if (inexact == nullptr) return;
-    if (image_.inexact.empty()) image_.inexact.resize(image_.pixels.size());
-    std::copy(inexact, inexact + image_.width, image_.inexact.begin() + at);
+    const std::size_t w = image_.width;
+    image_.pixels.insert(image_.pixels.end(), pixels, pixels + w);
+    if (entries != nullptr) image_.indices.insert(image_.indices.end(), entries, entries + w);
+    if (inexact == nullptr && image_.inexact.empty()) return;
+    image_.inexact.resize(std::size_t{y} * w);
+    if (inexact == nullptr) {
+      image_.inexact.resize(image_.inexact.size() + w);
+    } else {
+      image_.inexact.insert(image_.inexact.end(), inexact, inexact + w);
+    }
   }
 
  private:

@@ -353,9 +353,11 @@ void write_large(Bytes& out, PackedRows& packed, const PngLayout& layout, unsign
 // An image in memory, row by row.
 class ImageRows : public PixelRows {
  public:
-  explicit ImageRows(const Image& image)
-      : PixelRows(image.width, image.height, image.indexed() ? image.palette : std::vector<Rgba>{}),
-        image_(image) {}
+  explicit ImageRows(const Image& image) : image_(image) {
+    width_ = image.width;
+    height_ = image.height;
+    if (image.indexed()) palette_ = image.palette;
+  }
   const Rgba* pixels(unsigned y, Rgba*) const override {
     return image_.pixels.data() + std::size_t{y} * image_.width;
   }

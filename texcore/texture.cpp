@@ -82,12 +82,14 @@ base::Result<Place> place_of(ByteSpan file, const Texture& t) {
 class TextureRows : public PixelRows {
  public:
   TextureRows(const Texture& t, const Place& place, bool swap, const DecodeOptions& options)
-      : PixelRows(t.width, place.height,
-                  info(t.format).indexed() ? options.palette->colours() : std::vector<Rgba>{}),
-        decoder_(t.format, options),
+      : decoder_(t.format, options),
         texels_(place.texels),
         row_bytes_(swap ? static_cast<std::size_t>(*byte_length(t.format, t.width)) : 0),
-        swapped_(row_bytes_) {}
+        swapped_(row_bytes_) {
+    width_ = t.width;
+    height_ = place.height;
+    if (info(t.format).indexed()) palette_ = decoder_.palette();
+  }
   const Rgba* pixels(unsigned y, Rgba* scratch) const override {
     const auto [d, first] = row(y);
     decoder_.colours(d, first, width(), scratch);
@@ -119,8 +121,11 @@ class TextureRows : public PixelRows {
 // texels.
 class EncodingSink : public RowSink {
  public:
-  EncodingSink(Format format, const EncodeOptions& options)
-      : format_(format), encoder_(format, options) {}
+  // `bound`: the most bytes the texels can need, by the size of the PNG.
+  EncodingSink(Format format, const EncodeOptions& options, std::uint64_t bound)
+      : format_(format), encoder_(format, options), bound_(bound) {}
+  // Memory follows the rows that come, not the size the header claims; it is taken at once as
+  // far as the file can fill it.
   void begin(unsigned width, unsigned height, const std::vector<Rgba>&) override {
     width_ = width;
     height_ = height;
@@ -129,11 +134,13 @@ class EncodingSink : public RowSink {
       refusal_ = length.why();
       return;
     }
-    texels_.assign(static_cast<std::size_t>(*length), 0);
+    texels_.reserve(static_cast<std::size_t>(std::min(*length, bound_)));
   }
   void row(unsigned y, const Rgba* pixels, const std::uint8_t* entries,
            const std::uint8_t* inexact) override {
     if (!refusal_.empty()) return;
+    const std::uint64_t texels = (std::uint64_t{y} + 1) * width_;
+    texels_.resize(static_cast<std::size_t>((texels * info(format_).bits + 7) / 8));
     encoder_.encode(pixels, entries, inexact, width_, texels_.data(), std::size_t{y} * width_);
   }
   base::Result<Encoded> result(const Palette* palette) {
@@ -146,6 +153,7 @@ class EncodingSink : public RowSink {
  private:
   Format format_;
   TexelEncoder encoder_;
+  std::uint64_t bound_;
   Bytes texels_;
   std::string refusal_;
 };
@@ -166,7 +174,9 @@ PngTexels png_texels(ByteSpan png, Format format, const Layout& layout,
     out.encoded = texels_of(*image, format, layout, options);
     return out;
   }
-  EncodingSink sink(format, options);
+  // Deflate makes at most 1032 bytes of each byte, and a texel needs at most 32 times the bits
+  // of a pixel of the PNG's rows.
+  EncodingSink sink(format, options, 32 * (1032 * std::uint64_t{png.size()} + (1 << 16)));
   out.read = read_png(png, sink);
   if (!out.read) return out;
   out.width = sink.width_;
