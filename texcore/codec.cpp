@@ -274,7 +274,12 @@ std::uint64_t encode_run(const std::array<std::array<std::uint64_t, 766>, 4>& ta
   const std::uint64_t* t2 = table[2].data();
   const std::uint64_t* t3 = table[3].data();
   std::uint64_t rounded = 0;
-  for (std::size_t i = 0; i < count; ++i) {
+  const auto key_of = [](const Rgba& p) {
+    std::uint32_t key;
+    std::memcpy(&key, &p, 4);
+    return key;
+  };
+  for (std::size_t i = 0; i < count;) {
     const Rgba p = pixels[i];
     std::uint64_t v = 0;
     if constexpr (Grey) {
@@ -282,9 +287,14 @@ std::uint64_t encode_run(const std::array<std::array<std::uint64_t, 766>, 4>& ta
     } else {
       v = t0[p.r] | t1[p.g] | t2[p.b] | t3[p.a];
     }
-    if constexpr (Inexact) v |= std::uint64_t{inexact[i]} << 32;
-    store<Bits>(texels, first + i, static_cast<std::uint32_t>(v));
-    rounded += v >> 32 != 0;
+    // The pixels like it that follow take the same value (drawn images repeat them).
+    const std::uint32_t key = key_of(p);
+    do {
+      const std::uint64_t w = Inexact ? v | std::uint64_t{inexact[i]} << 32 : v;
+      store<Bits>(texels, first + i, static_cast<std::uint32_t>(w));
+      rounded += w >> 32 != 0;
+      ++i;
+    } while (i < count && key_of(pixels[i]) == key);
   }
   return rounded;
 }
