@@ -65,6 +65,17 @@ Options parse_arguments(const std::vector<std::string>& args) {
   return o;
 }
 
+namespace {
+
+// The line that counts the pixels whose colour changed.
+void say_rounded(const std::string& in_name, std::uint64_t rounded, const texcore::FormatInfo& f) {
+  con::error_line(in_name + ": " + std::to_string(rounded) + (rounded == 1 ? " pixel" : " pixels") +
+                  " rounded to the nearest " +
+                  (f.indexed() ? "palette colour" : std::string(f.name) + " value"));
+}
+
+}  // namespace
+
 int run(const shell::Args& args) {
   const Options o = parse_arguments(args);
   if (!o.problem.empty()) return shell::usage_error(o.problem);
@@ -93,14 +104,14 @@ int run(const shell::Args& args) {
     palette = std::move(*read);
   }
 
-  const auto image = texcore::read_png(input.bytes());
-  if (!image) {
-    con::error_line(in_name + ": " + image.why());
+  const auto made = texcore::png_texels(
+      input.bytes(), *o.format, {.swap_rows = o.swap_rows},
+      {.palette = palette ? &*palette : nullptr, .palette_format = o.palette_format});
+  if (!made.read) {
+    con::error_line(in_name + ": " + made.read.why());
     return exit_status::kFailed;
   }
-  const auto encoded = texcore::texels_of(
-      *image, *o.format, {.swap_rows = o.swap_rows},
-      {.palette = palette ? &*palette : nullptr, .palette_format = o.palette_format});
+  const auto& encoded = made.encoded;
   if (!encoded) {
     con::error_line(in_name + ": " + encoded.why() + "; nothing written");
     return exit_status::kFailed;
@@ -132,19 +143,15 @@ int run(const shell::Args& args) {
   }
   if (const int status = outcome::finish(outputs, sources)) return status;
 
-  std::printf("%s: %u x %u %s texels (%zu bytes)\n", name->c_str(), image->width, image->height,
-              f.name, encoded->texels.size());
+  std::printf("%s: %u x %u %s texels (%zu bytes)\n", name->c_str(), made.width, made.height, f.name,
+              encoded->texels.size());
   if (palette_name) {
     std::printf("%s: %zu %s palette entries (%zu bytes)\n", palette_name->c_str(),
                 encoded->palette.entries.size(),
                 texcore::palette_format_name(encoded->palette.format), palette_bytes.size());
   }
   std::fflush(stdout);
-  if (encoded->rounded > 0) {
-    con::error_line(in_name + ": " + std::to_string(encoded->rounded) +
-                    (encoded->rounded == 1 ? " pixel" : " pixels") + " rounded to the nearest " +
-                    (f.indexed() ? "palette colour" : std::string(f.name) + " value"));
-  }
+  if (encoded->rounded > 0) say_rounded(in_name, encoded->rounded, f);
   return exit_status::kDone;
 }
 

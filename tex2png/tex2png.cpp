@@ -110,12 +110,7 @@ int one_texture(Run& r, const texcore::Texture& t, const std::string& default_na
     palette = std::move(*p);
     look.palette = &*palette;
   }
-  auto image = texcore::cut_texture(r.input.bytes(), t, {.swap_rows = r.o.swap_rows}, look);
-  if (!image) {
-    con::error_line(where + ": " + image.why());
-    return exit_status::kFailed;
-  }
-  const auto made = image_file(*image, t.format, r.o.tga);
+  const auto made = image_file(r.input.bytes(), t, {.swap_rows = r.o.swap_rows}, look, r.o.tga);
   if (!made) {
     con::error_line(where + ": " + made.why());
     return exit_status::kFailed;
@@ -124,10 +119,10 @@ int one_texture(Run& r, const texcore::Texture& t, const std::string& default_na
   const auto name = dialog::choose_output(default_name, r.inputs,
                                           {stdout, "\nimage file? ", "name for the image file"});
   if (!name) return exit_status::kEndOfInput;
-  if (const int status = outcome::write(*name, *made, {})) return status;
-  const auto length = texcore::byte_length(t.format, std::uint64_t{image->width} * image->height);
-  std::printf("%s: %u x %u %s texels from offset %s (%llu bytes)\n", name->c_str(), image->width,
-              image->height, texcore::info(t.format).name, texcore::offset_text(t.offset).c_str(),
+  if (const int status = outcome::write(*name, made->bytes, {})) return status;
+  const auto length = texcore::byte_length(t.format, std::uint64_t{made->width} * made->height);
+  std::printf("%s: %u x %u %s texels from offset %s (%llu bytes)\n", name->c_str(), made->width,
+              made->height, texcore::info(t.format).name, texcore::offset_text(t.offset).c_str(),
               static_cast<unsigned long long>(length.value_or(0)));
   std::fflush(stdout);
   return exit_status::kDone;
@@ -238,10 +233,19 @@ base::Result<ListRow> parse_list_row(std::string_view line) {
   return row;
 }
 
-base::Result<texcore::Bytes> image_file(const texcore::Image& image, texcore::Format format,
-                                        bool tga) {
-  if (tga) return texcore::write_tga(image, texcore::info(format).grey());
-  return texcore::write_png(image);
+base::Result<ImageFile> image_file(texcore::ByteSpan file, const texcore::Texture& texture,
+                                   const texcore::Layout& layout,
+                                   const texcore::DecodeOptions& options, bool tga) {
+  if (tga) {
+    const auto image = texcore::cut_texture(file, texture, layout, options);
+    if (!image) return base::refuse(image.why());
+    auto made = texcore::write_tga(*image, texcore::info(texture.format).grey());
+    if (!made) return base::refuse(made.why());
+    return ImageFile{std::move(*made), image->width, image->height};
+  }
+  const auto rows = texcore::texture_rows(file, texture, layout, options);
+  if (!rows) return base::refuse(rows.why());
+  return ImageFile{texcore::write_png(**rows), (*rows)->width(), (*rows)->height()};
 }
 
 int run(const shell::Args& args) {

@@ -37,9 +37,16 @@ struct ListRow {
 };
 base::Result<ListRow> parse_list_row(std::string_view line);
 
-// The image file of one texture: PNG, or TGA with `tga` (greyscale for the I and IA formats).
-base::Result<texcore::Bytes> image_file(const texcore::Image& image, texcore::Format format,
-                                        bool tga);
+// The image file of one texture: PNG (made a row at a time), or TGA with `tga` (greyscale for
+// the I and IA formats); refused as texcore::cut_texture refuses.
+struct ImageFile {
+  texcore::Bytes bytes;
+  unsigned width = 0;
+  unsigned height = 0;
+};
+base::Result<ImageFile> image_file(texcore::ByteSpan file, const texcore::Texture& texture,
+                                   const texcore::Layout& layout,
+                                   const texcore::DecodeOptions& options, bool tga);
 
 int run(const shell::Args& args);
 

@@ -1,6 +1,7 @@
 #include "texcore/codec.hpp"
 
 #include <array>
+#include <cstring>
 #include <iterator>
 #include <type_traits>
 #include <unordered_map>
@@ -183,50 +184,150 @@ unsigned distance(const Rgba& x, const Rgba& y) {
   return static_cast<unsigned>(d[0] * d[0] + d[1] * d[1] + d[2] * d[2] + d[3] * d[3]);
 }
 
+}  // namespace
+
 // Indices into a given palette: the entry the pixel already has in an indexed image when its
 // colour is the same, else the first entry of its colour, else the nearest entry (rounded).
-void index_into(const Image& image, const Palette& palette, unsigned most,
-                std::vector<std::uint8_t>& indices, Encoded& e) {
-  std::vector<Rgba> colours = palette.colours();
-  if (colours.size() > most) colours.resize(most);
-  std::unordered_map<std::uint32_t, std::uint8_t> first;
-  for (std::size_t k = colours.size(); k-- > 0;)
-    first[colours[k].key()] = static_cast<std::uint8_t>(k);
+class TexelEncoder::Indexer {
+ public:
+  Indexer(const Palette& palette, unsigned most) : colours_(palette.colours()), cache_(4096) {
+    if (colours_.size() > most) colours_.resize(most);
+    for (std::size_t k = colours_.size(); k-- > 0;) {
+      first_[colours_[k].key()] = static_cast<std::uint8_t>(k);
+    }
+  }
+  // The entry of pixel p (its entry in an indexed image, else -1); `rounded` counts it when its
+  // colour is not the entry's.
+  std::uint8_t index(const Rgba& p, int entry, bool& rounded) {
+    if (entry >= 0 && static_cast<std::size_t>(entry) < colours_.size() && colours_[entry] == p) {
+      return static_cast<std::uint8_t>(entry);
+    }
+    const std::uint32_t key = p.key();
+    if (const auto it = first_.find(key); it != first_.end()) return it->second;
+    rounded = true;
+    Cached& slot = cache_[(key * 2654435761u) >> 20];
+    if (!slot.valid || slot.key != key) {
+      unsigned best = 0;
+      for (unsigned k = 1; k < colours_.size(); ++k) {
+        if (distance(colours_[k], p) < distance(colours_[best], p)) best = k;
+      }
+      slot = {key, static_cast<std::uint8_t>(best), true};
+    }
+    return slot.index;
+  }
+
+ private:
   // The nearest entries of colours met lately, by a hash of the colour.
   struct Cached {
     std::uint32_t key = 0;
     std::uint8_t index = 0;
     bool valid = false;
   };
-  std::vector<Cached> cache(4096);
-  e.palette = palette;
-  for (std::size_t i = 0; i < image.size(); ++i) {
-    const Rgba& p = image.pixels[i];
-    if (inexact_at(image, i)) ++e.rounded;
-    if (image.indexed()) {
-      const unsigned k = image.indices[i];
-      if (k < colours.size() && colours[k] == p) {
-        indices[i] = static_cast<std::uint8_t>(k);
-        continue;
+  std::vector<Rgba> colours_;
+  std::unordered_map<std::uint32_t, std::uint8_t> first_;
+  std::vector<Cached> cache_;
+};
+
+// For each field a table by channel value (by the sum of red, green and blue for an intensity):
+// the nearest value in its place in the texel, and bit 32 when its level is not that channel.
+// The I and IA formats read red, green and blue as one (and alpha); the others each channel.
+struct TexelEncoder::Tables {
+  explicit Tables(const FormatInfo& f) : grey(f.grey()) {
+    for (const Field& field : f.layout()) {
+      const bool intensity = field.channel == Channel::intensity;
+      const unsigned slot = intensity ? 0 : field.channel == Channel::alpha ? 3 : source(field);
+      const unsigned count = intensity ? 3 : 1;
+      const std::vector<std::uint8_t> nearest = nearest_table(field.bits, count);
+      for (unsigned sum = 0; sum < nearest.size(); ++sum) {
+        const unsigned level = widen(nearest[sum], field.bits);
+        table[slot][sum] =
+            std::uint64_t{nearest[sum]} << field.shift | std::uint64_t{level * count != sum} << 32;
       }
     }
-    const std::uint32_t key = p.key();
-    if (const auto it = first.find(key); it != first.end()) {
-      indices[i] = it->second;
-      continue;
-    }
-    if (!inexact_at(image, i)) ++e.rounded;
-    Cached& slot = cache[(key * 2654435761u) >> 20];
-    if (!slot.valid || slot.key != key) {
-      unsigned best = 0;
-      for (unsigned k = 1; k < colours.size(); ++k) {
-        if (distance(colours[k], p) < distance(colours[best], p)) best = k;
-      }
-      slot = {key, static_cast<std::uint8_t>(best), true};
-    }
-    indices[i] = slot.index;
+  }
+  static unsigned source(const Field& field) {
+    return field.channel == Channel::red ? 0 : field.channel == Channel::green ? 1 : 2;
+  }
+  bool grey;
+  std::array<std::array<std::uint64_t, 766>, 4> table{};  // red (or intensity), green, blue, alpha
+};
+
+TexelEncoder::TexelEncoder(Format format, const EncodeOptions& options) : f_(info(format)) {
+  if (f_.indexed()) {
+    indexer_ = std::make_unique<Indexer>(*options.palette, palette_size(format));
+  } else {
+    tables_ = std::make_unique<Tables>(f_);
   }
 }
+
+TexelEncoder::~TexelEncoder() = default;
+
+namespace {
+
+// The tables' run: the loop of every texel, with its choices made before it.
+template <unsigned Bits, bool Grey, bool Inexact>
+std::uint64_t encode_run(const std::array<std::array<std::uint64_t, 766>, 4>& table,
+                         const Rgba* pixels, const std::uint8_t* inexact, std::size_t count,
+                         std::uint8_t* texels, std::size_t first) {
+  const std::uint64_t* t0 = table[0].data();
+  const std::uint64_t* t1 = table[1].data();
+  const std::uint64_t* t2 = table[2].data();
+  const std::uint64_t* t3 = table[3].data();
+  std::uint64_t rounded = 0;
+  const auto key_of = [](const Rgba& p) {
+    std::uint32_t key;
+    std::memcpy(&key, &p, 4);
+    return key;
+  };
+  for (std::size_t i = 0; i < count;) {
+    const Rgba p = pixels[i];
+    std::uint64_t v = 0;
+    if constexpr (Grey) {
+      v = t0[p.r + p.g + p.b] | t3[p.a] | std::uint64_t{p.r != p.g || p.g != p.b} << 32;
+    } else {
+      v = t0[p.r] | t1[p.g] | t2[p.b] | t3[p.a];
+    }
+    // The pixels like it that follow take the same value (drawn images repeat them).
+    const std::uint32_t key = key_of(p);
+    do {
+      const std::uint64_t w = Inexact ? v | std::uint64_t{inexact[i]} << 32 : v;
+      store<Bits>(texels, first + i, static_cast<std::uint32_t>(w));
+      rounded += w >> 32 != 0;
+      ++i;
+    } while (i < count && key_of(pixels[i]) == key);
+  }
+  return rounded;
+}
+
+}  // namespace
+
+void TexelEncoder::encode(const Rgba* pixels, const std::uint8_t* entries,
+                          const std::uint8_t* inexact, std::size_t count, std::uint8_t* texels,
+                          std::size_t first) {
+  by_bits(f_.bits, [&](auto bits) {
+    constexpr unsigned kBits = decltype(bits)::value;
+    if (indexer_) {
+      for (std::size_t i = 0; i < count; ++i) {
+        bool off = inexact != nullptr && inexact[i] != 0;
+        const int entry = entries != nullptr ? entries[i] : -1;
+        store<kBits>(texels, first + i, indexer_->index(pixels[i], entry, off));
+        rounded_ += off;
+      }
+      return;
+    }
+    const auto& t = tables_->table;
+    const bool flags = inexact != nullptr;
+    if (tables_->grey) {
+      rounded_ += flags ? encode_run<kBits, true, true>(t, pixels, inexact, count, texels, first)
+                        : encode_run<kBits, true, false>(t, pixels, inexact, count, texels, first);
+    } else {
+      rounded_ += flags ? encode_run<kBits, false, true>(t, pixels, inexact, count, texels, first)
+                        : encode_run<kBits, false, false>(t, pixels, inexact, count, texels, first);
+    }
+  });
+}
+
+namespace {
 
 // A palette made from the image: the colours of an indexed image's palette as they stand, when
 // there are no more than `most`; else the colours of the pixels in order of first appearance.
@@ -305,6 +406,58 @@ base::Result<Palette> read_palette(ByteSpan file, std::uint64_t offset, PaletteF
   return palette;
 }
 
+TexelDecoder::TexelDecoder(Format format, const DecodeOptions& options) : f_(info(format)) {
+  if (f_.indexed()) {
+    palette_ = options.palette->colours();
+  } else if (f_.bits <= 16) {
+    table_ = &colour_table(f_, options.opaque);
+  }
+}
+
+void TexelDecoder::entries(const std::uint8_t* texels, std::size_t first, std::size_t count,
+                           std::uint8_t* out) const {
+  by_bits(f_.bits, [&](auto bits) {
+    for (std::size_t i = 0; i < count; ++i) {
+      out[i] = static_cast<std::uint8_t>(load<decltype(bits)::value>(texels, first + i));
+    }
+  });
+}
+
+void TexelDecoder::colours(const std::uint8_t* texels, std::size_t first, std::size_t count,
+                           Rgba* out) const {
+  if (f_.indexed()) {
+    by_bits(f_.bits, [&](auto bits) {
+      for (std::size_t i = 0; i < count; ++i) {
+        out[i] = palette_[load<decltype(bits)::value>(texels, first + i)];
+      }
+    });
+  } else if (table_ == nullptr) {
+    // 32-bit texels hold red, green, blue and alpha in the order of Rgba.
+    std::memcpy(out, texels + 4 * first, 4 * count);
+  } else {
+    const Rgba* table = table_->data();
+    by_bits(f_.bits, [&](auto bits) {
+      for (std::size_t i = 0; i < count; ++i) {
+        out[i] = table[load<decltype(bits)::value>(texels, first + i)];
+      }
+    });
+  }
+}
+
+base::Done TexelDecoder::check_entries(ByteSpan texels, std::size_t count) const {
+  if (palette_.size() >= (std::size_t{1} << f_.bits)) return {};
+  std::uint8_t k = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    entries(texels.data(), i, 1, &k);
+    if (k >= palette_.size()) {
+      return base::refuse(
+          cat({"texel ", std::to_string(i), " uses palette entry ", std::to_string(k),
+               ", but the palette has only ", std::to_string(palette_.size())}));
+    }
+  }
+  return {};
+}
+
 base::Result<Image> decode(ByteSpan texels, Format format, unsigned width, unsigned height,
                            const DecodeOptions& options) {
   const FormatInfo& f = info(format);
@@ -314,61 +467,51 @@ base::Result<Image> decode(ByteSpan texels, Format format, unsigned width, unsig
     return base::refuse(cat({std::to_string(width), " x ", std::to_string(height), " ", f.name,
                              " texels are not ", std::to_string(texels.size()), " bytes"}));
   }
+  if (f.indexed() && (options.palette == nullptr || options.palette->entries.empty())) {
+    return base::refuse(cat({f.name, " texels need a palette"}));
+  }
+  const TexelDecoder decoder(format, options);
+  if (f.indexed()) {
+    if (auto checked = decoder.check_entries(texels, count); !checked) {
+      return base::refuse(checked.why());
+    }
+  }
   Image image;
   image.width = width;
   image.height = height;
   image.pixels.resize(static_cast<std::size_t>(count));
-  const std::uint8_t* d = texels.data();
+  decoder.colours(texels.data(), 0, image.pixels.size(), image.pixels.data());
   if (f.indexed()) {
-    if (options.palette == nullptr || options.palette->entries.empty()) {
-      return base::refuse(cat({f.name, " texels need a palette"}));
-    }
-    image.palette = options.palette->colours();
+    image.palette = decoder.palette();
     image.indices.resize(image.pixels.size());
-    by_bits(f.bits, [&](auto bits) {
-      for (std::size_t i = 0; i < image.indices.size(); ++i) {
-        image.indices[i] = static_cast<std::uint8_t>(load<decltype(bits)::value>(d, i));
-      }
-    });
-    for (std::size_t i = 0; i < image.indices.size(); ++i) {
-      const unsigned k = image.indices[i];
-      if (k >= image.palette.size()) {
-        return base::refuse(
-            cat({"texel ", std::to_string(i), " uses palette entry ", std::to_string(k),
-                 ", but the palette has only ", std::to_string(image.palette.size())}));
-      }
-      image.pixels[i] = image.palette[k];
-    }
-    return image;
+    decoder.entries(texels.data(), 0, image.indices.size(), image.indices.data());
   }
-  const TexelCodec codec(f, options.opaque);
-  by_bits(f.bits, [&](auto bits) {
-    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-      image.pixels[i] = codec.colour(load<decltype(bits)::value>(d, i));
-    }
-  });
   return image;
+}
+
+base::Result<std::uint64_t> encoded_length(Format format, unsigned width, unsigned height) {
+  const auto length = byte_length(format, std::uint64_t{width} * height);
+  if (!length) {
+    return base::refuse(cat({"a ", info(format).name, " texture of ", std::to_string(width), " x ",
+                             std::to_string(height),
+                             " texels would end in half a byte (4-bit textures need an even "
+                             "number of texels)"}));
+  }
+  return *length;
 }
 
 base::Result<Encoded> encode(const Image& image, Format format, const EncodeOptions& options) {
   const FormatInfo& f = info(format);
-  const auto length = byte_length(format, image.size());
-  if (!length) {
-    return base::refuse(cat({"a ", f.name, " texture of ", std::to_string(image.width), " x ",
-                             std::to_string(image.height),
-                             " texels would end in half a byte (4-bit textures need an even "
-                             "number of texels)"}));
-  }
+  const auto length = encoded_length(format, image.width, image.height);
+  if (!length) return base::refuse(length.why());
   Encoded e;
   e.texels.assign(static_cast<std::size_t>(*length), 0);
   std::uint8_t* d = e.texels.data();
-  if (f.indexed()) {
-    const unsigned most = palette_size(format);
+  if (f.indexed() && options.palette == nullptr) {
     std::vector<std::uint8_t> indices(image.size());
-    if (options.palette != nullptr) {
-      index_into(image, *options.palette, most, indices, e);
-    } else if (auto made = make_palette(image, f, options.palette_format, most, indices, e);
-               !made) {
+    if (auto made =
+            make_palette(image, f, options.palette_format, palette_size(format), indices, e);
+        !made) {
       return base::refuse(made.why());
     }
     by_bits(f.bits, [&](auto bits) {
@@ -378,15 +521,11 @@ base::Result<Encoded> encode(const Image& image, Format format, const EncodeOpti
     return e;
   }
   // An I texel's alpha is not read, so --opaque plays no part here.
-  const TexelCodec codec(f, false);
-  by_bits(f.bits, [&](auto bits) {
-    for (std::size_t i = 0; i < image.size(); ++i) {
-      const Rgba& p = image.pixels[i];
-      const std::uint32_t v = codec.value(p);
-      store<decltype(bits)::value>(d, i, v);
-      if (!codec.exact(v, p) || inexact_at(image, i)) ++e.rounded;
-    }
-  });
+  TexelEncoder encoder(format, options);
+  encoder.encode(image.pixels.data(), image.indexed() ? image.indices.data() : nullptr,
+                 image.inexact.empty() ? nullptr : image.inexact.data(), image.size(), d, 0);
+  e.rounded = encoder.rounded();
+  if (f.indexed()) e.palette = *options.palette;
   return e;
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,28 @@ struct DecodeOptions {
 base::Result<Image> decode(ByteSpan texels, Format format, unsigned width, unsigned height,
                            const DecodeOptions& options = {});
 
+// Texels to pixels a run at a time: what decode() does, for a row of a texture at once.
+class TexelDecoder {
+ public:
+  // CI formats: options.palette is required.
+  TexelDecoder(Format format, const DecodeOptions& options);
+  // The colours of `count` texels from texel `first` of `texels`; a CI texel's entry must be in
+  // the palette (first_past_palette).
+  void colours(const std::uint8_t* texels, std::size_t first, std::size_t count, Rgba* out) const;
+  // CI formats: the entries of the texels.
+  void entries(const std::uint8_t* texels, std::size_t first, std::size_t count,
+               std::uint8_t* out) const;
+  // CI formats: the palette's colours.
+  const std::vector<Rgba>& palette() const { return palette_; }
+  // CI formats: the first of `count` texels whose entry is past the palette's end, as a refusal.
+  base::Done check_entries(ByteSpan texels, std::size_t count) const;
+
+ private:
+  const FormatInfo& f_;
+  const std::vector<Rgba>* table_ = nullptr;  // formats of up to 16 bits: every value's colour
+  std::vector<Rgba> palette_;
+};
+
 struct EncodeOptions {
   // CI formats: the palette to index into; without one, the image's own colours become the
   // palette (an indexed image's palette as it stands, when it fits).
@@ -61,6 +84,34 @@ struct Encoded {
   std::uint64_t rounded = 0;  // pixels whose colour the texels do not hold exactly
   Palette palette;            // CI formats: the palette the indices refer to
 };
+
+// Pixels to texels a run at a time: what encode() does, for formats without a palette and for CI
+// formats with a given one (options.palette), so that rows can be encoded as they are read.
+class TexelEncoder {
+ public:
+  TexelEncoder(Format format, const EncodeOptions& options);
+  ~TexelEncoder();
+  TexelEncoder(const TexelEncoder&) = delete;
+  TexelEncoder& operator=(const TexelEncoder&) = delete;
+  // Encodes `count` pixels (an indexed image's `entries` with them, else nullptr; `inexact`: one
+  // flag a pixel rounded before, or nullptr) as the texels from texel `first` of `texels`, which
+  // are zero until then.
+  void encode(const Rgba* pixels, const std::uint8_t* entries, const std::uint8_t* inexact,
+              std::size_t count, std::uint8_t* texels, std::size_t first);
+  // The pixels encoded so far whose colour the texels do not hold exactly.
+  std::uint64_t rounded() const { return rounded_; }
+
+ private:
+  struct Tables;
+  class Indexer;
+  const FormatInfo& f_;
+  std::unique_ptr<Tables> tables_;    // formats without a palette
+  std::unique_ptr<Indexer> indexer_;  // CI formats
+  std::uint64_t rounded_ = 0;
+};
+
+// The bytes of an encoded texture; refused: 4-bit texels that would end in half a byte.
+base::Result<std::uint64_t> encoded_length(Format format, unsigned width, unsigned height);
 
 // Refused: 4-bit texels that would end in half a byte; a made palette that would need more
 // entries than the format indexes.

@@ -37,10 +37,14 @@ std::optional<std::uint64_t> byte_length(Format format, std::uint64_t texels) {
 void swap_odd_rows(std::span<std::uint8_t> data, std::size_t row_bytes) {
   if (row_bytes < 8) return;
   for (std::size_t row = row_bytes; row + row_bytes <= data.size(); row += 2 * row_bytes) {
-    std::uint8_t* p = data.data() + row;
-    for (std::size_t word = 0; word + 8 <= row_bytes; word += 8) {
-      std::swap_ranges(p + word, p + word + 4, p + word + 4);
-    }
+    swap_words(data.subspan(row, row_bytes));
+  }
+}
+
+void swap_words(std::span<std::uint8_t> row) {
+  std::uint8_t* p = row.data();
+  for (std::size_t word = 0; word + 8 <= row.size(); word += 8) {
+    std::swap_ranges(p + word, p + word + 4, p + word + 4);
   }
 }
 

@@ -95,6 +95,8 @@ std::optional<std::uint64_t> byte_length(Format format, std::uint64_t texels);
 // Undoes (and makes) the layout of texture memory: in every odd row, the two 4-byte halves of
 // each 8-byte word change places. A row's bytes past its last whole word stay where they are.
 void swap_odd_rows(std::span<std::uint8_t> data, std::size_t row_bytes);
+// The swap of one row: the two 4-byte halves of each 8-byte word change places.
+void swap_words(std::span<std::uint8_t> row);
 
 // An offset as the lines show it: "0x1A40".
 std::string offset_text(std::uint64_t offset);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "base/result.hpp"
 #include "texcore/format.hpp"
@@ -24,6 +25,33 @@ struct PngLayout {
 // RGBA. Of two of the same size, grey.
 PngLayout choose_layout(const Image& image);
 
+// An image's pixels a row at a time, from the top: an Image in memory, or texels decoded as each
+// row is asked for (texcore/texture.hpp), so that no whole image need be held.
+class PixelRows {
+ public:
+  virtual ~PixelRows() = default;
+  unsigned width() const { return width_; }
+  unsigned height() const { return height_; }
+  // An indexed image's colours (at most 256); empty otherwise.
+  const std::vector<Rgba>& palette() const { return palette_; }
+  bool indexed() const { return !palette_.empty(); }
+  // Row y's pixels: made in `scratch` (width() of them), or where they already lie.
+  virtual const Rgba* pixels(unsigned y, Rgba* scratch) const = 0;
+  // An indexed image's entries of row y, the same way.
+  virtual const std::uint8_t* indices(unsigned y, std::uint8_t* scratch) const = 0;
+
+ protected:
+  // (Set by the kinds of rows; no constructor, so that a braced image is never taken for rows.)
+  unsigned width_ = 0, height_ = 0;
+  std::vector<Rgba> palette_;
+};
+
+// Images of up to 4 MiB of rows (every texture the console's texture memory holds) are deflated
+// as small as zlib makes them; larger ones, such as a whole file browsed as one strip, quickly:
+// each row as the difference from the row above, coded as bytes and runs, or stored where that
+// does not halve it.
+PngLayout choose_layout(const PixelRows& rows);
+Bytes write_png(const PixelRows& rows);
 Bytes write_png(const Image& image);
 
 struct PngLimits {
@@ -36,5 +64,21 @@ struct PngLimits {
 // chunk cut short, faulty or missing image data, no IEND), an unknown critical chunk, and an
 // image of more than `limits.max_pixels` pixels.
 base::Result<Image> read_png(ByteSpan file, const PngLimits& limits = {});
+
+// Takes a PNG's pixels a row at a time, from the top, as read_png reads them.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  // Before the first row: the size, and an indexed image's colours (empty otherwise).
+  virtual void begin(unsigned width, unsigned height, const std::vector<Rgba>& palette) = 0;
+  // Row y: its pixels, an indexed image's entries (else nullptr), and one flag a pixel for those
+  // rounded on the way in (nullptr when none was).
+  virtual void row(unsigned y, const Rgba* pixels, const std::uint8_t* entries,
+                   const std::uint8_t* inexact) = 0;
+};
+
+// The same, row by row into `sink` with no whole image held (but for an interlaced one). The
+// rows a damaged file gave before its fault was found have been handed on all the same.
+base::Done read_png(ByteSpan file, RowSink& sink, const PngLimits& limits = {});
 
 }  // namespace texcore

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -9,6 +11,7 @@
 #include "base/bytes.hpp"
 #include "base/crc32.hpp"
 #include "base/text.hpp"
+#include "texcore/deflate.hpp"
 #include "texcore/png.hpp"
 #include "texcore/png_detail.hpp"
 
@@ -94,16 +97,23 @@ base::Result<Header> read_header(ByteSpan data, const PngLimits& limits) {
   return h;
 }
 
-// Inflates the IDAT chunks into the filtered rows, never past the size the header gives them.
+// Inflates the IDAT chunks into the filtered rows, never past the size the header gives them, and
+// hands them on `stride` bytes at a time as they are complete: a plain image's rows a few hundred
+// KiB at a time, an interlaced one's all at once (stride: all of them).
 class Inflater {
  public:
+  using Take = std::function<base::Done(std::uint8_t* data, std::size_t strides)>;
   // `compressed`: the most compressed bytes there can be (the file's size). Deflate makes at most
-  // 1032 bytes of each: memory for that many is taken at once, but never more than the header
-  // gives, nor more than 256 MiB before the data has shown it is needed.
-  Inflater(std::uint64_t expected, std::uint64_t compressed) : expected_(expected) {
-    if (inflateInit(&z_) != Z_OK) throw std::bad_alloc();
+  // 1032 bytes of each: memory for that many is taken at once, but never more than the rows in
+  // flight need, nor more than 256 MiB before the data has shown it is needed.
+  Inflater(std::uint64_t expected, std::uint64_t compressed, std::uint64_t stride, Take take)
+      : expected_(expected), stride_(stride), take_(std::move(take)) {
+    // Raw deflate: the stream's header and Adler-32 are checked here, the sum more quickly.
+    if (inflateInit2(&z_, -15) != Z_OK) throw std::bad_alloc();
+    cap_ = stride >= expected ? expected
+                              : std::max<std::uint64_t>(stride, (kWindow / stride) * stride);
     const std::uint64_t first = std::min(1032 * compressed + (1 << 16), std::uint64_t{1} << 28);
-    raw_.resize(static_cast<std::size_t>(std::min(expected, first)));
+    raw_.resize(static_cast<std::size_t>(std::min(cap_, first)));
   }
   ~Inflater() { inflateEnd(&z_); }
   Inflater(const Inflater&) = delete;
@@ -112,47 +122,103 @@ class Inflater {
   base::Done feed(ByteSpan data) {
     z_.next_in = const_cast<Bytef*>(data.data());
     z_.avail_in = static_cast<uInt>(data.size());
-    while (z_.avail_in > 0 && !ended_) {
+    if (auto head = take_header(); !head) return head;
+    while (z_.avail_in > 0 && !stream_end_) {
       const uInt before = z_.avail_in;
       const std::uint64_t had = filled_;
-      if (raw_.size() == filled_) {
-        if (filled_ == expected_) {
-          // Full: anything more the stream holds is more than the image needs.
-          std::uint8_t extra;
-          z_.next_out = &extra;
-          z_.avail_out = 1;
-          if (auto step = inflate_step(); !step) return step;
-          if (z_.avail_out == 0) return base::refuse("its image data is longer than its size");
-          if (z_.avail_in == before && !ended_) {
-            return base::refuse("its image data is damaged (inflate makes no progress)");
-          }
-          continue;
+      if (done_ + filled_ == expected_) {
+        // Full: anything more the stream holds is more than the image needs.
+        std::uint8_t extra;
+        z_.next_out = &extra;
+        z_.avail_out = 1;
+        if (auto step = inflate_step(); !step) return step;
+        if (z_.avail_out == 0) return base::refuse("its image data is longer than its size");
+        if (z_.avail_in == before && !stream_end_) {
+          return base::refuse("its image data is damaged (inflate makes no progress)");
         }
-        // Memory follows the data that has come: it doubles, up to what the header gives.
-        raw_.resize(static_cast<std::size_t>(
-            std::min<std::uint64_t>(expected_, std::max<std::uint64_t>(2 * raw_.size(), 1 << 16))));
+        continue;
       }
-      const std::size_t room = std::min<std::size_t>(raw_.size() - filled_, 1u << 30);
+      if (raw_.size() == filled_) {
+        // Memory follows the data that has come: it doubles, up to the rows in flight.
+        raw_.resize(static_cast<std::size_t>(
+            std::min<std::uint64_t>(cap_, std::max<std::uint64_t>(2 * raw_.size(), 1 << 16))));
+      }
+      const std::size_t room = static_cast<std::size_t>(
+          std::min<std::uint64_t>({raw_.size() - filled_, expected_ - done_ - filled_, 1u << 30}));
       z_.next_out = raw_.data() + filled_;
       z_.avail_out = static_cast<uInt>(room);
       if (auto step = inflate_step(); !step) return step;
       filled_ += room - z_.avail_out;
-      if (z_.avail_in == before && filled_ == had && !ended_) {
+      adler_ =
+          adler32(adler_, ByteSpan(raw_.data() + had, static_cast<std::size_t>(filled_ - had)));
+      if (z_.avail_in == before && filled_ == had && !stream_end_) {
         return base::refuse("its image data is damaged (inflate makes no progress)");
       }
+      if (auto taken = hand_on(); !taken) return taken;
+    }
+    return take_trailer();
+  }
+
+  bool ended() const { return ended_; }
+
+ private:
+  // The stream's two bytes of header, checked as zlib does.
+  base::Done take_header() {
+    while (got_ < 2 && z_.avail_in > 0) {
+      head_[got_++] = *z_.next_in++;
+      --z_.avail_in;
+    }
+    if (got_ < 2 || checked_) return {};
+    checked_ = true;
+    const char* fault = nullptr;
+    if ((head_[0] * 256u + head_[1]) % 31 != 0) {
+      fault = "incorrect header check";
+    } else if ((head_[0] & 0x0F) != Z_DEFLATED) {
+      fault = "unknown compression method";
+    } else if (head_[0] >> 4 > 7) {
+      fault = "invalid window size";
+    } else if (head_[1] & 0x20) {
+      fault = "inflate failed";  // a preset dictionary, which PNG does not have
+    }
+    if (fault == nullptr) return {};
+    return base::refuse(cat({"its image data is damaged (", fault, ")"}));
+  }
+
+  // After the deflate data, its Adler-32, big-endian.
+  base::Done take_trailer() {
+    while (stream_end_ && !ended_ && z_.avail_in > 0) {
+      trailer_ = trailer_ << 8 | *z_.next_in++;
+      --z_.avail_in;
+      if (++got_ < 6) continue;
+      if (trailer_ != adler_)
+        return base::refuse("its image data is damaged (incorrect data check)");
+      ended_ = true;
     }
     return {};
   }
 
-  bool ended() const { return ended_; }
-  std::uint64_t filled() const { return filled_; }
-  Bytes& raw() { return raw_; }
+ public:
+  std::uint64_t filled() const { return done_ + filled_; }
 
  private:
+  static constexpr std::uint64_t kWindow = std::uint64_t{1} << 18;
+
+  // The whole strides inflated so far go to take_; the rest moves to the front.
+  base::Done hand_on() {
+    const std::uint64_t strides = filled_ / stride_;
+    if (strides == 0) return {};
+    if (auto taken = take_(raw_.data(), static_cast<std::size_t>(strides)); !taken) return taken;
+    const auto used = static_cast<std::size_t>(strides * stride_);
+    std::memmove(raw_.data(), raw_.data() + used, static_cast<std::size_t>(filled_) - used);
+    filled_ -= used;
+    done_ += used;
+    return {};
+  }
+
   base::Done inflate_step() {
     const int status = inflate(&z_, Z_NO_FLUSH);
     if (status == Z_STREAM_END) {
-      ended_ = true;
+      stream_end_ = true;
     } else if (status == Z_MEM_ERROR) {
       throw std::bad_alloc();
     } else if (status != Z_OK && status != Z_BUF_ERROR) {
@@ -164,9 +230,19 @@ class Inflater {
 
   z_stream z_{};
   std::uint64_t expected_;
+  std::uint64_t stride_;
+  std::uint64_t cap_ = 0;
+  Take take_;
   Bytes raw_;
-  std::uint64_t filled_ = 0;
-  bool ended_ = false;
+  std::uint64_t filled_ = 0;  // in raw_
+  std::uint64_t done_ = 0;    // handed on
+  std::uint8_t head_[2] = {};
+  unsigned got_ = 0;  // of the header's 2 bytes, then of the trailer's 4 after them
+  bool checked_ = false;
+  std::uint32_t adler_ = 1;
+  std::uint32_t trailer_ = 0;
+  bool stream_end_ = false;  // the deflate data ended
+  bool ended_ = false;       // and its Adler-32 was right
 };
 
 // The PLTE and tRNS chunks, and a grey or RGB tRNS's colour (the samples as stored).
@@ -201,6 +277,10 @@ std::uint8_t to8(unsigned v, unsigned depth, bool& inexact) {
 base::Done take_row(const Header& h, const Colours& colours, const std::uint8_t* row,
                     std::uint32_t count, std::size_t at, unsigned dx, Image& image) {
   const unsigned d = h.depth;
+  if (h.type == ColourType::rgba && d == 8 && dx == 1) {
+    std::memcpy(image.pixels.data() + at, row, 4 * std::size_t{count});
+    return {};
+  }
   for (std::uint32_t x = 0; x < count; ++x, at += dx) {
     Rgba& p = image.pixels[at];
     bool inexact = false;
@@ -255,16 +335,17 @@ base::Done take_row(const Header& h, const Colours& colours, const std::uint8_t*
   return {};
 }
 
-// Undoes the filters of every row and makes the pixels.
-base::Result<Image> make_image(const Header& h, const Colours& colours, Bytes& raw) {
-  Image image;
+base::Done filter_fault(std::uint8_t type) {
+  return base::refuse(cat({"a row of its image data has filter type ", std::to_string(type),
+                           ", which PNG does not have"}));
+}
+
+// Undoes the filters of every row of an interlaced image and makes the pixels.
+base::Done make_image(const Header& h, const Colours& colours, std::uint8_t* raw, Image& image) {
   image.width = h.width;
   image.height = h.height;
   image.pixels.resize(std::size_t{h.width} * h.height);
-  if (h.type == ColourType::palette) {
-    image.palette = colours.palette;
-    image.indices.resize(image.pixels.size());
-  }
+  if (h.type == ColourType::palette) image.indices.resize(image.pixels.size());
   const unsigned bpp = std::max(1u, png_detail::channels(h.type) * h.depth / 8);
   std::size_t at = 0;
   for (const Pass& pass : passes(h)) {
@@ -275,12 +356,9 @@ base::Result<Image> make_image(const Header& h, const Colours& colours, Bytes& r
     const Bytes zeros(n, 0);
     const std::uint8_t* prev = zeros.data();
     for (std::uint32_t r = 0; r < rows; ++r) {
-      std::uint8_t* line = raw.data() + at + 1;
+      std::uint8_t* line = raw + at + 1;
       const std::uint8_t type = raw[at];
-      if (type > 4) {
-        return base::refuse(cat({"a row of its image data has filter type ", std::to_string(type),
-                                 ", which PNG does not have"}));
-      }
+      if (type > 4) return filter_fault(type);
       png_detail::unfilter(type, line, prev, n, bpp);
       const std::size_t y = pass.y0 + std::size_t{r} * pass.dy;
       if (auto row = take_row(h, colours, line, w, y * h.width + pass.x0, pass.dx, image); !row) {
@@ -290,8 +368,104 @@ base::Result<Image> make_image(const Header& h, const Colours& colours, Bytes& r
       at += n + 1;
     }
   }
-  return image;
+  return {};
 }
+
+// The rows of a plain image as they come, each unfiltered after the one before and handed to the
+// sink as pixels.
+class RowReader {
+ public:
+  RowReader(const Header& h, const Colours& colours, RowSink& sink)
+      : h_(h),
+        colours_(colours),
+        sink_(sink),
+        n_(static_cast<std::size_t>(row_bytes(h, h.width))),
+        bpp_(std::max(1u, png_detail::channels(h.type) * h.depth / 8)),
+        prev_(n_, 0) {
+    row_.width = h.width;
+    row_.height = 1;
+    row_.pixels.resize(h.width);
+    if (h.type == ColourType::palette) row_.indices.resize(h.width);
+  }
+
+  base::Done take(std::uint8_t* data, std::size_t rows) {
+    const std::uint8_t* prev = prev_.data();
+    for (std::size_t r = 0; r < rows; ++r, ++y_) {
+      std::uint8_t* line = data + r * (n_ + 1) + 1;
+      if (line[-1] > 4) return filter_fault(line[-1]);
+      png_detail::unfilter(line[-1], line, prev, n_, bpp_);
+      std::fill(row_.inexact.begin(), row_.inexact.end(), 0);
+      if (auto made = take_row(h_, colours_, line, h_.width, 0, 1, row_); !made) return made;
+      sink_.row(y_, row_.pixels.data(), row_.indexed() ? row_.indices.data() : nullptr,
+                row_.inexact.empty() ? nullptr : row_.inexact.data());
+      prev = line;
+    }
+    std::memcpy(prev_.data(), prev, n_);
+    return {};
+  }
+
+ private:
+  const Header& h_;
+  const Colours& colours_;
+  RowSink& sink_;
+  std::size_t n_;
+  unsigned bpp_;
+  Bytes prev_;
+  Image row_;  // one row
+  unsigned y_ = 0;
+};
+
+// The rows, handed to the sink as they come (all at once for an interlaced image).
+std::unique_ptr<Inflater> start_rows(const Header& h, const Colours& colours, std::uint64_t file,
+                                     RowSink& sink, std::unique_ptr<RowReader>& reader) {
+  const std::uint64_t raw = raw_size(h);
+  if (h.interlaced) {
+    return std::make_unique<Inflater>(
+        raw, file, raw, [&h, &colours, &sink](std::uint8_t* data, std::size_t) -> base::Done {
+          Image image;
+          if (auto made = make_image(h, colours, data, image); !made) return made;
+          for (unsigned y = 0; y < h.height; ++y) {
+            const std::size_t at = std::size_t{y} * h.width;
+            sink.row(y, image.pixels.data() + at,
+                     image.indexed() ? image.indices.data() + at : nullptr,
+                     image.inexact.empty() ? nullptr : image.inexact.data() + at);
+          }
+          return {};
+        });
+  }
+  reader = std::make_unique<RowReader>(h, colours, sink);
+  return std::make_unique<Inflater>(
+      raw, file, row_bytes(h, h.width) + 1,
+      [r = reader.get()](std::uint8_t* data, std::size_t rows) { return r->take(data, rows); });
+}
+
+// Collects the rows into an image.
+class ImageSink : public RowSink {
+ public:
+  explicit ImageSink(Image& image) : image_(image) {}
+  // Memory follows the rows that come, not the size the header claims.
+  void begin(unsigned width, unsigned height, const std::vector<Rgba>& palette) override {
+    image_.width = width;
+    image_.height = height;
+    image_.palette = palette;
+  }
+  void row(unsigned y, const Rgba* pixels, const std::uint8_t* entries,
+           const std::uint8_t* inexact) override {
+    const std::size_t w = image_.width;
+    image_.pixels.insert(image_.pixels.end(), pixels, pixels + w);
+    if (entries != nullptr) image_.indices.insert(image_.indices.end(), entries, entries + w);
+    if (inexact == nullptr && image_.inexact.empty()) return;
+    image_.inexact.resize(std::size_t{y} * w);
+    if (inexact == nullptr) {
+      image_.inexact.resize(image_.inexact.size() + w);
+    } else {
+      image_.inexact.insert(image_.inexact.end(), inexact, inexact + w);
+    }
+  }
+
+ private:
+  Image& image_;
+};
 
 base::Done read_colours(const Header& h, const char* type, ByteSpan data, Colours& colours) {
   if (std::memcmp(type, "PLTE", 4) == 0) {
@@ -337,14 +511,15 @@ base::Done read_colours(const Header& h, const char* type, ByteSpan data, Colour
 
 }  // namespace
 
-base::Result<Image> read_png(ByteSpan file, const PngLimits& limits) {
+base::Done read_png(ByteSpan file, RowSink& sink, const PngLimits& limits) {
   if (file.size() < 8 || std::memcmp(file.data(), png_detail::kSignature, 8) != 0) {
     return base::refuse("not a PNG image (its first 8 bytes are not the PNG signature)");
   }
   std::size_t at = 8;
   Header h;
   Colours colours;
-  std::optional<Inflater> inflater;
+  std::unique_ptr<Inflater> inflater;
+  std::unique_ptr<RowReader> reader;
   bool idat_done = false;  // a chunk other than IDAT followed the image data
   bool ended = false;
   while (!ended) {
@@ -377,7 +552,14 @@ base::Result<Image> read_png(ByteSpan file, const PngLimits& limits) {
       h = *header;
     } else if (name == "IDAT") {
       if (idat_done) return base::refuse("its image data (IDAT) is split by other chunks");
-      if (!inflater) inflater.emplace(raw_size(h), file.size());
+      if (!inflater) {
+        if (h.type == ColourType::palette && colours.palette.empty()) {
+          return base::refuse("a palette image holds no palette (PLTE)");
+        }
+        sink.begin(h.width, h.height,
+                   h.type == ColourType::palette ? colours.palette : std::vector<Rgba>{});
+        inflater = start_rows(h, colours, file.size(), sink, reader);
+      }
       if (auto fed = inflater->feed(data); !fed) return base::refuse(fed.why());
     } else if (name == "IEND") {
       ended = true;
@@ -391,13 +573,17 @@ base::Result<Image> read_png(ByteSpan file, const PngLimits& limits) {
     if (inflater && name != "IDAT") idat_done = true;
   }
   if (!inflater) return base::refuse("it holds no image data (IDAT)");
-  if (h.type == ColourType::palette && colours.palette.empty()) {
-    return base::refuse("a palette image holds no palette (PLTE)");
-  }
   if (!inflater->ended() || inflater->filled() != raw_size(h)) {
     return base::refuse("its image data ends before the image does");
   }
-  return make_image(h, colours, inflater->raw());
+  return {};
+}
+
+base::Result<Image> read_png(ByteSpan file, const PngLimits& limits) {
+  Image image;
+  ImageSink sink(image);
+  if (auto read = read_png(file, sink, limits); !read) return base::refuse(read.why());
+  return image;
 }
 
 }  // namespace texcore

@@ -7,6 +7,7 @@
 
 #include "base/bytes.hpp"
 #include "base/crc32.hpp"
+#include "texcore/deflate.hpp"
 #include "texcore/png.hpp"
 #include "texcore/png_detail.hpp"
 
@@ -70,16 +71,14 @@ void put_chunk(Bytes& out, const char* type, ByteSpan data) {
   bytes::append_be32(out, crc::crc32(ByteSpan(out.data() + from, out.size() - from)));
 }
 
+// The images written as small as zlib makes them: up to 4 MiB of rows.
+constexpr std::uint64_t kSmall = std::uint64_t{4} << 20;
+
 // The deflated rows, cut into IDAT chunks of kChunk bytes.
 class IdatStream {
  public:
-  // Images of up to 4 MiB of rows (every texture that fits the console's texture memory) are
-  // deflated as small as zlib makes them; larger ones, such as a whole file browsed as one strip,
-  // with runs alone, which keeps most of the gain at several times the speed.
-  IdatStream(Bytes& out, std::uint64_t raw) : out_(out), buffer_(kChunk) {
-    const bool small = raw <= (std::uint64_t{4} << 20);
-    if (deflateInit2(&z_, small ? 9 : 6, Z_DEFLATED, 15, 9, small ? Z_DEFAULT_STRATEGY : Z_RLE) !=
-        Z_OK) {
+  explicit IdatStream(Bytes& out) : out_(out), buffer_(kChunk) {
+    if (deflateInit2(&z_, 9, Z_DEFLATED, 15, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
       throw std::bad_alloc();
     }
   }
@@ -153,11 +152,9 @@ void filter_row(const std::uint8_t* line, const std::uint8_t* prev, std::size_t 
   }
 }
 
-// The samples of one row in the layout's packing.
-void pack_row(const Image& image, const PngLayout& layout, unsigned y,
-              const std::vector<std::uint8_t>& index_of, std::uint8_t* row) {
-  const Rgba* p = image.pixels.data() + std::size_t{y} * image.width;
-  const unsigned w = image.width;
+// The samples of one row in the layout's packing: `row`, or the pixels themselves for RGBA.
+const std::uint8_t* pack_row(const PngLayout& layout, unsigned w, const Rgba* p,
+                             const std::uint8_t* index, std::uint8_t* row) {
   switch (layout.type) {
     case ColourType::grey:
     case ColourType::palette: {
@@ -165,63 +162,60 @@ void pack_row(const Image& image, const PngLayout& layout, unsigned y,
       const unsigned per_byte = 8 / depth;
       std::memset(row, 0, (std::size_t{w} * depth + 7) / 8);
       for (unsigned x = 0; x < w; ++x) {
-        unsigned v;
-        if (layout.type == ColourType::grey) {
-          v = p[x].r >> (8 - depth);  // a level of `depth` bits: its top bits are its value
-        } else if (image.indexed()) {
-          v = image.indices[std::size_t{y} * w + x];
-        } else {
-          v = index_of[x];
-        }
+        // A grey level of `depth` bits: its top bits are its value.
+        const unsigned v = layout.type == ColourType::grey ? p[x].r >> (8 - depth) : index[x];
         const unsigned shift = 8 - depth * (x % per_byte + 1);
         row[x / per_byte] = static_cast<std::uint8_t>(row[x / per_byte] | v << shift);
       }
-      break;
+      return row;
     }
     case ColourType::grey_alpha:
       for (unsigned x = 0; x < w; ++x) {
         row[2 * x] = p[x].r;
         row[2 * x + 1] = p[x].a;
       }
-      break;
+      return row;
     case ColourType::rgb:
       for (unsigned x = 0; x < w; ++x) {
         row[3 * x] = p[x].r;
         row[3 * x + 1] = p[x].g;
         row[3 * x + 2] = p[x].b;
       }
-      break;
-    case ColourType::rgba: std::memcpy(row, p, std::size_t{w} * 4); break;
+      return row;
+    case ColourType::rgba: break;
   }
+  return reinterpret_cast<const std::uint8_t*>(p);
 }
 
 // For a palette made here: each pixel's entry in one row.
-void index_row(const Image& image, unsigned y, const ColourSet& set,
-               std::vector<std::uint8_t>& index_of) {
-  const Rgba* p = image.pixels.data() + std::size_t{y} * image.width;
-  for (unsigned x = 0; x < image.width; ++x) {
-    index_of[x] = x > 0 && p[x] == p[x - 1] ? index_of[x - 1] : set.entry(p[x]);
+void index_row(const Rgba* p, unsigned w, const ColourSet& set, std::uint8_t* index) {
+  for (unsigned x = 0; x < w; ++x) {
+    index[x] = x > 0 && p[x] == p[x - 1] ? index[x - 1] : set.entry(p[x]);
   }
 }
 
-PngLayout layout_of(const Image& image, ColourSet& set) {
+PngLayout layout_of(const PixelRows& rows, ColourSet& set) {
   PngLayout layout;
-  if (image.indexed()) {
+  if (rows.indexed()) {
     layout.type = ColourType::palette;
-    layout.depth = index_depth(image.palette.size());
-    layout.palette = image.palette;
+    layout.depth = index_depth(rows.palette().size());
+    layout.palette = rows.palette();
     return layout;
   }
   bool grey = true;
   bool opaque = true;
   unsigned depth = 1;
   bool few = true;
-  for (const Rgba& p : image.pixels) {
-    grey = grey && p.r == p.g && p.g == p.b;
-    opaque = opaque && p.a == 255;
-    depth = std::max<unsigned>(depth, kGreyDepth[p.r]);
-    few = few && set.add(p);
-    if (!grey && !opaque && !few) break;
+  std::vector<Rgba> scratch(rows.width());
+  for (unsigned y = 0; y < rows.height() && (grey || opaque || few); ++y) {
+    const Rgba* row = rows.pixels(y, scratch.data());
+    for (unsigned x = 0; x < rows.width(); ++x) {
+      const Rgba& p = row[x];
+      grey = grey && p.r == p.g && p.g == p.b;
+      opaque = opaque && p.a == 255;
+      depth = std::max<unsigned>(depth, kGreyDepth[p.r]);
+      few = few && set.add(p);
+    }
   }
   if (grey && opaque && (!few || depth <= index_depth(set.colours().size()))) {
     layout.type = ColourType::grey;
@@ -236,64 +230,173 @@ PngLayout layout_of(const Image& image, ColourSet& set) {
   return layout;
 }
 
-}  // namespace
-
-PngLayout choose_layout(const Image& image) {
-  ColourSet set;
-  return layout_of(image, set);
-}
-
-Bytes write_png(const Image& image) {
-  ColourSet set;
-  const PngLayout layout = layout_of(image, set);
-  Bytes out(png_detail::kSignature, png_detail::kSignature + 8);
-
+void put_head(Bytes& out, const PixelRows& rows, const PngLayout& layout) {
+  out.assign(png_detail::kSignature, png_detail::kSignature + 8);
   Bytes header;
-  bytes::append_be32(header, image.width);
-  bytes::append_be32(header, image.height);
+  bytes::append_be32(header, rows.width());
+  bytes::append_be32(header, rows.height());
   header.insert(header.end(), {static_cast<std::uint8_t>(layout.depth),
                                static_cast<std::uint8_t>(layout.type), 0, 0, 0});
   put_chunk(out, "IHDR", header);
-  if (layout.type == ColourType::palette) {
-    Bytes plte;
-    Bytes trns;
-    for (const Rgba& c : layout.palette) {
-      plte.insert(plte.end(), {c.r, c.g, c.b});
-      trns.push_back(c.a);
+  if (layout.type != ColourType::palette) return;
+  Bytes plte;
+  Bytes trns;
+  for (const Rgba& c : layout.palette) {
+    plte.insert(plte.end(), {c.r, c.g, c.b});
+    trns.push_back(c.a);
+  }
+  while (!trns.empty() && trns.back() == 255) trns.pop_back();
+  put_chunk(out, "PLTE", plte);
+  if (!trns.empty()) put_chunk(out, "tRNS", trns);
+}
+
+// The rows of an image in the layout's packing, one after another; the previous row stays valid
+// while the next is made.
+class PackedRows {
+ public:
+  PackedRows(const PixelRows& rows, const PngLayout& layout, const ColourSet& set)
+      : rows_(rows), layout_(layout), set_(set) {
+    const unsigned w = rows.width();
+    bytes_ = (std::size_t{w} * png_detail::channels(layout.type) * layout.depth + 7) / 8;
+    for (int k = 0; k < 2; ++k) {
+      pixels_[k].resize(w);
+      index_[k].resize(w);
+      line_[k].resize(bytes_);
     }
-    while (!trns.empty() && trns.back() == 255) trns.pop_back();
-    put_chunk(out, "PLTE", plte);
-    if (!trns.empty()) put_chunk(out, "tRNS", trns);
+  }
+  std::size_t bytes() const { return bytes_; }
+  const std::uint8_t* row(unsigned y) {
+    const unsigned k = y % 2;
+    const unsigned w = rows_.width();
+    const std::uint8_t* index = nullptr;
+    const Rgba* p = nullptr;
+    if (rows_.indexed()) {
+      index = rows_.indices(y, index_[k].data());
+    } else {
+      p = rows_.pixels(y, pixels_[k].data());
+      if (layout_.type == ColourType::palette) {
+        index_row(p, w, set_, index_[k].data());
+        index = index_[k].data();
+      }
+    }
+    return pack_row(layout_, w, p, index, line_[k].data());
   }
 
+ private:
+  const PixelRows& rows_;
+  const PngLayout& layout_;
+  const ColourSet& set_;
+  std::size_t bytes_ = 0;
+  std::vector<Rgba> pixels_[2];
+  Bytes index_[2], line_[2];
+};
+
+// Every row filtered as zlib compresses it best: small images.
+void write_small(Bytes& out, PackedRows& packed, const PngLayout& layout, unsigned height) {
+  const std::size_t n = packed.bytes();
   const unsigned channels = png_detail::channels(layout.type);
-  const std::size_t n = (std::size_t{image.width} * channels * layout.depth + 7) / 8;
   const unsigned bpp = std::max(1u, channels * layout.depth / 8);
   const bool adaptive = layout.type != ColourType::palette && layout.depth == 8;
-  Bytes line(n), prev(n, 0), scratch(n);
-  std::vector<std::uint8_t> index_of;
-  const bool made_palette = layout.type == ColourType::palette && !image.indexed();
-  if (made_palette) index_of.resize(image.width);
-
+  const Bytes zeros(n, 0);
+  Bytes scratch(n);
+  const std::uint8_t* prev = zeros.data();
   constexpr std::size_t kBatch = std::size_t{1} << 18;
   Bytes batch;
   batch.reserve(kBatch + n + 1);
-  IdatStream idat(out, std::uint64_t{image.height} * (n + 1));
-  for (unsigned y = 0; y < image.height; ++y) {
-    if (made_palette) index_row(image, y, set, index_of);
-    pack_row(image, layout, y, index_of, line.data());
+  IdatStream idat(out);
+  for (unsigned y = 0; y < height; ++y) {
+    const std::uint8_t* line = packed.row(y);
     const std::size_t at = batch.size();
     batch.resize(at + n + 1);
-    filter_row(line.data(), prev.data(), n, bpp, adaptive, batch.data() + at, scratch.data());
-    line.swap(prev);
+    filter_row(line, prev, n, bpp, adaptive, batch.data() + at, scratch.data());
+    prev = line;
     if (batch.size() >= kBatch) {
       idat.feed(batch, false);
       batch.clear();
     }
   }
   idat.feed(batch, true);
+}
+
+// Every row as its difference from the row above (filter 2), in IDAT chunks of about 1 MiB of
+// rows, each coded by the run coder: large images.
+void write_large(Bytes& out, PackedRows& packed, const PngLayout& layout, unsigned height) {
+  const std::size_t n = packed.bytes();
+  const unsigned bpp = std::max(1u, png_detail::channels(layout.type) * layout.depth / 8);
+  // Runs repeat whole pixels, at least 8 bytes back: a shorter distance is slow to inflate.
+  RunCoder coder((8 + bpp - 1) / bpp * bpp);
+  const Bytes zeros(n, 0);
+  const std::uint8_t* prev = zeros.data();
+  constexpr std::size_t kBatch = std::size_t{1} << 20;
+  Bytes batch;
+  batch.reserve(kBatch + n + 1);
+  for (unsigned y = 0; y < height; ++y) {
+    const std::uint8_t* line = packed.row(y);
+    const std::size_t at = batch.size();
+    batch.resize(at + n + 1);
+    std::uint8_t* o = batch.data() + at;
+    o[0] = 2;
+    for (std::size_t i = 0; i < n; ++i) o[1 + i] = static_cast<std::uint8_t>(line[i] - prev[i]);
+    prev = line;
+    const bool last = y + 1 == height;
+    if (batch.size() < kBatch && !last) continue;
+    const std::size_t chunk = out.size();
+    out.insert(out.end(), {0, 0, 0, 0, 'I', 'D', 'A', 'T'});
+    coder.add(batch, last, out);
+    batch.clear();
+    const std::size_t length = out.size() - chunk - 8;
+    bytes::store_be32(out.data() + chunk, static_cast<std::uint32_t>(length));
+    bytes::append_be32(out, crc::crc32(ByteSpan(out.data() + chunk + 4, length + 4)));
+  }
+}
+
+// An image in memory, row by row.
+class ImageRows : public PixelRows {
+ public:
+  explicit ImageRows(const Image& image) : image_(image) {
+    width_ = image.width;
+    height_ = image.height;
+    if (image.indexed()) palette_ = image.palette;
+  }
+  const Rgba* pixels(unsigned y, Rgba*) const override {
+    return image_.pixels.data() + std::size_t{y} * image_.width;
+  }
+  const std::uint8_t* indices(unsigned y, std::uint8_t*) const override {
+    return image_.indices.data() + std::size_t{y} * image_.width;
+  }
+
+ private:
+  const Image& image_;
+};
+
+}  // namespace
+
+PngLayout choose_layout(const PixelRows& rows) {
+  ColourSet set;
+  return layout_of(rows, set);
+}
+
+PngLayout choose_layout(const Image& image) { return choose_layout(ImageRows(image)); }
+
+Bytes write_png(const PixelRows& rows) {
+  ColourSet set;
+  const PngLayout layout = layout_of(rows, set);
+  Bytes out;
+  put_head(out, rows, layout);
+  PackedRows packed(rows, layout, set);
+  const std::uint64_t raw = std::uint64_t{rows.height()} * (packed.bytes() + 1);
+  if (raw <= kSmall) {
+    write_small(out, packed, layout, rows.height());
+  } else {
+    // Room for the rows stored as they are, so that the image is never copied as it grows.
+    out.reserve(static_cast<std::size_t>(out.size() + raw + raw / 1024 + 64));
+    write_large(out, packed, layout, rows.height());
+    if (out.size() < out.capacity() / 4) out.shrink_to_fit();
+  }
   put_chunk(out, "IEND", {});
   return out;
 }
+
+Bytes write_png(const Image& image) { return write_png(ImageRows(image)); }
 
 }  // namespace texcore

@@ -2,12 +2,14 @@
 // and what their switches and lists hold (numbers, palette names).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/result.hpp"
 #include "texcore/codec.hpp"
+#include "texcore/png.hpp"
 
 namespace texcore {
 
@@ -28,9 +30,28 @@ struct Layout {
 base::Result<Image> cut_texture(ByteSpan file, const Texture& texture, const Layout& layout,
                                 const DecodeOptions& options);
 
+// The same texture as rows of pixels, each decoded when it is asked for (the texels stay in
+// `file`, which must outlive the rows): for writing a PNG without the whole image in memory.
+// Refused as cut_texture is.
+base::Result<std::unique_ptr<PixelRows>> texture_rows(ByteSpan file, const Texture& texture,
+                                                      const Layout& layout,
+                                                      const DecodeOptions& options);
+
 // The image as texels of `format` in the layout: encode(), and the rows swapped when asked.
 base::Result<Encoded> texels_of(const Image& image, Format format, const Layout& layout,
                                 const EncodeOptions& options);
+
+// A PNG image as texels of `format` in the layout: read_png, then texels_of, but each row encoded
+// as it is read, without the whole image held (but where the palette is made from the image's
+// colours, which needs all of them first).
+struct PngTexels {
+  base::Done read;                                   // refused: what read_png refuses
+  base::Result<Encoded> encoded = base::refuse("");  // when read: the texels, or why not
+  unsigned width = 0;
+  unsigned height = 0;
+};
+PngTexels png_texels(ByteSpan png, Format format, const Layout& layout,
+                     const EncodeOptions& options);
 
 // A number of the switches and lists: decimal, or hexadecimal after "0x".
 std::optional<std::uint64_t> parse_number(std::string_view text);

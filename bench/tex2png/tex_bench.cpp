@@ -48,7 +48,7 @@ void BM_TexelsToPng(benchmark::State& state) {
   const auto& t = texels(state.range(0) != 0);
   std::size_t size = 0;
   for (auto _ : state) {
-    const auto png = texcore::write_png(*texcore::cut_texture(t, kTexture, {}, {}));
+    const auto png = texcore::write_png(**texcore::texture_rows(t, kTexture, {}, {}));
     size = png.size();
     benchmark::DoNotOptimize(png.data());
   }
@@ -60,9 +60,9 @@ void BM_PngToTexels(benchmark::State& state) {
   const auto& t = texels(state.range(0) != 0);
   const auto png = texcore::write_png(*texcore::cut_texture(t, kTexture, {}, {}));
   for (auto _ : state) {
-    const auto back = texcore::texels_of(*texcore::read_png(png), texcore::Format::rgba16, {}, {});
-    if (back->texels != t) state.SkipWithError("not the same texels");
-    benchmark::DoNotOptimize(back->texels.data());
+    const auto back = texcore::png_texels(png, texcore::Format::rgba16, {}, {});
+    if (back.encoded->texels != t) state.SkipWithError("not the same texels");
+    benchmark::DoNotOptimize(back.encoded->texels.data());
   }
   label(state);
 }

@@ -6,6 +6,7 @@
 
 #include "support/testsupport.hpp"
 #include "tests/texcore/png_oracle.hpp"
+#include "texcore/deflate.hpp"
 #include "texcore/png.hpp"
 
 using namespace texcore;
@@ -128,4 +129,114 @@ TEST(PngRead, RefusesImagesPastTheBound) {
             "the image is 16385 x 16385 pixels; more than 268435456 are not read");
   EXPECT_EQ(read_png(testsupport::hex("89 50 4E 47")).why(),
             "not a PNG image (its first 8 bytes are not the PNG signature)");
+}
+
+// Images past 4 MiB of rows take the quick coder: runs, Huffman codes, stored pieces where noise
+// does not compress, across the pieces' edges; a palette image too.
+TEST(PngWrite, LargeImagesComeBackExactly) {
+  std::mt19937 rng(7);
+  for (const bool few : {false, true}) {
+    const unsigned w = few ? 2100 : 1024, h = few ? 2100 : 1100;
+    Image image{w, h};
+    for (unsigned y = 0; y < h; ++y) {
+      for (unsigned x = 0; x < w; ++x) {
+        const auto v = static_cast<std::uint8_t>(few ? (x / 50 + y / 70) % 40 : rng());
+        const bool noise = !few && y < 300;
+        image.pixels.push_back(noise ? Rgba{v, static_cast<std::uint8_t>(v * 3), 7, 255}
+                                     : Rgba{static_cast<std::uint8_t>(x / 9), 40,
+                                            static_cast<std::uint8_t>(y % 7 ? v : 9),
+                                            static_cast<std::uint8_t>(x % 200 ? 255 : 0)});
+        if (few) image.pixels.back() = {v, 2, 3, 255};
+      }
+    }
+    const Bytes png = write_png(image);
+    const auto back = read_png(png);
+    ASSERT_TRUE(back) << back.why();
+    EXPECT_EQ(back->pixels, image.pixels) << few;
+    EXPECT_EQ(back->indexed(), few);
+    EXPECT_LT(png.size(), image.size() * (few ? 1 : 3)) << few;
+  }
+}
+
+TEST(RunCoder, ZlibInflatesWhatItWrites) {
+  const Bytes noise = pngtest::random_bytes(200000, 4);
+  Bytes runs(70000, 0);
+  for (std::size_t i = 0; i < runs.size(); i += 997) runs[i] = static_cast<std::uint8_t>(i);
+  Bytes mixed = runs;
+  mixed.insert(mixed.end(), noise.begin(), noise.begin() + 50000);
+  const std::vector<Bytes> pieces_of[] = {{{}}, {{5}}, {runs}, {noise}, {mixed, runs, {}}};
+  for (const unsigned distance : {8u, 9u, 32768u}) {
+    for (const auto& pieces : pieces_of) {
+      RunCoder coder(distance);
+      Bytes stream, whole;
+      for (std::size_t k = 0; k < pieces.size(); ++k) {
+        coder.add(pieces[k], k + 1 == pieces.size(), stream);
+        whole.insert(whole.end(), pieces[k].begin(), pieces[k].end());
+      }
+      Bytes back(whole.size() + 1);
+      uLongf size = static_cast<uLongf>(back.size());
+      ASSERT_EQ(uncompress(back.data(), &size, stream.data(), static_cast<uLong>(stream.size())),
+                Z_OK)
+          << distance << " " << whole.size();
+      back.resize(size);
+      EXPECT_EQ(back, whole) << distance;
+    }
+  }
+}
+
+TEST(RunCoder, Adler32AsZlibs) {
+  const Bytes data = pngtest::random_bytes(300000, 9);
+  const Bytes ff(140000, 0xFF);  // the largest sums
+  for (const Bytes* d : {&data, &ff}) {
+    for (const std::size_t n : {0, 1, 31, 32, 33, 5553, 131072, 131105, 139999}) {
+      const auto expected =
+          static_cast<std::uint32_t>(::adler32(7, d->data(), static_cast<uInt>(n)));
+      EXPECT_EQ(texcore::adler32(7, ByteSpan(d->data(), n)), expected) << n;
+    }
+  }
+}
+
+// The zlib stream's header and Adler-32 are checked by the reader itself, wherever the IDAT
+// chunks cut them (chunk CRCs right).
+TEST(PngRead, ZlibHeaderAndChecksumInAnyChunks) {
+  std::vector<Rgba> pixels;
+  for (unsigned i = 0; i < 300; ++i) pixels.push_back({static_cast<std::uint8_t>(i), 5, 9, 255});
+  const Bytes png = write_png({30, 10, pixels});
+  // The image data, and the signature and chunks before it.
+  Bytes head = testsupport::hex("89 50 4E 47 0D 0A 1A 0A"), data;
+  std::size_t at = 8;
+  for (;;) {
+    const std::size_t n =
+        std::size_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+    if (std::string(png.begin() + at + 4, png.begin() + at + 8) != "IDAT") {
+      if (data.empty()) head.insert(head.end(), png.begin() + at, png.begin() + at + 12 + n);
+    } else {
+      data.insert(data.end(), png.begin() + at + 8, png.begin() + at + 8 + n);
+    }
+    at += 12 + n;
+    if (at >= png.size()) break;
+  }
+  const auto rebuilt = [&](const Bytes& z, std::size_t piece) {
+    Bytes out = head;
+    for (std::size_t k = 0; k < z.size(); k += piece) {
+      pngtest::chunk(out, "IDAT", Bytes(z.begin() + k, z.begin() + std::min(z.size(), k + piece)));
+    }
+    pngtest::chunk(out, "IEND", {});
+    return out;
+  };
+  for (const std::size_t piece : {1, 3, 5000}) {
+    const auto image = read_png(rebuilt(data, piece));
+    ASSERT_TRUE(image) << image.why();
+    EXPECT_EQ(image->pixels, pixels);
+    Bytes changed = data;
+    changed.back() ^= 1;
+    EXPECT_EQ(read_png(rebuilt(changed, piece)).why(),
+              "its image data is damaged (incorrect data check)");
+    changed = data;
+    changed[1] ^= 1;
+    EXPECT_EQ(read_png(rebuilt(changed, piece)).why(),
+              "its image data is damaged (incorrect header check)");
+    EXPECT_EQ(read_png(rebuilt(Bytes(data.begin(), data.end() - 1), piece)).why(),
+              "its image data ends before the image does");
+  }
 }
