@@ -346,12 +346,23 @@ void RunCoder::add(ByteSpan data, bool last, Bytes& out) {
     started_ = true;
   }
   adler_ = adler32(adler_, data);
+  bool coded = false;
   if (!data.empty() && worth_coding(data)) {
+    // The sample may misjudge a piece: one that codes larger than it stores is stored instead.
+    const std::size_t before = out.size();
+    const auto acc = acc_;
+    const auto bits = bits_;
     tokenize(data);
     write_coded(last, out);
-  } else {
-    write_stored(data, last, out);
+    const std::size_t stored = data.size() + 5 * (data.size() / 0xFFFF + 1) + 1;
+    coded = out.size() - before <= stored;
+    if (!coded) {
+      out.resize(before);
+      acc_ = acc;
+      bits_ = bits;
+    }
   }
+  if (!coded) write_stored(data, last, out);
   if (!last) return;
   std::uint8_t end[16];
   std::uint8_t* p = end;
