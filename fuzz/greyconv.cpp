@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (check.footer) {
       counted = footer_at - start;
       for (int k = 0; k < 2; ++k) {
-        const std::uint8_t* p = data + footer_at + 4 * k;
+        const std::uint8_t* p = data + footer_at + std::ptrdiff_t{4} * k;
         const std::int64_t offset = p[0] | p[1] << 8 | p[2] << 16 | std::int64_t{p[3]} << 24;
         const bool inside = offset > start && offset < footer_at;
         FUZZ_CHECK((k == 0 ? check.stray_extension : check.stray_developer) ==

@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
                                           std::istreambuf_iterator<char>()};
     // A copy of its own, as libFuzzer gives: a read past the end shows under the sanitizers.
-    const std::vector<std::uint8_t> exact(bytes);
+    const std::vector<std::uint8_t> exact(
+        bytes);  // NOLINT(performance-unnecessary-copy-initialization)
     LLVMFuzzerTestOneInput(exact.data(), exact.size());
   }
   std::printf("replayed %zu inputs\n", inputs.size());

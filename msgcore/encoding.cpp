@@ -194,10 +194,9 @@ void check_closed(Source src, std::size_t open, Scan piece, std::size_t end, Dia
   const bool plain = std::all_of(inside.begin(), inside.end(),
                                  [](std::uint8_t b) { return b == ' ' || hex_value(b) >= 0; });
   if (!plain) {
-    diag.warn_at(open, cat({"the hex run #", shown(inside),
-                            "# holds characters other than hex digits and blanks, which are "
-                            "skipped (",
-                            hint, ")"}));
+    const char* const what =
+        "# holds characters other than hex digits and blanks, which are skipped (";
+    diag.warn_at(open, cat({"the hex run #", shown(inside), what, hint, ")"}));
   }
 }
 

@@ -138,8 +138,8 @@ std::string repair(Image& image, const Options& o) {
 std::optional<std::string> output_name(const Options& o, const std::vector<std::string>& inputs,
                                        int& status) {
   if (o.output) {
-    const auto chosen = dialog::choose_output(*o.output, inputs,
-                                              {stdout, "\noutput image? ", "name for the image"});
+    auto chosen = dialog::choose_output(*o.output, inputs,
+                                        {stdout, "\noutput image? ", "name for the image"});
     if (!chosen) status = exit_status::kEndOfInput;
     return chosen;
   }
@@ -397,6 +397,7 @@ Plan plan_puts(std::vector<Entry>& entries, const Image& image, const scancore::
 // A line for each two puts that would share a byte.
 void refuse_overlaps(Plan& plan, const std::string& list_name) {
   std::vector<const scancore::Put*> order;
+  order.reserve(plan.puts.size());
   for (const scancore::Put& p : plan.puts) order.push_back(&p);
   std::sort(order.begin(), order.end(),
             [](const scancore::Put* a, const scancore::Put* b) { return a->offset < b->offset; });

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/text.hpp"
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
@@ -103,10 +104,10 @@ int extract(const scancore::Scan& s, scancore::ByteSpan image, files::InputFile&
       std::string shown;
       for (std::size_t i = 0; i < there.size() && i < 3; ++i) shown += (i ? ", " : "") + there[i];
       if (there.size() > 3) shown += ", ...";
-      again =
-          !dialog::ask_yes_no(stdout, "\"" + dir + "\" already holds " +
-                                          plural(there.size(), "of these files", "of these files") +
-                                          " (" + shown + "); replace them? (Y/N) ");
+      again = !dialog::ask_yes_no(
+          stdout, text::cat({"\"", dir, "\" already holds ",
+                             plural(there.size(), "of these files", "of these files"), " (", shown,
+                             "); replace them? (Y/N) "}));
     }
     if (!again) break;
     const auto answer = con::ask_line(stdout, "\nfolder for the files? ", "folder for the files");

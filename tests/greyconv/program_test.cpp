@@ -205,8 +205,11 @@ TEST(GreyconvRun, WarnsWhenTheDataAndTheHeaderDisagree) {
     const auto r = run(program("greyconv"), {"wood.tga"}, "1", dir.path());
     EXPECT_EQ(r.exit_code, 0) << c.what << r.err;
     // Standard output from a pipe is what it always was.
-    EXPECT_EQ(r.out, printed16() + kBanner + "\n\nAll done!  Output is in:\nwood.bin\n" + kPause)
-        << c.what;
+    std::string expected = printed16();
+    expected += kBanner;
+    expected += "\n\nAll done!  Output is in:\nwood.bin\n";
+    expected += kPause;
+    EXPECT_EQ(r.out, expected) << c.what;
     EXPECT_EQ(r.err, c.err) << c.what;
     EXPECT_EQ(to_hex(read_bytes(dir / "wood.bin")), c.out) << c.what;
   }

@@ -83,7 +83,8 @@ TEST(RomputCli, PutsChangedFilesBackSoThatOnlyTheSlotsAndTheCheckCodeChange) {
     EXPECT_TRUE(check_code_right(after));
     for (const std::size_t at : differences(image.bytes, after)) {
       const bool in_slot = std::any_of(std::begin(changed), std::end(changed), [&](std::size_t i) {
-        return at >= image.blocks[i].offset && at < (image.blocks[i].end + 15) / 16 * 16u;
+        return at >= image.blocks[i].offset &&
+               at < (std::size_t{image.blocks[i].end} + 15) / 16 * 16;
       });
       ASSERT_TRUE(in_slot || (at >= 0x10 && at < 0x18)) << at;
     }
