@@ -11,8 +11,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> file(data, data + size);
-  // Yay0 files are the other harness's.
-  if (size >= 4 && std::memcmp(data, "Yay0", 4) == 0) file[3] = 'z';
+  // Yay0 and MIO0 files are the other harnesses'; here they are read as Yaz0.
+  if (size >= 4 && (std::memcmp(data, "Yay0", 4) == 0 || std::memcmp(data, "MIO0", 4) == 0)) {
+    std::memcpy(file.data(), "Yaz0", 4);
+  }
   const yazcore::ByteSpan span(file);
 
   const yazcore::Decoded d = yazcore::decode(span);
