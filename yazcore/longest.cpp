@@ -1,6 +1,9 @@
 #include "yazcore/longest.hpp"
 
+#include <atomic>
+
 #include "yazcore/match.hpp"
+#include "yazcore/parallel.hpp"
 
 namespace yazcore::detail {
 namespace {
@@ -111,22 +114,46 @@ class FallingWindow {
 
 }  // namespace
 
-Longest find_longest(ByteSpan data, const Progress& progress) {
+namespace {
+
+// The longest matches are found in parts of this size, on as many threads as there are: each
+// part's search starts with the window before it entered, so each finds exactly what one search
+// from the start would (the distances of equally long matches may differ; any of them will do).
+constexpr std::size_t kPart = std::size_t{1} << 20;
+
+void find_part(ByteSpan data, std::size_t begin, std::size_t end, Longest& longest) {
+  TreeFinder finder(data);
+  Match last;
+  for (std::size_t pos = begin > kWindow ? begin - kWindow : 0; pos < end; ++pos) {
+    // The match at pos - 1 goes on at pos from the same distance, one byte shorter.
+    const std::size_t hint = last.length > 1 ? pos - last.distance : kNone;
+    last = finder.enter(pos, hint, last.length > 1 ? last.length - 1 : 0);
+    if (pos >= begin) {
+      longest.length[pos] = static_cast<std::uint16_t>(last.length);
+      longest.distance[pos] = static_cast<std::uint16_t>(last.distance);
+    }
+  }
+}
+
+}  // namespace
+
+Longest find_longest(ByteSpan data, const Progress& progress, unsigned threads) {
   const std::size_t n = data.size();
   Longest longest;
   longest.length.resize(n);
   longest.distance.resize(n);
-  TreeFinder finder(data);
+  const std::size_t parts = (n + kPart - 1) / kPart;
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> done{0};
   Reporter report(progress);
-  Match last;
-  for (std::size_t pos = 0; pos < n; ++pos) {
-    if ((pos & (kProgressStep - 1)) == 0) report.at(pos);
-    // The match at pos - 1 goes on at pos from the same distance, one byte shorter.
-    const std::size_t hint = last.length > 1 ? pos - last.distance : kNone;
-    last = finder.enter(pos, hint, last.length > 1 ? last.length - 1 : 0);
-    longest.length[pos] = static_cast<std::uint16_t>(last.length);
-    longest.distance[pos] = static_cast<std::uint16_t>(last.distance);
-  }
+  run_parallel(std::min<std::size_t>(thread_count(threads), parts), [&](std::size_t worker) {
+    for (std::size_t part; (part = next.fetch_add(1)) < parts;) {
+      find_part(data, part * kPart, std::min(n, (part + 1) * kPart), longest);
+      const std::size_t finished = done.fetch_add(1) + 1;
+      // Progress is reported by the calling thread alone.
+      if (worker == 0) report.at(std::min(n, finished * kPart));
+    }
+  });
   return longest;
 }
 

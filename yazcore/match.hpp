@@ -95,10 +95,13 @@ class Reporter {
 // at the longest length possible: a run of equal bytes ends at its first candidate.
 class ChainFinder {
  public:
-  explicit ChainFinder(ByteSpan data)
+  // A search may start at `from` or later: the window before it is entered first.
+  explicit ChainFinder(ByteSpan data, std::size_t from = 0)
       : data_(data.data()),
         size_(data.size()),
         bits_(hash_bits(data.size())),
+        first_(from > kWindow ? from - kWindow : 0),
+        entered_(first_),
         next_(kWindow, kNone),
         oldest_(std::size_t{1} << bits_, kNone),
         newest_(std::size_t{1} << bits_, kNone) {}
@@ -132,11 +135,13 @@ class ChainFinder {
     }
     return found;
   }
+  // The positions before this one are in the window.
+  std::size_t entered() const { return entered_; }
 
  private:
   void enter_up_to(std::size_t pos) {
     for (; entered_ < pos; ++entered_) {
-      if (entered_ >= kWindow) leave(entered_ - kWindow);
+      if (entered_ >= first_ + kWindow) leave(entered_ - kWindow);
       enter(entered_);
     }
   }
@@ -163,7 +168,8 @@ class ChainFinder {
   const std::uint8_t* data_;
   std::size_t size_;
   int bits_;
-  std::size_t entered_ = 0;
+  std::size_t first_;  // the first position entered
+  std::size_t entered_;
   std::vector<std::uint32_t> next_;  // by position modulo the window
   std::vector<std::uint32_t> oldest_;
   std::vector<std::uint32_t> newest_;

@@ -1,0 +1,139 @@
+#include "yazcore/classic.hpp"
+
+#include <algorithm>
+#include <optional>
+
+#include "yazcore/match.hpp"
+#include "yazcore/parallel.hpp"
+
+namespace yazcore::detail {
+namespace {
+
+// The data is parsed in parts of this size, each from its own start, on as many threads as there
+// are; the choice at a position depends on the data alone, so once the parse that comes from
+// before meets a position where the part's own parse made a choice, the two agree from there on.
+// Until they meet (they mostly do within a few tokens), the parse from before goes on by itself.
+constexpr std::size_t kPart = std::size_t{1} << 20;
+// Tokens are handed on in batches of this many.
+constexpr std::size_t kBatch = std::size_t{1} << 14;
+
+Token token_of(const Match& m) {
+  return {static_cast<std::uint16_t>(m.length), static_cast<std::uint16_t>(m.distance)};
+}
+
+// One choice of the classic rule at `pos` (one token, or a literal and the copy after it);
+// returns the position after it.
+std::size_t step(ChainFinder& finder, std::size_t pos, std::vector<Token>& tokens) {
+  const Match here = finder.search(pos, 0);
+  if (here.length == 0) {
+    tokens.push_back({});
+    return pos + 1;
+  }
+  // Only a match at least two bytes longer at pos + 1 changes the choice.
+  const Match next = finder.search(pos + 1, here.length + 1);
+  if (next.length != 0) {
+    tokens.push_back({});
+    tokens.push_back(token_of(next));
+    return pos + 1 + next.length;
+  }
+  tokens.push_back(token_of(here));
+  return pos + here.length;
+}
+
+// A part's own parse: the position of each choice and the index of its first token.
+struct Piece {
+  std::vector<Token> tokens;
+  std::vector<std::uint32_t> starts;
+  std::vector<std::uint32_t> first;
+  std::size_t end = 0;  // the position after its last token
+};
+
+void parse_piece(ByteSpan data, std::size_t begin, std::size_t end, Piece& piece) {
+  ChainFinder finder(data, begin);
+  std::size_t pos = begin;
+  while (pos < end) {
+    piece.starts.push_back(static_cast<std::uint32_t>(pos));
+    piece.first.push_back(static_cast<std::uint32_t>(piece.tokens.size()));
+    pos = step(finder, pos, piece.tokens);
+  }
+  piece.end = pos;
+}
+
+// The parse from the start, put together from the parts' parses.
+class Stitcher {
+ public:
+  Stitcher(ByteSpan data, const TokenOut& out) : data_(data), out_(out) {}
+
+  // Goes on through the part that ends at `end`, whose own parse is `piece`.
+  void through(const Piece& piece, std::size_t end) {
+    std::size_t i = 0;
+    while (pos_ < end) {
+      while (i < piece.starts.size() && piece.starts[i] < pos_) ++i;
+      if (i < piece.starts.size() && piece.starts[i] == pos_) {
+        flush();
+        out_(std::span(piece.tokens).subspan(piece.first[i]));
+        pos_ = piece.end;
+        return;
+      }
+      if (!finder_ || finder_->entered() + kWindow < pos_) finder_.emplace(data_, pos_);
+      pos_ = step(*finder_, pos_, pending_);
+      if (pending_.size() >= kBatch) flush();
+    }
+    flush();
+  }
+
+  // Parses from the current position to the end of the data alone.
+  void rest() {
+    finder_.emplace(data_, pos_);
+    while (pos_ < data_.size()) {
+      pos_ = step(*finder_, pos_, pending_);
+      if (pending_.size() >= kBatch) flush();
+    }
+    flush();
+  }
+
+  std::size_t pos() const { return pos_; }
+
+ private:
+  void flush() {
+    if (!pending_.empty()) out_(pending_);
+    pending_.clear();
+  }
+
+  ByteSpan data_;
+  const TokenOut& out_;
+  std::optional<ChainFinder> finder_;
+  std::vector<Token> pending_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+void parse_classic(ByteSpan data, unsigned threads, const TokenOut& out, const Progress& progress) {
+  const std::size_t n = data.size();
+  const std::size_t workers = thread_count(threads);
+  Stitcher stitch(data, out);
+  Reporter report(progress);
+  if (workers == 1 || n <= kPart) {
+    stitch.rest();
+    return;
+  }
+  const std::size_t parts = (n + kPart - 1) / kPart;
+  std::vector<Piece> pieces(workers);
+  for (std::size_t first = 0; first < parts; first += workers) {
+    const std::size_t count = std::min(workers, parts - first);
+    run_parallel(count, [&](std::size_t i) {
+      const std::size_t begin = (first + i) * kPart;
+      pieces[i].tokens.clear();
+      pieces[i].starts.clear();
+      pieces[i].first.clear();
+      parse_piece(data, begin, std::min(n, begin + kPart), pieces[i]);
+    });
+    for (std::size_t i = 0; i < count; ++i) {
+      stitch.through(pieces[i], std::min(n, (first + i + 1) * kPart));
+      report.at(stitch.pos());
+    }
+  }
+}
+
+}  // namespace yazcore::detail
