@@ -1,6 +1,9 @@
 #include "yazcore/classic.hpp"
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
 #include <optional>
 
 #include "yazcore/match.hpp"
@@ -13,7 +16,7 @@ namespace {
 // are; the choice at a position depends on the data alone, so once the parse that comes from
 // before meets a position where the part's own parse made a choice, the two agree from there on.
 // Until they meet (they mostly do within a few tokens), the parse from before goes on by itself.
-constexpr std::size_t kPart = std::size_t{1} << 20;
+constexpr std::size_t kPart = std::size_t{1} << 18;
 // Tokens are handed on in batches of this many.
 constexpr std::size_t kBatch = std::size_t{1} << 14;
 
@@ -109,31 +112,96 @@ class Stitcher {
 
 }  // namespace
 
+namespace {
+
+// The parts parsed ahead of the join, in a ring, and what the threads tell each other about it.
+class Ring {
+ public:
+  Ring(std::size_t parts, std::size_t slots)
+      : parts_(parts), pieces_(slots), holds_(slots, kEmpty) {}
+
+  // A parser's next part (none once all are taken or the work failed), when its slot is free.
+  std::optional<std::size_t> claim() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return failed_ || next_ >= parts_ || next_ < joined_ + slots(); });
+    if (failed_ || next_ >= parts_) return std::nullopt;
+    return next_++;
+  }
+  Piece& piece(std::size_t part) { return pieces_[part % slots()]; }
+  void parsed(std::size_t part) { tell([&] { holds_[part % slots()] = part; }); }
+  // Waits for the part to be parsed; false when the work failed.
+  bool wait(std::size_t part) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return failed_ || holds_[part % slots()] == part; });
+    return !failed_;
+  }
+  void joined(std::size_t part) {
+    tell([&] {
+      holds_[part % slots()] = kEmpty;
+      joined_ = part + 1;
+    });
+  }
+  void fail() { tell([&] { failed_ = true; }); }
+
+ private:
+  static constexpr std::size_t kEmpty = SIZE_MAX;
+  std::size_t slots() const { return pieces_.size(); }
+  template <class Change>
+  void tell(Change change) {
+    {
+      const std::lock_guard lock(mutex_);
+      change();
+    }
+    changed_.notify_all();
+  }
+
+  std::size_t parts_;
+  std::vector<Piece> pieces_;
+  std::vector<std::size_t> holds_;  // the part each slot holds, parsed
+  std::size_t next_ = 0;            // the next part to parse
+  std::size_t joined_ = 0;          // the parts joined so far
+  bool failed_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+};
+
+}  // namespace
+
 void parse_classic(ByteSpan data, unsigned threads, const TokenOut& out, const Progress& progress) {
   const std::size_t n = data.size();
-  const std::size_t workers = thread_count(threads);
+  const std::size_t parsers = thread_count(threads);
   Stitcher stitch(data, out);
-  Reporter report(progress);
-  if (workers == 1 || n <= kPart) {
+  if (parsers == 1 || n <= kPart) {
     stitch.rest();
     return;
   }
   const std::size_t parts = (n + kPart - 1) / kPart;
-  std::vector<Piece> pieces(workers);
-  for (std::size_t first = 0; first < parts; first += workers) {
-    const std::size_t count = std::min(workers, parts - first);
-    run_parallel(count, [&](std::size_t i) {
-      const std::size_t begin = (first + i) * kPart;
-      pieces[i].tokens.clear();
-      pieces[i].starts.clear();
-      pieces[i].first.clear();
-      parse_piece(data, begin, std::min(n, begin + kPart), pieces[i]);
-    });
-    for (std::size_t i = 0; i < count; ++i) {
-      stitch.through(pieces[i], std::min(n, (first + i + 1) * kPart));
-      report.at(stitch.pos());
+  Ring ring(parts, 2 * parsers);
+  Reporter report(progress);
+  // Thread 0 (the caller's) joins the parts in order; the others parse them.
+  run_parallel(parsers + 1, [&](std::size_t thread) {
+    try {
+      if (thread == 0) {
+        for (std::size_t part = 0; part < parts && ring.wait(part); ++part) {
+          stitch.through(ring.piece(part), std::min(n, (part + 1) * kPart));
+          ring.joined(part);
+          report.at(stitch.pos());
+        }
+        return;
+      }
+      while (const auto part = ring.claim()) {
+        Piece& piece = ring.piece(*part);
+        piece.tokens.clear();
+        piece.starts.clear();
+        piece.first.clear();
+        parse_piece(data, *part * kPart, std::min(n, (*part + 1) * kPart), piece);
+        ring.parsed(*part);
+      }
+    } catch (...) {
+      ring.fail();
+      throw;
     }
-  }
+  });
 }
 
 }  // namespace yazcore::detail

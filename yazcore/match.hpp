@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "yazcore/encode.hpp"
@@ -63,8 +64,26 @@ inline int hash_bits(std::size_t size) {
   return std::clamp(static_cast<int>(std::bit_width(size)), 8, 16);
 }
 
-inline std::uint32_t hash3(const std::uint8_t* p, int bits) {
-  return (read3(p) * 2654435761u) >> (32 - bits);
+inline std::uint32_t hash3(const std::uint8_t* p, int bits, std::uint32_t factor = 2654435761u) {
+  return (read3(p) * factor) >> (32 - bits);
+}
+
+// An odd factor for hash3 drawn at random once a run: whatever the data, two kinds of three bytes
+// then share a bucket with a chance of about 2 in 2^bits, so no input can be made to fill one
+// bucket with strings that never match (which would make every search walk the whole window).
+// What a search finds never depends on it.
+inline std::uint32_t random_factor() {
+  static const std::uint32_t factor = [] {
+    std::uint32_t f = 2654435761u;
+    try {
+      std::random_device device;
+      f ^= device();
+    } catch (...) {
+      // No source of randomness: the fixed factor.
+    }
+    return f | 1u;
+  }();
+  return factor;
 }
 
 // A match found in the window.
@@ -89,26 +108,24 @@ class Reporter {
   std::size_t next_ = kProgressStep;
 };
 
-// The positions of the last 4096 bytes, in chains of the positions that start with the same three
-// bytes, each chain linked from its oldest position to its newest. A search walks a chain from the
-// farthest back and takes only strictly longer matches, so among equal lengths the farthest wins,
-// and it stops at the longest length possible: a run of equal bytes ends at its first candidate.
-// The chains are found by their first two bytes, then the third, so no two kinds of string ever
-// share one (a shared chain lets data made for it make every search walk the whole window): the
-// two-byte table points to a block of 256 chains, one in use for each two bytes that begin a
-// position of the window, at most 4096 of them.
+// The positions of the last 4096 bytes, in hash chains over their first three bytes (hashed with
+// random_factor), each chain
+// linked from its oldest position to its newest. A search walks a chain from the farthest back
+// and takes only strictly longer matches, so among equal lengths the farthest wins, and it stops
+// at the longest length possible: a run of equal bytes ends at its first candidate.
 class ChainFinder {
  public:
   // A search may start at `from` or later: the window before it is entered first.
   explicit ChainFinder(ByteSpan data, std::size_t from = 0)
       : data_(data.data()),
         size_(data.size()),
+        bits_(hash_bits(data.size())),
+        factor_(random_factor()),
         first_(from > kWindow ? from - kWindow : 0),
         entered_(first_),
-        left_(first_),
         next_(kWindow, kNone),
-        block_of_(std::size_t{1} << 16, kNoBlock),
-        uses_(std::size_t{1} << 16, 0) {}
+        oldest_(std::size_t{1} << bits_, kNone),
+        newest_(std::size_t{1} << bits_, kNone) {}
 
   // The farthest of the longest matches at `pos` that are longer than `shorter`; positions up to
   // pos - 1 are entered first. Calls come with non-decreasing positions.
@@ -117,15 +134,20 @@ class ChainFinder {
     const std::size_t cap = copy_cap(pos, size_);
     if (cap < kMinCopy || shorter >= cap) return {};
     const std::uint8_t* const q = data_ + pos;
-    const Chain* chain = find(q);
-    if (chain == nullptr || !live(chain->newest, q)) return {};
     std::size_t best = std::max(shorter, kMinCopy - 1);
+    std::uint32_t c = oldest_[hash3(q, bits_, factor_)];
+    if (best < kMinCopy) {
+      // The first candidate with the same three bytes is the farthest match of at least 3.
+      const std::uint32_t head = read3(q);
+      while (c != kNone && read3(data_ + c) != head) c = next_[c & (kWindow - 1)];
+      if (c == kNone) return {};
+    }
     Match found;
-    for (std::uint32_t c = chain->oldest; c != kNone; c = next_[c & (kWindow - 1)]) {
+    for (; c != kNone; c = next_[c & (kWindow - 1)]) {
       const std::uint8_t* const s = data_ + c;
       // A longer match must agree on the four bytes that end at the current best length.
       if (best >= kMinCopy && load32(s + best - 3) != load32(q + best - 3)) continue;
-      const std::size_t length = match_length(s, q, kMinCopy, cap);
+      const std::size_t length = match_length(s, q, 0, cap);
       if (length > best) {
         best = length;
         found = {length, pos - c};
@@ -138,25 +160,6 @@ class ChainFinder {
   std::size_t entered() const { return entered_; }
 
  private:
-  struct Chain {
-    std::uint32_t oldest;
-    std::uint32_t newest;
-  };
-  static constexpr std::uint32_t kNoBlock = UINT32_MAX;
-  static constexpr std::size_t kBlock = 256;
-
-  static std::size_t pair_of(const std::uint8_t* p) { return p[0] | std::size_t{p[1]} << 8; }
-  Chain* find(const std::uint8_t* p) {
-    const std::uint32_t block = block_of_[pair_of(p)];
-    return block == kNoBlock ? nullptr : &chains_[block * kBlock + p[2]];
-  }
-  // Whether `newest` (from a chain, which may be left over from an earlier use of its block) is
-  // a position of the window that starts with the bytes at `p`: then its chain is the one in use.
-  bool live(std::uint32_t newest, const std::uint8_t* p) const {
-    return newest != kNone && newest >= left_ && newest < entered_ &&
-           read3(data_ + newest) == read3(p);
-  }
-
   void enter_up_to(std::size_t pos) {
     for (; entered_ < pos; ++entered_) {
       if (entered_ >= first_ + kWindow) leave(entered_ - kWindow);
@@ -165,50 +168,33 @@ class ChainFinder {
   }
   void enter(std::size_t pos) {
     if (pos + kMinCopy > size_) return;
-    const std::uint8_t* const p = data_ + pos;
-    const std::size_t pair = pair_of(p);
-    if (uses_[pair]++ == 0) block_of_[pair] = take_block();
-    Chain& chain = chains_[block_of_[pair] * kBlock + p[2]];
-    const auto at = static_cast<std::uint32_t>(pos);
-    if (live(chain.newest, p)) {
-      next_[chain.newest & (kWindow - 1)] = at;
+    const std::uint32_t h = hash3(data_ + pos, bits_, factor_);
+    const auto p = static_cast<std::uint32_t>(pos);
+    if (newest_[h] == kNone) {
+      oldest_[h] = p;
     } else {
-      chain.oldest = at;
+      next_[newest_[h] & (kWindow - 1)] = p;
     }
-    chain.newest = at;
+    newest_[h] = p;
     next_[pos & (kWindow - 1)] = kNone;
   }
   // The oldest position of the window leaves it; it is the oldest of its chain.
   void leave(std::size_t pos) {
-    left_ = pos + 1;
     if (pos + kMinCopy > size_) return;
-    const std::size_t pair = pair_of(data_ + pos);
-    find(data_ + pos)->oldest = next_[pos & (kWindow - 1)];
-    if (--uses_[pair] == 0) {
-      free_.push_back(block_of_[pair]);
-      block_of_[pair] = kNoBlock;
-    }
-  }
-  std::uint32_t take_block() {
-    if (free_.empty()) {
-      free_.push_back(static_cast<std::uint32_t>(chains_.size() / kBlock));
-      chains_.resize(chains_.size() + kBlock, Chain{kNone, kNone});
-    }
-    const std::uint32_t block = free_.back();
-    free_.pop_back();
-    return block;
+    const std::uint32_t h = hash3(data_ + pos, bits_, factor_);
+    oldest_[h] = next_[pos & (kWindow - 1)];
+    if (oldest_[h] == kNone) newest_[h] = kNone;
   }
 
   const std::uint8_t* data_;
   std::size_t size_;
+  int bits_;
+  std::uint32_t factor_;
   std::size_t first_;  // the first position entered
   std::size_t entered_;
-  std::size_t left_;  // the positions before this one have left the window
-  std::vector<std::uint32_t> next_;      // by position modulo the window
-  std::vector<std::uint32_t> block_of_;  // by the first two bytes
-  std::vector<std::uint16_t> uses_;      // the window's positions that start with them
-  std::vector<Chain> chains_;            // blocks of 256, by the third byte
-  std::vector<std::uint32_t> free_;
+  std::vector<std::uint32_t> next_;  // by position modulo the window
+  std::vector<std::uint32_t> oldest_;
+  std::vector<std::uint32_t> newest_;
 };
 
 }  // namespace yazcore::detail
