@@ -128,7 +128,9 @@ class Ring {
     return next_++;
   }
   Piece& piece(std::size_t part) { return pieces_[part % slots()]; }
-  void parsed(std::size_t part) { tell([&] { holds_[part % slots()] = part; }); }
+  void parsed(std::size_t part) {
+    tell([&] { holds_[part % slots()] = part; });
+  }
   // Waits for the part to be parsed; false when the work failed.
   bool wait(std::size_t part) {
     std::unique_lock lock(mutex_);
@@ -141,7 +143,9 @@ class Ring {
       joined_ = part + 1;
     });
   }
-  void fail() { tell([&] { failed_ = true; }); }
+  void fail() {
+    tell([&] { failed_ = true; });
+  }
 
  private:
   static constexpr std::size_t kEmpty = SIZE_MAX;

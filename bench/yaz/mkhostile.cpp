@@ -47,7 +47,8 @@ Bytes prefix(std::size_t size, std::mt19937& rng) {
 Bytes runs(std::size_t size, std::mt19937& rng) {
   Bytes out;
   out.reserve(size + 300);
-  while (out.size() < size) out.insert(out.end(), 250 + rng() % 23, static_cast<std::uint8_t>(rng() % 4));
+  while (out.size() < size)
+    out.insert(out.end(), 250 + rng() % 23, static_cast<std::uint8_t>(rng() % 4));
   out.resize(size);
   return out;
 }

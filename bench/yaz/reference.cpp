@@ -26,15 +26,16 @@ struct Level {
   std::size_t good, lazy, nice, chain;
   bool lazy_search;
 };
-constexpr Level kLevels[10] = {
-    {0, 0, 0, 0, false},       {4, 4, 8, 4, false},       {4, 5, 16, 8, false},
-    {4, 6, 32, 32, false},     {4, 4, 16, 16, true},      {8, 16, 32, 32, true},
-    {8, 16, 128, 128, true},   {8, 32, 128, 256, true},   {32, 128, 273, 1024, true},
-    {32, 273, 273, 4096, true}};
+constexpr Level kLevels[10] = {{0, 0, 0, 0, false},        {4, 4, 8, 4, false},
+                               {4, 5, 16, 8, false},       {4, 6, 32, 32, false},
+                               {4, 4, 16, 16, true},       {8, 16, 32, 32, true},
+                               {8, 16, 128, 128, true},    {8, 32, 128, 256, true},
+                               {32, 128, 273, 1024, true}, {32, 273, 273, 4096, true}};
 
 class Chains {
  public:
-  explicit Chains(const Bytes& d) : d_(d), head_(std::size_t{1} << kHashBits, kNil), prev_(kWindow) {}
+  explicit Chains(const Bytes& d)
+      : d_(d), head_(std::size_t{1} << kHashBits, kNil), prev_(kWindow) {}
   void insert(std::size_t pos) {
     if (pos + kMinMatch > d_.size()) return;
     const std::uint32_t h = hash(pos);
@@ -77,9 +78,22 @@ class Chains {
 class Writer {
  public:
   explicit Writer(std::size_t size) {
-    out_ = {'Y', 'a', 'z', '0', static_cast<std::uint8_t>(size >> 24),
-            static_cast<std::uint8_t>(size >> 16), static_cast<std::uint8_t>(size >> 8),
-            static_cast<std::uint8_t>(size), 0, 0, 0, 0, 0, 0, 0, 0};
+    out_ = {'Y',
+            'a',
+            'z',
+            '0',
+            static_cast<std::uint8_t>(size >> 24),
+            static_cast<std::uint8_t>(size >> 16),
+            static_cast<std::uint8_t>(size >> 8),
+            static_cast<std::uint8_t>(size),
+            0,
+            0,
+            0,
+            0,
+            0,
+            0,
+            0,
+            0};
   }
   void literal(std::uint8_t b) {
     flag(true);
@@ -166,7 +180,8 @@ int main(int argc, char** argv) {
   Bytes data;
   if (std::FILE* f = std::fopen(argv[2], "rb")) {
     std::uint8_t buf[1 << 16];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) data.insert(data.end(), buf, buf + n);
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+      data.insert(data.end(), buf, buf + n);
     std::fclose(f);
   } else {
     return 1;
