@@ -131,11 +131,16 @@ class Ring {
   void parsed(std::size_t part) {
     tell([&] { holds_[part % slots()] = part; });
   }
-  // Waits for the part to be parsed; false when the work failed.
-  bool wait(std::size_t part) {
+  // The joiner's next part: parsed, or taken to be parsed by the joiner itself when no parser
+  // has taken it yet (none may ever run); nothing when the work failed.
+  enum class Next { parsed, parse_here, failed };
+  Next wait(std::size_t part) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return failed_ || holds_[part % slots()] == part; });
-    return !failed_;
+    changed_.wait(lock, [&] { return failed_ || holds_[part % slots()] == part || next_ == part; });
+    if (failed_) return Next::failed;
+    if (holds_[part % slots()] == part) return Next::parsed;
+    ++next_;
+    return Next::parse_here;
   }
   void joined(std::size_t part) {
     tell([&] {
@@ -182,11 +187,22 @@ void parse_classic(ByteSpan data, unsigned threads, const TokenOut& out, const P
   const std::size_t parts = (n + kPart - 1) / kPart;
   Ring ring(parts, 2 * parsers);
   Reporter report(progress);
-  // Thread 0 (the caller's) joins the parts in order; the others parse them.
+  auto parse = [&](std::size_t part) {
+    Piece& piece = ring.piece(part);
+    piece.tokens.clear();
+    piece.starts.clear();
+    piece.first.clear();
+    parse_piece(data, part * kPart, std::min(n, (part + 1) * kPart), piece);
+  };
+  // Thread 0 (the caller's) joins the parts in order, parsing those no other thread has taken;
+  // the others parse them.
   run_parallel(parsers + 1, [&](std::size_t thread) {
     try {
       if (thread == 0) {
-        for (std::size_t part = 0; part < parts && ring.wait(part); ++part) {
+        for (std::size_t part = 0; part < parts; ++part) {
+          const Ring::Next next = ring.wait(part);
+          if (next == Ring::Next::failed) return;
+          if (next == Ring::Next::parse_here) parse(part);
           stitch.through(ring.piece(part), std::min(n, (part + 1) * kPart));
           ring.joined(part);
           report.at(stitch.pos());
@@ -194,11 +210,7 @@ void parse_classic(ByteSpan data, unsigned threads, const TokenOut& out, const P
         return;
       }
       while (const auto part = ring.claim()) {
-        Piece& piece = ring.piece(*part);
-        piece.tokens.clear();
-        piece.starts.clear();
-        piece.first.clear();
-        parse_piece(data, *part * kPart, std::min(n, (*part + 1) * kPart), piece);
+        parse(*part);
         ring.parsed(*part);
       }
     } catch (...) {

@@ -18,7 +18,8 @@ inline unsigned thread_count(unsigned asked) {
 }
 
 // Calls work(i) for every i below `count`, each on a thread of its own but the first, which runs
-// on the calling thread; returns when all are done. An exception thrown by any of them is thrown
+// on the calling thread (as do, after it, any for which no thread could be made); returns when
+// all are done. An exception thrown by any of them is thrown
 // again here (the first one's, by index).
 template <class Work>
 void run_parallel(std::size_t count, Work work) {
@@ -32,14 +33,14 @@ void run_parallel(std::size_t count, Work work) {
   };
   std::vector<std::thread> threads;
   threads.reserve(count);
-  for (std::size_t i = 1; i < count; ++i) {
-    try {
-      threads.emplace_back(guarded, i);
-    } catch (const std::system_error&) {
-      guarded(i);  // no thread to be had: the work is done here
-    }
+  std::size_t spawned = 1;
+  try {
+    for (; spawned < count; ++spawned) threads.emplace_back(guarded, spawned);
+  } catch (const std::system_error&) {
+    // No more threads to be had: the rest of the work is done here, after the first.
   }
   if (count > 0) guarded(0);
+  for (std::size_t i = spawned; i < count; ++i) guarded(i);
   for (std::thread& t : threads) t.join();
   for (const std::exception_ptr& e : failed) {
     if (e) std::rethrow_exception(e);
