@@ -134,7 +134,10 @@ class RunMatcher {
  public:
   static constexpr std::size_t kRun = 32;
 
-  explicit RunMatcher(ByteSpan data) : data_(data.data()), size_(data.size()) {}
+  // Runs are measured up to `limit` at most: one that goes on past it is longer than any copy at
+  // the positions looked at, which lie more than the longest copy before it.
+  RunMatcher(ByteSpan data, std::size_t limit)
+      : data_(data.data()), size_(data.size()), limit_(limit) {}
 
   // The equal bytes from `pos` on (positions come in order).
   std::size_t left(std::size_t pos) {
@@ -175,7 +178,7 @@ class RunMatcher {
     if (end_ - start_ >= kRun) keep({start_, end_, 0});
     start_ = pos;
     end_ = pos + 1;
-    while (end_ < size_ && data_[end_] == data_[pos]) ++end_;
+    while (end_ < limit_ && data_[end_] == data_[pos]) ++end_;
     if (end_ - start_ < kRun) return;
     const std::size_t cap = std::min(kMaxCopy, size_ - end_);
     for (std::size_t i = 0; i < count_; ++i) {
@@ -193,6 +196,7 @@ class RunMatcher {
 
   const std::uint8_t* data_;
   std::size_t size_;
+  std::size_t limit_;
   std::size_t start_ = 0;  // the current run
   std::size_t end_ = 0;
   Run runs_[kKept] = {};
@@ -201,7 +205,7 @@ class RunMatcher {
 
 void find_part(ByteSpan data, std::size_t begin, std::size_t end, Longest& longest) {
   TreeFinder finder(data);
-  RunMatcher runs(data);
+  RunMatcher runs(data, std::min(data.size(), end + kMaxCopy + 1));
   Match last;
   for (std::size_t pos = begin > kWindow ? begin - kWindow : 0; pos < end; ++pos) {
     const std::size_t left = runs.left(pos);

@@ -127,7 +127,7 @@ TEST(Encode, ThreadsChangeNothingButTheTime) {
   // Several of the parts the parsers split the data into, runs long and short among them.
   std::mt19937 rng(10);
   Bytes d = structured(rng, 5 << 18);
-  d.insert(d.begin() + 500000, 70000, 0);  // across the end of a part
+  d.insert(d.begin() + 1000000, 70000, 0);  // across the end of a part
   const std::vector<Token> classic = yazcore::classic_tokens(d, 1);
   const std::uint64_t best = yazcore::encoded_size(yazcore::best_tokens(d, Format::yaz0, 1),
                                                    Format::yaz0);
