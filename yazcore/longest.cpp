@@ -180,6 +180,11 @@ class RunMatcher {
     end_ = pos + 1;
     while (end_ < limit_ && data_[end_] == data_[pos]) ++end_;
     if (end_ - start_ < kRun) return;
+    // Runs that ended a window or more before are out of reach from here on.
+    std::size_t gone = 0;
+    while (gone < count_ && runs_[gone].end + kWindow <= pos) ++gone;
+    std::move(runs_ + gone, runs_ + count_, runs_);
+    count_ -= gone;
     const std::size_t cap = std::min(kMaxCopy, size_ - end_);
     for (std::size_t i = 0; i < count_; ++i) {
       runs_[i].after = match_length(data_ + runs_[i].end, data_ + end_, 0, cap);
