@@ -112,21 +112,25 @@ class TokenList {
   std::vector<Token> tokens_;
 };
 
+// Gives `tokens`, which spell out `data` from `pos` on, to `sink`; returns the position after them.
+template <class Sink>
+std::size_t replay(ByteSpan data, std::span<const Token> tokens, Sink& sink, std::size_t pos = 0) {
+  for (const Token& t : tokens) {
+    if (t.length == 0) {
+      sink.literal(data[pos++]);
+    } else {
+      sink.copy(t.length, t.distance);
+      pos += t.length;
+    }
+  }
+  return pos;
+}
+
 template <class Sink>
 void parse_classic(ByteSpan data, Sink& sink, const Progress& progress, unsigned threads = 0) {
   std::size_t pos = 0;
   detail::parse_classic(
-      data, threads,
-      [&](std::span<const Token> tokens) {
-        for (const Token& t : tokens) {
-          if (t.length == 0) {
-            sink.literal(data[pos++]);
-          } else {
-            sink.copy(t.length, t.distance);
-            pos += t.length;
-          }
-        }
-      },
+      data, threads, [&](std::span<const Token> tokens) { pos = replay(data, tokens, sink, pos); },
       progress);
 }
 
@@ -215,19 +219,6 @@ void parse(ByteSpan data, Format format, Mode mode, Sink& sink, const Progress& 
     parse_best(data, format, sink, progress);
   } else {
     parse_classic(data, sink, progress);
-  }
-}
-
-template <class Sink>
-void replay(ByteSpan data, std::span<const Token> tokens, Sink& sink) {
-  std::size_t pos = 0;
-  for (const Token& t : tokens) {
-    if (t.length == 0) {
-      sink.literal(data[pos++]);
-    } else {
-      sink.copy(t.length, t.distance);
-      pos += t.length;
-    }
   }
 }
 
