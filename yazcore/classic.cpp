@@ -43,11 +43,21 @@ std::size_t step(ChainFinder& finder, std::size_t pos, std::vector<Token>& token
   return pos + here.length;
 }
 
-// A part's own parse: the position of each choice and the index of its first token.
+// A part's own parse: its tokens and the position of each choice.
 struct Piece {
   std::vector<Token> tokens;
   std::vector<std::uint32_t> starts;
-  std::vector<std::uint32_t> first;
+
+  // The index of the first token of choice `i`: a choice that starts with a literal and takes
+  // more than one byte is that literal and a copy.
+  std::size_t first_token(std::size_t i) const {
+    std::size_t t = 0;
+    for (std::size_t c = 0; c < i; ++c) {
+      const std::size_t taken = (c + 1 < starts.size() ? starts[c + 1] : end) - starts[c];
+      t += tokens[t].length == 0 && taken > 1 ? 2 : 1;
+    }
+    return t;
+  }
   std::size_t end = 0;  // the position after its last token
 };
 
@@ -56,7 +66,6 @@ void parse_piece(ByteSpan data, std::size_t begin, std::size_t end, Piece& piece
   std::size_t pos = begin;
   while (pos < end) {
     piece.starts.push_back(static_cast<std::uint32_t>(pos));
-    piece.first.push_back(static_cast<std::uint32_t>(piece.tokens.size()));
     pos = step(finder, pos, piece.tokens);
   }
   piece.end = pos;
@@ -74,7 +83,7 @@ class Stitcher {
       while (i < piece.starts.size() && piece.starts[i] < pos_) ++i;
       if (i < piece.starts.size() && piece.starts[i] == pos_) {
         flush();
-        out_(std::span(piece.tokens).subspan(piece.first[i]));
+        out_(std::span(piece.tokens).subspan(piece.first_token(i)));
         pos_ = piece.end;
         return;
       }
@@ -185,13 +194,12 @@ void parse_classic(ByteSpan data, unsigned threads, const TokenOut& out, const P
     return;
   }
   const std::size_t parts = (n + kPart - 1) / kPart;
-  Ring ring(parts, 2 * parsers);
+  Ring ring(parts, parsers + 1);
   Reporter report(progress);
   auto parse = [&](std::size_t part) {
     Piece& piece = ring.piece(part);
     piece.tokens.clear();
     piece.starts.clear();
-    piece.first.clear();
     parse_piece(data, part * kPart, std::min(n, (part + 1) * kPart), piece);
   };
   // Thread 0 (the caller's) joins the parts in order, parsing those no other thread has taken;
