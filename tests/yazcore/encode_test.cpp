@@ -129,8 +129,8 @@ TEST(Encode, ThreadsChangeNothingButTheTime) {
   Bytes d = structured(rng, 5 << 18);
   d.insert(d.begin() + 1000000, 70000, 0);  // across the end of a part
   const std::vector<Token> classic = yazcore::classic_tokens(d, 1);
-  const std::uint64_t best = yazcore::encoded_size(yazcore::best_tokens(d, Format::yaz0, 1),
-                                                   Format::yaz0);
+  const std::uint64_t best =
+      yazcore::encoded_size(yazcore::best_tokens(d, Format::yaz0, 1), Format::yaz0);
   for (const unsigned threads : {2u, 3u}) {
     EXPECT_EQ(yazcore::classic_tokens(d, threads), classic) << threads;
     const std::vector<Token> tokens = yazcore::best_tokens(d, Format::yaz0, threads);
