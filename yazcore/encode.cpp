@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/bytes.hpp"
+#include "yazcore/classic.hpp"
 #include "yazcore/longest.hpp"
 #include "yazcore/match.hpp"
 
@@ -111,31 +112,26 @@ class TokenList {
   std::vector<Token> tokens_;
 };
 
+// Gives `tokens`, which spell out `data` from `pos` on, to `sink`; returns the position after them.
 template <class Sink>
-void parse_classic(ByteSpan data, Sink& sink, const Progress& progress) {
-  ChainFinder finder(data);
-  Reporter report(progress);
-  const std::size_t n = data.size();
-  std::size_t pos = 0;
-  while (pos < n) {
-    report.at(pos);
-    const Match here = finder.search(pos, 0);
-    if (here.length == 0) {
-      sink.literal(data[pos]);
-      ++pos;
-      continue;
-    }
-    // Only a match at least two bytes longer at pos + 1 changes the choice.
-    const Match next = finder.search(pos + 1, here.length + 1);
-    if (next.length != 0) {
-      sink.literal(data[pos]);
-      sink.copy(next.length, next.distance);
-      pos += 1 + next.length;
+std::size_t replay(ByteSpan data, std::span<const Token> tokens, Sink& sink, std::size_t pos = 0) {
+  for (const Token& t : tokens) {
+    if (t.length == 0) {
+      sink.literal(data[pos++]);
     } else {
-      sink.copy(here.length, here.distance);
-      pos += here.length;
+      sink.copy(t.length, t.distance);
+      pos += t.length;
     }
   }
+  return pos;
+}
+
+template <class Sink>
+void parse_classic(ByteSpan data, Sink& sink, const Progress& progress, unsigned threads = 0) {
+  std::size_t pos = 0;
+  detail::parse_classic(
+      data, threads, [&](std::span<const Token> tokens) { pos = replay(data, tokens, sink, pos); },
+      progress);
 }
 
 // The payload bytes and the number of tokens of a parse in `format`.
@@ -192,8 +188,9 @@ std::uint64_t file_size(const ParseSize& size, Format format) {
 }
 
 template <class Sink>
-void parse_best(ByteSpan data, Format format, Sink& sink, const Progress& progress) {
-  Longest longest = find_longest(data, progress);
+void parse_best(ByteSpan data, Format format, Sink& sink, const Progress& progress,
+                unsigned threads = 0) {
+  Longest longest = find_longest(data, progress, threads);
   // Yay0 spends its flags in words of 32 tokens, so the fewest bits may be up to 3 bytes more than
   // the fewest bytes: where classic mode's choices (which follow from the same lengths) make a
   // smaller file, they are made instead. (Classic choices can be longer than MIO0's copies.)
@@ -201,7 +198,7 @@ void parse_best(ByteSpan data, Format format, Sink& sink, const Progress& progre
       format == Format::yay0 ? file_size(classic_size(longest.length, format), format) : 0;
   choose_best(longest, short_limit(format), format != Format::mio0);
   if (format == Format::yay0 && classic < file_size(parse_size(longest.length, format), format)) {
-    parse_classic(data, sink, progress);
+    parse_classic(data, sink, progress, threads);
     return;
   }
   for (std::size_t pos = 0; pos < data.size();) {
@@ -225,30 +222,17 @@ void parse(ByteSpan data, Format format, Mode mode, Sink& sink, const Progress& 
   }
 }
 
-template <class Sink>
-void replay(ByteSpan data, std::span<const Token> tokens, Sink& sink) {
-  std::size_t pos = 0;
-  for (const Token& t : tokens) {
-    if (t.length == 0) {
-      sink.literal(data[pos++]);
-    } else {
-      sink.copy(t.length, t.distance);
-      pos += t.length;
-    }
-  }
-}
-
 }  // namespace
 
-std::vector<Token> classic_tokens(ByteSpan data) {
+std::vector<Token> classic_tokens(ByteSpan data, unsigned threads) {
   TokenList list;
-  parse_classic(data, list, {});
+  parse_classic(data, list, {}, threads);
   return list.finish();
 }
 
-std::vector<Token> best_tokens(ByteSpan data, Format format) {
+std::vector<Token> best_tokens(ByteSpan data, Format format, unsigned threads) {
   TokenList list;
-  parse_best(data, format, list, {});
+  parse_best(data, format, list, {}, threads);
   return list.finish();
 }
 

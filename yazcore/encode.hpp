@@ -50,9 +50,10 @@ struct Token {
 // Called now and then with the number of input bytes dealt with so far.
 using Progress = std::function<void(std::uint64_t done)>;
 
-// The tokens each mode chooses for `data`.
-std::vector<Token> classic_tokens(ByteSpan data);
-std::vector<Token> best_tokens(ByteSpan data, Format format = Format::yaz0);
+// The tokens each mode chooses for `data`, on `threads` threads (0: as many as the machine runs
+// at once); the same tokens with any number.
+std::vector<Token> classic_tokens(ByteSpan data, unsigned threads = 0);
+std::vector<Token> best_tokens(ByteSpan data, Format format = Format::yaz0, unsigned threads = 0);
 
 // The size of a file made of `tokens` (for MIO0, copies of 18 bytes at most).
 std::uint64_t encoded_size(std::span<const Token> tokens, Format format);

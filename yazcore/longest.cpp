@@ -1,6 +1,9 @@
 #include "yazcore/longest.hpp"
 
+#include <atomic>
+
 #include "yazcore/match.hpp"
+#include "yazcore/parallel.hpp"
 
 namespace yazcore::detail {
 namespace {
@@ -111,22 +114,142 @@ class FallingWindow {
 
 }  // namespace
 
-Longest find_longest(ByteSpan data, const Progress& progress) {
+namespace {
+
+// The longest matches are found in parts of this size, on as many threads as there are: each
+// part's search starts with the window before it entered, so each finds exactly what one search
+// from the start would (the distances of equally long matches may differ; any of them will do).
+constexpr std::size_t kPart = std::size_t{1} << 20;
+
+// Long runs of one byte: their positions stay out of the tree (where they would make every walk
+// long), and their matches follow from the runs before them. A position with r >= kRun equal bytes
+// from it, inside its run, matches the position before it for r bytes; a longer match can only
+// start r bytes before the end of an earlier run of the same byte (at least r long) and goes on
+// as far as the bytes after the two runs agree, which is one measure per pair of runs. A run's
+// first position is entered in the tree as usual and also looks at the earlier long runs.
+// Positions in the tree never lose a match to this: a position that starts with fewer than kRun
+// equal bytes finds as long a match at the end of any longer run of them, or, inside a run, the
+// byte before it.
+class RunMatcher {
+ public:
+  static constexpr std::size_t kRun = 32;
+
+  // Runs are measured up to `limit` at most: one that goes on past it is longer than any copy at
+  // the positions looked at, which lie more than the longest copy before it.
+  RunMatcher(ByteSpan data, std::size_t limit)
+      : data_(data.data()), size_(data.size()), limit_(limit) {}
+
+  // The equal bytes from `pos` on (positions come in order).
+  std::size_t left(std::size_t pos) {
+    if (pos >= end_) start_run(pos);
+    return end_ - pos;
+  }
+  bool inside(std::size_t pos) const { return pos > start_; }
+
+  // The longest match at `pos` among the earlier long runs and the position before (inside a
+  // run), or `found` where that is longer.
+  Match match(std::size_t pos, Match found) const {
+    const std::size_t cap = copy_cap(pos, size_);
+    const std::size_t r = end_ - pos;
+    if (inside(pos) && std::min(r, cap) > found.length) found = {std::min(r, cap), 1};
+    // Shorter, it matches no earlier run for longer than a position of the tree does.
+    if (r < kRun) return found;
+    const std::size_t low = pos > kWindow ? pos - kWindow : 0;
+    for (std::size_t i = 0; i < count_; ++i) {
+      const Run& run = runs_[i];
+      if (run.end <= low || data_[run.start] != data_[pos]) continue;
+      const std::size_t from = std::max(run.start, low);
+      const std::size_t length =
+          std::min(cap, run.end - from >= r ? r + run.after : run.end - from);
+      if (length > found.length) found = {length, pos - (run.end - from >= r ? run.end - r : from)};
+    }
+    return found;
+  }
+
+ private:
+  struct Run {
+    std::size_t start;
+    std::size_t end;
+    std::size_t after;  // how far the bytes after it agree with those after the current run
+  };
+  static constexpr std::size_t kKept = kWindow / kRun + 2;
+
+  void start_run(std::size_t pos) {
+    if (end_ - start_ >= kRun) keep({start_, end_, 0});
+    start_ = pos;
+    end_ = pos + 1;
+    while (end_ < limit_ && data_[end_] == data_[pos]) ++end_;
+    if (end_ - start_ < kRun) return;
+    // Runs that ended a window or more before are out of reach from here on.
+    std::size_t gone = 0;
+    while (gone < count_ && runs_[gone].end + kWindow <= pos) ++gone;
+    std::move(runs_ + gone, runs_ + count_, runs_);
+    count_ -= gone;
+    const std::size_t cap = std::min(kMaxCopy, size_ - end_);
+    for (std::size_t i = 0; i < count_; ++i) {
+      runs_[i].after = match_length(data_ + runs_[i].end, data_ + end_, 0, cap);
+    }
+  }
+  // Keeps the runs that may still be in the window (they do not overlap: the newest kKept).
+  void keep(const Run& run) {
+    if (count_ == kKept) {
+      std::move(runs_ + 1, runs_ + kKept, runs_);
+      --count_;
+    }
+    runs_[count_++] = run;
+  }
+
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t limit_;
+  std::size_t start_ = 0;  // the current run
+  std::size_t end_ = 0;
+  Run runs_[kKept] = {};
+  std::size_t count_ = 0;
+};
+
+void find_part(ByteSpan data, std::size_t begin, std::size_t end, Longest& longest) {
+  TreeFinder finder(data);
+  RunMatcher runs(data, std::min(data.size(), end + kMaxCopy + 1));
+  Match last;
+  for (std::size_t pos = begin > kWindow ? begin - kWindow : 0; pos < end; ++pos) {
+    const std::size_t left = runs.left(pos);
+    if (left >= RunMatcher::kRun && runs.inside(pos)) {
+      last = runs.match(pos, {});
+    } else {
+      // The match at pos - 1 goes on at pos from the same distance, one byte shorter.
+      const std::size_t hint = last.length > 1 ? pos - last.distance : kNone;
+      last = finder.enter(pos, hint, last.length > 1 ? last.length - 1 : 0);
+      if (left >= RunMatcher::kRun || (left >= kMinCopy && runs.inside(pos))) {
+        last = runs.match(pos, last);
+      }
+    }
+    if (pos >= begin) {
+      longest.length[pos] = static_cast<std::uint16_t>(last.length);
+      longest.distance[pos] = static_cast<std::uint16_t>(last.distance);
+    }
+  }
+}
+
+}  // namespace
+
+Longest find_longest(ByteSpan data, const Progress& progress, unsigned threads) {
   const std::size_t n = data.size();
   Longest longest;
   longest.length.resize(n);
   longest.distance.resize(n);
-  TreeFinder finder(data);
+  const std::size_t parts = (n + kPart - 1) / kPart;
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> done{0};
   Reporter report(progress);
-  Match last;
-  for (std::size_t pos = 0; pos < n; ++pos) {
-    if ((pos & (kProgressStep - 1)) == 0) report.at(pos);
-    // The match at pos - 1 goes on at pos from the same distance, one byte shorter.
-    const std::size_t hint = last.length > 1 ? pos - last.distance : kNone;
-    last = finder.enter(pos, hint, last.length > 1 ? last.length - 1 : 0);
-    longest.length[pos] = static_cast<std::uint16_t>(last.length);
-    longest.distance[pos] = static_cast<std::uint16_t>(last.distance);
-  }
+  run_parallel(std::min<std::size_t>(thread_count(threads), parts), [&](std::size_t worker) {
+    for (std::size_t part; (part = next.fetch_add(1)) < parts;) {
+      find_part(data, part * kPart, std::min(n, (part + 1) * kPart), longest);
+      const std::size_t finished = done.fetch_add(1) + 1;
+      // Progress is reported by the calling thread alone.
+      if (worker == 0) report.at(std::min(n, finished * kPart));
+    }
+  });
   return longest;
 }
 

@@ -15,8 +15,9 @@ struct Longest {
   std::vector<std::uint16_t> distance;
 };
 
-// The longest match at every position of `data`.
-Longest find_longest(ByteSpan data, const Progress& progress);
+// The longest match at every position of `data`, found on `threads` threads (0: as many as the
+// machine runs at once).
+Longest find_longest(ByteSpan data, const Progress& progress, unsigned threads = 0);
 
 // Replaces `longest.length` with the length of the token that the cheapest parse chooses at each
 // position (0: a literal). Two-byte copies hold up to `max_short` bytes; longer copies (three

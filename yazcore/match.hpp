@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "yazcore/encode.hpp"
@@ -63,8 +64,26 @@ inline int hash_bits(std::size_t size) {
   return std::clamp(static_cast<int>(std::bit_width(size)), 8, 16);
 }
 
-inline std::uint32_t hash3(const std::uint8_t* p, int bits) {
-  return (read3(p) * 2654435761u) >> (32 - bits);
+inline std::uint32_t hash3(const std::uint8_t* p, int bits, std::uint32_t factor = 2654435761u) {
+  return (read3(p) * factor) >> (32 - bits);
+}
+
+// An odd factor for hash3 drawn at random once a run: whatever the data, two kinds of three bytes
+// then share a bucket with a chance of about 2 in 2^bits, so no input can be made to fill one
+// bucket with strings that never match (which would make every search walk the whole window).
+// What a search finds never depends on it.
+inline std::uint32_t random_factor() {
+  static const std::uint32_t factor = [] {
+    std::uint32_t f = 2654435761u;
+    try {
+      std::random_device device;
+      f ^= device();
+    } catch (...) {
+      // No source of randomness: the fixed factor.
+    }
+    return f | 1u;
+  }();
+  return factor;
 }
 
 // A match found in the window.
@@ -89,16 +108,21 @@ class Reporter {
   std::size_t next_ = kProgressStep;
 };
 
-// The positions of the last 4096 bytes, in hash chains over their first three bytes, each chain
+// The positions of the last 4096 bytes, in hash chains over their first three bytes (hashed with
+// random_factor), each chain
 // linked from its oldest position to its newest. A search walks a chain from the farthest back
 // and takes only strictly longer matches, so among equal lengths the farthest wins, and it stops
 // at the longest length possible: a run of equal bytes ends at its first candidate.
 class ChainFinder {
  public:
-  explicit ChainFinder(ByteSpan data)
+  // A search may start at `from` or later: the window before it is entered first.
+  explicit ChainFinder(ByteSpan data, std::size_t from = 0)
       : data_(data.data()),
         size_(data.size()),
         bits_(hash_bits(data.size())),
+        factor_(random_factor()),
+        first_(from > kWindow ? from - kWindow : 0),
+        entered_(first_),
         next_(kWindow, kNone),
         oldest_(std::size_t{1} << bits_, kNone),
         newest_(std::size_t{1} << bits_, kNone) {}
@@ -111,7 +135,7 @@ class ChainFinder {
     if (cap < kMinCopy || shorter >= cap) return {};
     const std::uint8_t* const q = data_ + pos;
     std::size_t best = std::max(shorter, kMinCopy - 1);
-    std::uint32_t c = oldest_[hash3(q, bits_)];
+    std::uint32_t c = oldest_[hash3(q, bits_, factor_)];
     if (best < kMinCopy) {
       // The first candidate with the same three bytes is the farthest match of at least 3.
       const std::uint32_t head = read3(q);
@@ -132,17 +156,19 @@ class ChainFinder {
     }
     return found;
   }
+  // The positions before this one are in the window.
+  std::size_t entered() const { return entered_; }
 
  private:
   void enter_up_to(std::size_t pos) {
     for (; entered_ < pos; ++entered_) {
-      if (entered_ >= kWindow) leave(entered_ - kWindow);
+      if (entered_ >= first_ + kWindow) leave(entered_ - kWindow);
       enter(entered_);
     }
   }
   void enter(std::size_t pos) {
     if (pos + kMinCopy > size_) return;
-    const std::uint32_t h = hash3(data_ + pos, bits_);
+    const std::uint32_t h = hash3(data_ + pos, bits_, factor_);
     const auto p = static_cast<std::uint32_t>(pos);
     if (newest_[h] == kNone) {
       oldest_[h] = p;
@@ -155,7 +181,7 @@ class ChainFinder {
   // The oldest position of the window leaves it; it is the oldest of its chain.
   void leave(std::size_t pos) {
     if (pos + kMinCopy > size_) return;
-    const std::uint32_t h = hash3(data_ + pos, bits_);
+    const std::uint32_t h = hash3(data_ + pos, bits_, factor_);
     oldest_[h] = next_[pos & (kWindow - 1)];
     if (oldest_[h] == kNone) newest_[h] = kNone;
   }
@@ -163,7 +189,9 @@ class ChainFinder {
   const std::uint8_t* data_;
   std::size_t size_;
   int bits_;
-  std::size_t entered_ = 0;
+  std::uint32_t factor_;
+  std::size_t first_;  // the first position entered
+  std::size_t entered_;
   std::vector<std::uint32_t> next_;  // by position modulo the window
   std::vector<std::uint32_t> oldest_;
   std::vector<std::uint32_t> newest_;

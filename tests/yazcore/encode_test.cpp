@@ -122,3 +122,21 @@ TEST(Encode, EveryFileExpandsToItsInputAndBestIsNeverLarger) {
     }
   }
 }
+
+TEST(Encode, ThreadsChangeNothingButTheTime) {
+  // Several of the parts the parsers split the data into, runs long and short among them.
+  std::mt19937 rng(10);
+  Bytes d = structured(rng, 5 << 18);
+  d.insert(d.begin() + 1000000, 70000, 0);  // across the end of a part
+  const std::vector<Token> classic = yazcore::classic_tokens(d, 1);
+  const std::uint64_t best =
+      yazcore::encoded_size(yazcore::best_tokens(d, Format::yaz0, 1), Format::yaz0);
+  for (const unsigned threads : {2u, 3u}) {
+    EXPECT_EQ(yazcore::classic_tokens(d, threads), classic) << threads;
+    const std::vector<Token> tokens = yazcore::best_tokens(d, Format::yaz0, threads);
+    EXPECT_EQ(yazcore::encoded_size(tokens, Format::yaz0), best) << threads;
+    const auto decoded = yazcore::decode(yazcore::write_file(d, tokens, Format::yaz0));
+    EXPECT_TRUE(decoded.out == d) << threads;
+  }
+  EXPECT_LE(best, yazcore::encoded_size(classic, Format::yaz0));
+}
