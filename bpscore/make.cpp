@@ -27,7 +27,13 @@ namespace {
 
 using namespace detail;
 
+using SourceIndex = Index<1, 2>;
 using LongIndex = Index<4>;
+
+// A small source (a ROM of a few MiB) gets roomier indexes: buckets for twice its sampled
+// positions, and the 32-byte index at every fourth position rather than every 16th, so that the
+// copy of a common string that goes on is found near where it starts.
+constexpr std::uint64_t kRoomy = std::uint64_t{8} << 20;
 
 class Maker {
  public:
@@ -37,8 +43,10 @@ class Maker {
         source_size_(source.size()),
         target_size_(target.size()),
         indexed_(source.size() < kEmpty && target.size() < kEmpty),
-        sources_(indexed_ ? source.size() / kSourceStep : 0, 23),
-        long_sources_(indexed_ ? source.size() / kLongStep : 0, 22),
+        sources_(indexed_ ? source.size() / kSourceStep * (source.size() < kRoomy ? 2 : 1) : 0, 23),
+        long_step_(source.size() < kRoomy ? kSourceStep : kLongStep),
+        long_sources_(indexed_ ? source.size() / long_step_ * (source.size() < kRoomy ? 2 : 1) : 0,
+                      22),
         targets_(indexed_ ? target.size() / kSourceStep : 0, 22),
         writer_(out, target),
         nodes_(static_cast<std::size_t>(std::min<std::uint64_t>(target.size(), kSegment)) + kNice +
@@ -46,12 +54,12 @@ class Maker {
         literals_(nodes_.size()) {
     if (indexed_ && source_size_ >= kHashBytes) {
       for (std::uint64_t r = 0; r + kHashBytes <= source_size_; r += kSourceStep) {
-        sources_.at(src_ + r) = static_cast<std::uint32_t>(r);
+        sources_.put(src_ + r, static_cast<std::uint32_t>(r));
       }
     }
     if (indexed_ && source_size_ >= LongIndex::kBytes) {
-      for (std::uint64_t r = 0; r + LongIndex::kBytes <= source_size_; r += kLongStep) {
-        long_sources_.at(src_ + r) = static_cast<std::uint32_t>(r);
+      for (std::uint64_t r = 0; r + LongIndex::kBytes <= source_size_; r += long_step_) {
+        long_sources_.put(src_ + r, static_cast<std::uint32_t>(r));
       }
     }
   }
@@ -91,6 +99,7 @@ class Maker {
       taken_ = Taken{};
       offer_candidates(i, p);
       if (taken_.found) {
+        reconsider(i, p);
         quiet_ = 0;
         commit(taken_.start);
         const Taken t = taken_;
@@ -170,8 +179,10 @@ class Maker {
     if (kind == source_copy) extra = delta_size(pos, from.cursors.source);
     if (kind == target_copy) extra = delta_size(pos, from.cursors.target);
     if (length >= kNice) {
+      // How far it gets, less what it costs to get there.
       const auto score =
-          static_cast<std::int64_t>(length - extra - varint_size(action_word(length, kind)));
+          static_cast<std::int64_t>(start + length) -
+          static_cast<std::int64_t>(from.cost + extra + varint_size(action_word(length, kind)));
       if (!taken_.found || score > taken_.score)
         taken_ = Taken{true, kind, start, pos, length, score};
       return;
@@ -225,7 +236,11 @@ class Maker {
       const std::uint64_t n = forward_match(tgt_ + q, tgt_ + p, left);
       if (n > 0) offer(i, target_copy, i, q, n);
     }
-    if (!indexed_ || left < kHashBytes) return;
+    if (indexed_ && left >= kHashBytes) look_up(i, p, left);
+  }
+
+  // Offers what the hashes find at `p` in the source and in the output so far.
+  void look_up(std::size_t i, std::uint64_t p, std::uint64_t left) {
     // Where the hashes have long found nothing (new data), they are asked at every third, then
     // every seventh position: steps that meet every alignment of the sampled source positions.
     const std::uint64_t step = quiet_ < 64 ? 1 : quiet_ < 512 ? 3 : 7;
@@ -234,7 +249,7 @@ class Maker {
     // early: each lookup is a cache miss, and they overlap so.
     const std::uint64_t ahead = kAhead * step;
     if (left >= kHashBytes + ahead * 2) {
-      prefetch(&sources_.at(tgt_ + p + ahead * 2));
+      prefetch(sources_.bucket(tgt_ + p + ahead * 2));
       if (left >= LongIndex::kBytes + ahead * 2) prefetch(&long_sources_.at(tgt_ + p + ahead * 2));
       prefetch(&targets_.at(tgt_ + p + ahead * 2));
       const std::uint32_t r = sources_.at(tgt_ + p + ahead);
@@ -242,22 +257,30 @@ class Maker {
       const std::uint32_t q = targets_.at(tgt_ + p + ahead);
       if (q != kEmpty) prefetch(tgt_ + q);
     }
-    // What the hashes find in the source and in the output so far. Short repeats (of words in
-    // text, say) point the 8-byte index anywhere; the 32-byte one finds the long match among them
-    // (and only where the 8 bytes occur at all).
+    const bool found = find_in_source(i, p, left);
+    std::uint32_t& q = targets_.at(tgt_ + p);
+    const bool repeated = q != kEmpty && find(i, p, target_copy, q, tgt_, p);
+    q = static_cast<std::uint32_t>(p);
+    quiet_ = found || repeated ? 0 : quiet_ + 1;
+  }
+
+  // Offers the source matches of both ways of the 8-byte bucket. Short repeats (of words in text,
+  // say) point the 8-byte index anywhere; the 32-byte one finds the long match among them (and
+  // only where the 8 bytes occur at all).
+  bool find_in_source(std::size_t i, std::uint64_t p, std::uint64_t left) {
+    const std::uint32_t* ways = sources_.bucket(tgt_ + p);
     bool found = false;
-    const std::uint32_t r = sources_.at(tgt_ + p);
-    if (r != kEmpty && find(i, p, source_copy, r, src_, source_size_)) {
-      found = true;
-      if (left >= LongIndex::kBytes) {
-        const std::uint32_t longer = long_sources_.at(tgt_ + p);
-        if (longer != kEmpty && longer != r) find(i, p, source_copy, longer, src_, source_size_);
+    for (std::size_t w = 0; w < SourceIndex::kWays; ++w) {
+      if (ways[w] != kEmpty && find(i, p, source_copy, ways[w], src_, source_size_)) found = true;
+    }
+    if (found && left >= LongIndex::kBytes) {
+      const std::uint32_t longer = long_sources_.at(tgt_ + p);
+      if (longer != kEmpty &&
+          std::find(ways, ways + SourceIndex::kWays, longer) == ways + SourceIndex::kWays) {
+        find(i, p, source_copy, longer, src_, source_size_);
       }
     }
-    std::uint32_t& q = targets_.at(tgt_ + p);
-    if (q != kEmpty && find(i, p, target_copy, q, tgt_, p)) found = true;
-    q = static_cast<std::uint32_t>(p);
-    quiet_ = found ? 0 : quiet_ + 1;
+    return found;
   }
 
   // Offers the match between position `p` of the target and position `at` of `data` that a hash
@@ -279,6 +302,40 @@ class Maker {
     return true;
   }
 
+  // Before a long match is taken, other source copies are weighed against it: those that the
+  // buckets of the next few positions point to (the index samples every fourth source position,
+  // so another copy of the same bytes, one nearer the cursor, may show up there first), and those
+  // that the bytes where it ends point to, followed back to where it starts (a copy that goes on
+  // past it: after a run of zeros, say, or where the source holds the same bytes twice).
+  void reconsider(std::size_t i, std::uint64_t p) {
+    if (!indexed_) return;
+    for (std::uint64_t j = 1; j < kSourceStep; ++j)
+      weigh(i, p + j, std::min<std::uint64_t>(i + j, kBackLimit));
+    const std::uint64_t start = base_ + taken_.start;
+    const std::uint64_t end = start + taken_.length;
+    for (std::uint64_t j = 0; j < kSourceStep; ++j) weigh(i, end + j, end + j - start);
+  }
+
+  // Offers the long source matches that the indexes find at target position `q` (after `i`, the
+  // segment position at hand), followed back at most `most_back` bytes and to `i` at least.
+  void weigh(std::size_t i, std::uint64_t q, std::uint64_t most_back) {
+    if (q + LongIndex::kBytes > target_size_) return;
+    const std::uint8_t* t = tgt_ + q;
+    const std::uint32_t* ways = sources_.bucket(t);
+    static_assert(SourceIndex::kWays == 2);
+    const std::uint32_t found[3] = {ways[0], ways[1], long_sources_.at(t)};
+    const std::uint64_t least_back = q - base_ - i;
+    for (const std::uint64_t r : found) {
+      if (r == kEmpty || r + kHashBytes > source_size_ || load64(src_ + r) != load64(t)) continue;
+      const std::uint64_t back = backward_match(src_ + r, t, std::min(r, most_back));
+      if (back < least_back) continue;
+      const std::uint64_t n =
+          kHashBytes + forward_match(src_ + r + kHashBytes, t + kHashBytes,
+                                     std::min(source_size_ - r, target_size_ - q) - kHashBytes);
+      if (n + back >= kNice) offer(i, source_copy, q - back - base_, r - back, n + back);
+    }
+  }
+
   // Writes the cheapest parse that ends at segment position `end`.
   void commit(std::size_t end) {
     steps_.clear();
@@ -294,7 +351,8 @@ class Maker {
   std::uint64_t source_size_;
   std::uint64_t target_size_;
   bool indexed_;
-  Index<1> sources_;
+  SourceIndex sources_;
+  std::uint64_t long_step_;
   LongIndex long_sources_;
   Index<1> targets_;
   Writer writer_;

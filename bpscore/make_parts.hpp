@@ -58,6 +58,17 @@ inline std::uint64_t forward_match(const std::uint8_t* a, const std::uint8_t* b,
 inline std::uint64_t backward_match(const std::uint8_t* a, const std::uint8_t* b,
                                     std::uint64_t limit) {
   std::uint64_t n = 0;
+  for (; n + 8 <= limit; n += 8) {
+    const auto back = static_cast<std::ptrdiff_t>(n + 8);
+    const std::uint64_t x = load64(a - back) ^ load64(b - back);
+    if (x != 0) {
+      if constexpr (std::endian::native == std::endian::little) {
+        return n + static_cast<std::uint64_t>(std::countl_zero(x) >> 3);
+      } else {
+        return n + static_cast<std::uint64_t>(std::countr_zero(x) >> 3);
+      }
+    }
+  }
   while (n < limit &&
          a[-1 - static_cast<std::ptrdiff_t>(n)] == b[-1 - static_cast<std::ptrdiff_t>(n)]) {
     ++n;
@@ -65,12 +76,14 @@ inline std::uint64_t backward_match(const std::uint8_t* a, const std::uint8_t* b
   return n;
 }
 
-// One position per bucket, found by a hash of the `Words` 8-byte words there; a later position
-// replaces an earlier one with the same hash.
-template <std::size_t Words>
+// `Ways` positions per bucket, found by a hash of the `Words` 8-byte words there, the latest
+// first: a later position with the same hash pushes the oldest out. Two ways keep both copies of
+// data that the source holds twice, so that the one nearer the cursor can be chosen.
+template <std::size_t Words, std::size_t Ways = 1>
 class Index {
  public:
   static constexpr std::size_t kBytes = 8 * Words;
+  static constexpr std::size_t kWays = Ways;
   Index(std::uint64_t positions, int max_bits) {
     bits_ = std::clamp(static_cast<int>(std::bit_width(positions)) - 1, 10, max_bits);
     const std::size_t size = std::size_t{1} << bits_;
@@ -79,10 +92,18 @@ class Index {
     memory::advise_large_block(slots_.get(), size * sizeof(std::uint32_t));
     std::fill(slots_.get(), slots_.get() + size, kEmpty);
   }
-  std::uint32_t& at(const std::uint8_t* p) {
+  std::uint32_t* bucket(const std::uint8_t* p) {
     std::uint64_t h = load64(p) * 0x9E3779B97F4A7C15ull;
     for (std::size_t w = 1; w < Words; ++w) h = (h ^ load64(p + 8 * w)) * 0xC2B2AE3D27D4EB4Full;
-    return slots_[static_cast<std::size_t>(h >> (64 - bits_))];
+    static_assert(std::has_single_bit(Ways));
+    constexpr int kWayBits = static_cast<int>(std::bit_width(Ways)) - 1;
+    return &slots_[static_cast<std::size_t>(h >> (64 - bits_ + kWayBits)) * Ways];
+  }
+  std::uint32_t& at(const std::uint8_t* p) { return *bucket(p); }
+  void put(const std::uint8_t* p, std::uint32_t position) {
+    std::uint32_t* b = bucket(p);
+    for (std::size_t w = Ways - 1; w > 0; --w) b[w] = b[w - 1];
+    b[0] = position;
   }
 
  private:

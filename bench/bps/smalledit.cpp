@@ -148,6 +148,13 @@ int report(const std::vector<Result>& results) {
     }
     ours += r.ours, greedy += r.greedy, bytes += r.target, seconds += r.seconds;
   }
+  if (larger > 0) {
+    std::printf("  larger:");
+    for (std::size_t k = 0, shown = 0; k < results.size() && shown < 20; ++k) {
+      if (results[k].ours > results[k].greedy) std::printf(" %zu", k), ++shown;
+    }
+    std::printf("\n");
+  }
   std::printf("%zu small-edit pairs of 1-2 MiB:\n", results.size());
   std::printf("  ours larger than greedy: %zu pairs", larger);
   if (larger > 0) {
