@@ -48,6 +48,7 @@ class Maker {
         long_sources_(indexed_ ? source.size() / long_step_ * (source.size() < kRoomy ? 2 : 1) : 0,
                       22),
         targets_(indexed_ ? target.size() / kSourceStep : 0, 22),
+        run_ends_(indexed_ ? count_runs(source) * 2 : 0, 20),
         writer_(out, target),
         nodes_(static_cast<std::size_t>(std::min<std::uint64_t>(target.size(), kSegment)) + kNice +
                2),
@@ -62,6 +63,17 @@ class Maker {
         long_sources_.put(src_ + r, static_cast<std::uint32_t>(r));
       }
     }
+    if (indexed_) {
+      for_each_run_end(src_, source_size_, [&](std::uint64_t end) {
+        run_ends_.put(src_ + end, static_cast<std::uint32_t>(end));
+      });
+    }
+  }
+
+  static std::uint64_t count_runs(ByteSpan source) {
+    std::uint64_t n = 0;
+    for_each_run_end(source.data(), source.size(), [&](std::uint64_t) { ++n; });
+    return n;
   }
 
   void run() {
@@ -81,6 +93,14 @@ class Maker {
     nodes_[0].cost = 0;
     nodes_[0].cursors = cursors;
     for (Offered& o : offered_) o.from_target = 2;
+    // The last positions of a long match were not indexed: a repeat of the bytes across its end
+    // (into the new bytes after it) is found so.
+    if (indexed_) {
+      for (std::uint64_t q = base - std::min<std::uint64_t>(base, kBackLimit / 4);
+           q < base && q + kHashBytes <= target_size_; ++q) {
+        targets_.at(tgt_ + q) = static_cast<std::uint32_t>(q);
+      }
+    }
     for (std::size_t i = 0;; ++i) {
       const std::uint64_t p = base + i;
       prepare(i + 1);
@@ -306,14 +326,45 @@ class Maker {
   // buckets of the next few positions point to (the index samples every fourth source position,
   // so another copy of the same bytes, one nearer the cursor, may show up there first), and those
   // that the bytes where it ends point to, followed back to where it starts (a copy that goes on
-  // past it: after a run of zeros, say, or where the source holds the same bytes twice).
+  // past it, where the source holds the same bytes twice).
   void reconsider(std::size_t i, std::uint64_t p) {
     if (!indexed_) return;
-    for (std::uint64_t j = 1; j < kSourceStep; ++j)
+    for (std::uint64_t j = 1; j < kSourceStep; ++j) {
       weigh(i, p + j, std::min<std::uint64_t>(i + j, kBackLimit));
+    }
     const std::uint64_t start = base_ + taken_.start;
     const std::uint64_t end = start + taken_.length;
     for (std::uint64_t j = 0; j < kSourceStep; ++j) weigh(i, end + j, end + j - start);
+    resync_after_run(i, start, end);
+  }
+
+  // Where the long match ends at a run of one byte value, the copy may go on at another shift:
+  // where the source's run ends (bytes taken out of the run), or after the target's run (bytes
+  // put into it, or a copy from elsewhere that ends where the run starts).
+  void resync_after_run(std::size_t i, std::uint64_t start, std::uint64_t end) {
+    if (end >= target_size_) return;
+    if (taken_.kind != target_copy && taken_.pos + taken_.length < source_size_) {
+      const std::uint64_t from = taken_.pos + taken_.length;
+      const std::uint64_t stop = std::min(source_size_, from + kBackLimit);
+      std::uint64_t r = from + 1;
+      while (r < stop && src_[r] == src_[from]) ++r;
+      if (r < stop) weigh_at(i, end, r, end - start);
+    }
+    // A run already followed is not followed again: the scans cost the target's length at most.
+    const std::uint8_t v = tgt_[end];
+    std::uint64_t q = end + 1;
+    if (q < run_end_ && q >= run_start_ && v == run_value_) q = run_end_;
+    while (q < target_size_ && tgt_[q] == v) ++q;
+    run_start_ = end;
+    run_end_ = q;
+    run_value_ = v;
+    if (q - end < kHashBytes || q == target_size_) return;
+    for (std::uint64_t j = 0; j < kSourceStep; ++j) weigh(i, q + j, q + j - start);
+    if (q + kHashBytes > target_size_) return;
+    const std::uint32_t* ends = run_ends_.bucket(tgt_ + q);
+    for (std::size_t w = 0; w < SourceIndex::kWays; ++w) {
+      if (ends[w] != kEmpty) weigh_at(i, q, ends[w], q - start);
+    }
   }
 
   // Offers the long source matches that the indexes find at target position `q` (after `i`, the
@@ -324,16 +375,22 @@ class Maker {
     const std::uint32_t* ways = sources_.bucket(t);
     static_assert(SourceIndex::kWays == 2);
     const std::uint32_t found[3] = {ways[0], ways[1], long_sources_.at(t)};
-    const std::uint64_t least_back = q - base_ - i;
-    for (const std::uint64_t r : found) {
-      if (r == kEmpty || r + kHashBytes > source_size_ || load64(src_ + r) != load64(t)) continue;
-      const std::uint64_t back = backward_match(src_ + r, t, std::min(r, most_back));
-      if (back < least_back) continue;
-      const std::uint64_t n =
-          kHashBytes + forward_match(src_ + r + kHashBytes, t + kHashBytes,
-                                     std::min(source_size_ - r, target_size_ - q) - kHashBytes);
-      if (n + back >= kNice) offer(i, source_copy, q - back - base_, r - back, n + back);
+    for (const std::uint32_t r : found) {
+      if (r != kEmpty) weigh_at(i, q, r, most_back);
     }
+  }
+
+  void weigh_at(std::size_t i, std::uint64_t q, std::uint64_t r, std::uint64_t most_back) {
+    if (r + kHashBytes > source_size_ || q + kHashBytes > target_size_ ||
+        load64(src_ + r) != load64(tgt_ + q)) {
+      return;
+    }
+    const std::uint64_t back = backward_match(src_ + r, tgt_ + q, std::min(r, most_back));
+    if (back < q - base_ - i) return;  // it would start after `i`
+    const std::uint64_t n =
+        kHashBytes + forward_match(src_ + r + kHashBytes, tgt_ + q + kHashBytes,
+                                   std::min(source_size_ - r, target_size_ - q) - kHashBytes);
+    if (n + back >= kNice) offer(i, source_copy, q - back - base_, r - back, n + back);
   }
 
   // Writes the cheapest parse that ends at segment position `end`.
@@ -355,6 +412,7 @@ class Maker {
   std::uint64_t long_step_;
   LongIndex long_sources_;
   Index<1> targets_;
+  SourceIndex run_ends_;  // where the source's runs of one byte value end, by the bytes there
   Writer writer_;
   std::vector<Node> nodes_;
   std::vector<Literal> literals_;
@@ -363,7 +421,9 @@ class Maker {
   std::size_t next_offered_ = 0;
   std::uint64_t base_ = 0;
   std::size_t ready_ = 0;
-  std::uint64_t quiet_ = 0;  // positions since the hashes last found a match
+  std::uint64_t quiet_ = 0;                    // positions since the hashes last found a match
+  std::uint64_t run_start_ = 0, run_end_ = 0;  // the target's run last followed
+  std::uint8_t run_value_ = 0;
   Taken taken_;
 };
 

@@ -21,6 +21,7 @@ constexpr std::uint64_t kNice = 256;        // a match this long is taken at onc
 constexpr std::size_t kSegment = 1u << 15;  // the most positions one parse weighs at a time
 constexpr std::size_t kBackLimit = 64;      // how far a match found by hash is followed back
 constexpr std::uint64_t kAhead = 8;         // how far ahead the lookups are fetched
+constexpr std::uint64_t kMinRun = 32;       // the runs whose ends are indexed
 constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 constexpr std::uint64_t kInfinite = ~std::uint64_t{0} >> 2;
 
@@ -74,6 +75,26 @@ inline std::uint64_t backward_match(const std::uint8_t* a, const std::uint8_t* b
     ++n;
   }
   return n;
+}
+
+// Calls `f(end)` for every run of one byte value, at least kMinRun long, that `data` holds,
+// with `end` the position after the run (when 8 bytes follow it).
+template <typename F>
+void for_each_run_end(const std::uint8_t* data, std::uint64_t size, F f) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  for (std::uint64_t r = 0; r + 8 <= size;) {
+    const std::uint64_t w = load64(data + r);
+    if (w != (w & 0xFF) * kOnes) {
+      r += 8;
+      continue;
+    }
+    std::uint64_t start = r;
+    while (start > 0 && data[start - 1] == data[r]) --start;
+    std::uint64_t end = r + 8;
+    while (end < size && data[end] == data[r]) ++end;
+    if (end - start >= kMinRun && end + kHashBytes <= size) f(end);
+    r = end + 1;
+  }
 }
 
 // `Ways` positions per bucket, found by a hash of the `Words` 8-byte words there, the latest
