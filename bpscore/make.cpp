@@ -27,7 +27,7 @@ namespace {
 
 using namespace detail;
 
-using SourceIndex = Index<1, 2>;
+using SourceIndex = Index<1>;
 using LongIndex = Index<4>;
 
 // A small source (a ROM of a few MiB) gets roomier indexes: buckets for twice its sampled
@@ -43,37 +43,51 @@ class Maker {
         source_size_(source.size()),
         target_size_(target.size()),
         indexed_(source.size() < kEmpty && target.size() < kEmpty),
-        sources_(indexed_ ? source.size() / kSourceStep * (source.size() < kRoomy ? 2 : 1) : 0, 23),
+        sources_(indexed_ ? source.size() / kSourceStep * (source.size() < kRoomy ? 2 : 1) : 0, 23,
+                 source.size() < kRoomy),
         long_step_(source.size() < kRoomy ? kSourceStep : kLongStep),
         long_sources_(indexed_ ? source.size() / long_step_ * (source.size() < kRoomy ? 2 : 1) : 0,
                       22),
         targets_(indexed_ ? target.size() / kSourceStep : 0, 22),
-        run_ends_(indexed_ ? count_runs(source) * 2 : 0, 20),
+        run_ends_(indexed_ ? source.size() / 256 : 0, 20, true),
         writer_(out, target),
         nodes_(static_cast<std::size_t>(std::min<std::uint64_t>(target.size(), kSegment)) + kNice +
                2),
         literals_(nodes_.size()) {
-    if (indexed_ && source_size_ >= kHashBytes) {
-      for (std::uint64_t r = 0; r + kHashBytes <= source_size_; r += kSourceStep) {
-        sources_.put(src_ + r, static_cast<std::uint32_t>(r));
-      }
-    }
+    if (indexed_ && source_size_ >= kHashBytes) index_source();
     if (indexed_ && source_size_ >= LongIndex::kBytes) {
       for (std::uint64_t r = 0; r + LongIndex::kBytes <= source_size_; r += long_step_) {
         long_sources_.put(src_ + r, static_cast<std::uint32_t>(r));
       }
     }
-    if (indexed_) {
-      for_each_run_end(src_, source_size_, [&](std::uint64_t end) {
-        run_ends_.put(src_ + end, static_cast<std::uint32_t>(end));
-      });
-    }
   }
 
-  static std::uint64_t count_runs(ByteSpan source) {
-    std::uint64_t n = 0;
-    for_each_run_end(source.data(), source.size(), [&](std::uint64_t) { ++n; });
-    return n;
+  // Indexes every fourth source position, and where the runs of one byte value (32 bytes or
+  // more) end, by the 8 bytes there.
+  void index_source() {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    // With two ways, each bucket is read before it is written: the buckets some way ahead are
+    // fetched early, so the misses overlap.
+    constexpr std::uint64_t kEarly = 32 * kSourceStep;
+    std::uint64_t run_start = 0;  // where the run of 8-byte blocks that ends at r started
+    for (std::uint64_t r = 0; r + kHashBytes <= source_size_; r += kSourceStep) {
+      if (sources_.ways() == 2 && r + kEarly + kHashBytes <= source_size_) {
+        prefetch(sources_.bucket(src_ + r + kEarly));
+      }
+      sources_.put(src_ + r, static_cast<std::uint32_t>(r));
+      const std::uint64_t w = load64(src_ + r);
+      const bool run = w == (w & 0xFF) * kOnes;
+      if (!run) run_start = r + kSourceStep;
+      if (!run ||
+          (r + kSourceStep + kHashBytes <= source_size_ && load64(src_ + r + kSourceStep) == w)) {
+        continue;
+      }
+      std::uint64_t end = r + kHashBytes;
+      while (end < source_size_ && src_[end] == src_[r]) ++end;
+      if (end - run_start >= kMinRun && end + kHashBytes <= source_size_) {
+        run_ends_.put(src_ + end, static_cast<std::uint32_t>(end));
+      }
+    }
   }
 
   void run() {
@@ -213,7 +227,9 @@ class Maker {
     for (std::uint64_t k = now - start + 1; k <= length; ++k) {
       const std::uint64_t cost = base_cost + (k <= 32 ? 1 : 2);
       Node& n = nodes_[start + k];
-      if (cost < n.cost) {
+      // At the same price, a way that leaves the source cursor where it was is kept or taken:
+      // the source is mostly read on from there.
+      if (cost < n.cost || (cost == n.cost && n.kind == source_copy && kind != source_copy)) {
         n = proto;
         n.cost = cost;
         if (kind == source_copy) n.cursors.source = pos + k;
@@ -290,13 +306,13 @@ class Maker {
   bool find_in_source(std::size_t i, std::uint64_t p, std::uint64_t left) {
     const std::uint32_t* ways = sources_.bucket(tgt_ + p);
     bool found = false;
-    for (std::size_t w = 0; w < SourceIndex::kWays; ++w) {
+    const std::size_t n = sources_.ways();
+    for (std::size_t w = 0; w < n; ++w) {
       if (ways[w] != kEmpty && find(i, p, source_copy, ways[w], src_, source_size_)) found = true;
     }
     if (found && left >= LongIndex::kBytes) {
       const std::uint32_t longer = long_sources_.at(tgt_ + p);
-      if (longer != kEmpty &&
-          std::find(ways, ways + SourceIndex::kWays, longer) == ways + SourceIndex::kWays) {
+      if (longer != kEmpty && std::find(ways, ways + n, longer) == ways + n) {
         find(i, p, source_copy, longer, src_, source_size_);
       }
     }
@@ -362,7 +378,7 @@ class Maker {
     for (std::uint64_t j = 0; j < kSourceStep; ++j) weigh(i, q + j, q + j - start);
     if (q + kHashBytes > target_size_) return;
     const std::uint32_t* ends = run_ends_.bucket(tgt_ + q);
-    for (std::size_t w = 0; w < SourceIndex::kWays; ++w) {
+    for (std::size_t w = 0; w < 2; ++w) {
       if (ends[w] != kEmpty) weigh_at(i, q, ends[w], q - start);
     }
   }
@@ -373,8 +389,8 @@ class Maker {
     if (q + LongIndex::kBytes > target_size_) return;
     const std::uint8_t* t = tgt_ + q;
     const std::uint32_t* ways = sources_.bucket(t);
-    static_assert(SourceIndex::kWays == 2);
-    const std::uint32_t found[3] = {ways[0], ways[1], long_sources_.at(t)};
+    const std::uint32_t found[3] = {ways[0], sources_.ways() == 2 ? ways[1] : kEmpty,
+                                    long_sources_.at(t)};
     for (const std::uint32_t r : found) {
       if (r != kEmpty) weigh_at(i, q, r, most_back);
     }

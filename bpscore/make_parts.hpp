@@ -77,35 +77,15 @@ inline std::uint64_t backward_match(const std::uint8_t* a, const std::uint8_t* b
   return n;
 }
 
-// Calls `f(end)` for every run of one byte value, at least kMinRun long, that `data` holds,
-// with `end` the position after the run (when 8 bytes follow it).
-template <typename F>
-void for_each_run_end(const std::uint8_t* data, std::uint64_t size, F f) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-  for (std::uint64_t r = 0; r + 8 <= size;) {
-    const std::uint64_t w = load64(data + r);
-    if (w != (w & 0xFF) * kOnes) {
-      r += 8;
-      continue;
-    }
-    std::uint64_t start = r;
-    while (start > 0 && data[start - 1] == data[r]) --start;
-    std::uint64_t end = r + 8;
-    while (end < size && data[end] == data[r]) ++end;
-    if (end - start >= kMinRun && end + kHashBytes <= size) f(end);
-    r = end + 1;
-  }
-}
-
-// `Ways` positions per bucket, found by a hash of the `Words` 8-byte words there, the latest
+// Up to two positions per bucket, found by a hash of the `Words` 8-byte words there, the latest
 // first: a later position with the same hash pushes the oldest out. Two ways keep both copies of
-// data that the source holds twice, so that the one nearer the cursor can be chosen.
-template <std::size_t Words, std::size_t Ways = 1>
+// data that the source holds twice, so that the one nearer the cursor can be chosen; one way
+// (the second left empty) is quicker to fill, as no bucket is read before it is written.
+template <std::size_t Words>
 class Index {
  public:
   static constexpr std::size_t kBytes = 8 * Words;
-  static constexpr std::size_t kWays = Ways;
-  Index(std::uint64_t positions, int max_bits) {
+  Index(std::uint64_t positions, int max_bits, bool two_ways = false) : two_ways_(two_ways) {
     bits_ = std::clamp(static_cast<int>(std::bit_width(positions)) - 1, 10, max_bits);
     const std::size_t size = std::size_t{1} << bits_;
     // Looked up at random: huge pages spare most of the misses in the address translation.
@@ -113,21 +93,23 @@ class Index {
     memory::advise_large_block(slots_.get(), size * sizeof(std::uint32_t));
     std::fill(slots_.get(), slots_.get() + size, kEmpty);
   }
+  std::size_t ways() const { return two_ways_ ? 2 : 1; }
+  // The bucket of the bytes at `p`: ways() positions.
   std::uint32_t* bucket(const std::uint8_t* p) {
     std::uint64_t h = load64(p) * 0x9E3779B97F4A7C15ull;
     for (std::size_t w = 1; w < Words; ++w) h = (h ^ load64(p + 8 * w)) * 0xC2B2AE3D27D4EB4Full;
-    static_assert(std::has_single_bit(Ways));
-    constexpr int kWayBits = static_cast<int>(std::bit_width(Ways)) - 1;
-    return &slots_[static_cast<std::size_t>(h >> (64 - bits_ + kWayBits)) * Ways];
+    if (two_ways_) return &slots_[static_cast<std::size_t>(h >> (64 - bits_ + 1)) * 2];
+    return &slots_[static_cast<std::size_t>(h >> (64 - bits_))];
   }
   std::uint32_t& at(const std::uint8_t* p) { return *bucket(p); }
   void put(const std::uint8_t* p, std::uint32_t position) {
     std::uint32_t* b = bucket(p);
-    for (std::size_t w = Ways - 1; w > 0; --w) b[w] = b[w - 1];
+    if (two_ways_) b[1] = b[0];
     b[0] = position;
   }
 
  private:
+  bool two_ways_;
   int bits_ = 10;
   std::unique_ptr<std::uint32_t[]> slots_;
 };
