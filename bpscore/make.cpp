@@ -288,8 +288,10 @@ class Maker {
       prefetch(sources_.bucket(tgt_ + p + ahead * 2));
       if (left >= LongIndex::kBytes + ahead * 2) prefetch(&long_sources_.at(tgt_ + p + ahead * 2));
       prefetch(&targets_.at(tgt_ + p + ahead * 2));
-      const std::uint32_t r = sources_.at(tgt_ + p + ahead);
-      if (r != kEmpty) prefetch(src_ + r);
+      const std::uint32_t* ways = sources_.bucket(tgt_ + p + ahead);
+      for (std::size_t w = 0; w < sources_.ways(); ++w) {
+        if (ways[w] != kEmpty) prefetch(src_ + ways[w]);
+      }
       const std::uint32_t q = targets_.at(tgt_ + p + ahead);
       if (q != kEmpty) prefetch(tgt_ + q);
     }
