@@ -8,9 +8,10 @@
 // far finds. Each action's price is its encoded size (the length word and the cursor delta, which
 // depends on where the cursors stand on the cheapest path so far), and a forward dynamic program
 // chooses the cheapest parse between the places where a match of kNice bytes or more is simply
-// taken. Inside such long matches nothing is looked up, which keeps a patch between two similar
-// files quick to make; matches that a candidate has already offered are not offered again, so the
-// work stays linear in the target also on runs of one byte and repeating patterns.
+// taken, once the other copies that could take its place have been weighed against it (see
+// reconsider). Inside such long matches nothing is looked up, which keeps a patch between two
+// similar files quick to make; matches that a candidate has already offered are not offered
+// again, so the work stays linear in the target also on runs of one byte and repeating patterns.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -30,9 +31,9 @@ using namespace detail;
 using SourceIndex = Index<1>;
 using LongIndex = Index<4>;
 
-// A small source (a ROM of a few MiB) gets roomier indexes: buckets for twice its sampled
-// positions, and the 32-byte index at every fourth position rather than every 16th, so that the
-// copy of a common string that goes on is found near where it starts.
+// A small source (a ROM of a few MiB) gets roomier indexes: two ways in buckets for twice its
+// sampled positions, and the 32-byte index at every fourth position rather than every 16th, so
+// that the copy of a common string that goes on is found near where it starts.
 constexpr std::uint64_t kRoomy = std::uint64_t{8} << 20;
 
 class Maker {
@@ -46,8 +47,7 @@ class Maker {
         sources_(indexed_ ? source.size() / kSourceStep * (source.size() < kRoomy ? 2 : 1) : 0, 23,
                  source.size() < kRoomy),
         long_step_(source.size() < kRoomy ? kSourceStep : kLongStep),
-        long_sources_(indexed_ ? source.size() / long_step_ * (source.size() < kRoomy ? 2 : 1) : 0,
-                      22),
+        long_sources_(indexed_ ? source.size() / long_step_ : 0, 22),
         targets_(indexed_ ? target.size() / kSourceStep : 0, 22),
         run_ends_(indexed_ ? source.size() / 256 : 0, 20, true),
         writer_(out, target),
