@@ -8,9 +8,10 @@
 // far finds. Each action's price is its encoded size (the length word and the cursor delta, which
 // depends on where the cursors stand on the cheapest path so far), and a forward dynamic program
 // chooses the cheapest parse between the places where a match of kNice bytes or more is simply
-// taken. Inside such long matches nothing is looked up, which keeps a patch between two similar
-// files quick to make; matches that a candidate has already offered are not offered again, so the
-// work stays linear in the target also on runs of one byte and repeating patterns.
+// taken, once the other copies that could take its place have been weighed against it (see
+// reconsider). Inside such long matches nothing is looked up, which keeps a patch between two
+// similar files quick to make; matches that a candidate has already offered are not offered
+// again, so the work stays linear in the target also on runs of one byte and repeating patterns.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -27,7 +28,13 @@ namespace {
 
 using namespace detail;
 
+using SourceIndex = Index<1>;
 using LongIndex = Index<4>;
+
+// A small source (a ROM of a few MiB) gets roomier indexes: two ways in buckets for twice its
+// sampled positions, and the 32-byte index at every fourth position rather than every 16th, so
+// that the copy of a common string that goes on is found near where it starts.
+constexpr std::uint64_t kRoomy = std::uint64_t{8} << 20;
 
 class Maker {
  public:
@@ -37,21 +44,48 @@ class Maker {
         source_size_(source.size()),
         target_size_(target.size()),
         indexed_(source.size() < kEmpty && target.size() < kEmpty),
-        sources_(indexed_ ? source.size() / kSourceStep : 0, 23),
-        long_sources_(indexed_ ? source.size() / kLongStep : 0, 22),
+        sources_(indexed_ ? source.size() / kSourceStep * (source.size() < kRoomy ? 2 : 1) : 0, 23,
+                 source.size() < kRoomy),
+        long_step_(source.size() < kRoomy ? kSourceStep : kLongStep),
+        long_sources_(indexed_ ? source.size() / long_step_ : 0, 22),
         targets_(indexed_ ? target.size() / kSourceStep : 0, 22),
+        run_ends_(indexed_ ? source.size() / 256 : 0, 20, true),
         writer_(out, target),
         nodes_(static_cast<std::size_t>(std::min<std::uint64_t>(target.size(), kSegment)) + kNice +
                2),
         literals_(nodes_.size()) {
-    if (indexed_ && source_size_ >= kHashBytes) {
-      for (std::uint64_t r = 0; r + kHashBytes <= source_size_; r += kSourceStep) {
-        sources_.at(src_ + r) = static_cast<std::uint32_t>(r);
+    if (indexed_ && source_size_ >= kHashBytes) index_source();
+    if (indexed_ && source_size_ >= LongIndex::kBytes) {
+      for (std::uint64_t r = 0; r + LongIndex::kBytes <= source_size_; r += long_step_) {
+        long_sources_.put(src_ + r, static_cast<std::uint32_t>(r));
       }
     }
-    if (indexed_ && source_size_ >= LongIndex::kBytes) {
-      for (std::uint64_t r = 0; r + LongIndex::kBytes <= source_size_; r += kLongStep) {
-        long_sources_.at(src_ + r) = static_cast<std::uint32_t>(r);
+  }
+
+  // Indexes every fourth source position, and where the runs of one byte value (32 bytes or
+  // more) end, by the 8 bytes there.
+  void index_source() {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    // With two ways, each bucket is read before it is written: the buckets some way ahead are
+    // fetched early, so the misses overlap.
+    constexpr std::uint64_t kEarly = 32 * kSourceStep;
+    std::uint64_t run_start = 0;  // where the run of 8-byte blocks that ends at r started
+    for (std::uint64_t r = 0; r + kHashBytes <= source_size_; r += kSourceStep) {
+      if (sources_.ways() == 2 && r + kEarly + kHashBytes <= source_size_) {
+        prefetch(sources_.bucket(src_ + r + kEarly));
+      }
+      sources_.put(src_ + r, static_cast<std::uint32_t>(r));
+      const std::uint64_t w = load64(src_ + r);
+      const bool run = w == (w & 0xFF) * kOnes;
+      if (!run) run_start = r + kSourceStep;
+      if (!run ||
+          (r + kSourceStep + kHashBytes <= source_size_ && load64(src_ + r + kSourceStep) == w)) {
+        continue;
+      }
+      std::uint64_t end = r + kHashBytes;
+      while (end < source_size_ && src_[end] == src_[r]) ++end;
+      if (end - run_start >= kMinRun && end + kHashBytes <= source_size_) {
+        run_ends_.put(src_ + end, static_cast<std::uint32_t>(end));
       }
     }
   }
@@ -73,6 +107,14 @@ class Maker {
     nodes_[0].cost = 0;
     nodes_[0].cursors = cursors;
     for (Offered& o : offered_) o.from_target = 2;
+    // The last positions of a long match were not indexed: a repeat of the bytes across its end
+    // (into the new bytes after it) is found so.
+    if (indexed_) {
+      for (std::uint64_t q = base - std::min<std::uint64_t>(base, kBackLimit / 4);
+           q < base && q + kHashBytes <= target_size_; ++q) {
+        targets_.at(tgt_ + q) = static_cast<std::uint32_t>(q);
+      }
+    }
     for (std::size_t i = 0;; ++i) {
       const std::uint64_t p = base + i;
       prepare(i + 1);
@@ -91,6 +133,7 @@ class Maker {
       taken_ = Taken{};
       offer_candidates(i, p);
       if (taken_.found) {
+        reconsider(i, p);
         quiet_ = 0;
         commit(taken_.start);
         const Taken t = taken_;
@@ -170,8 +213,10 @@ class Maker {
     if (kind == source_copy) extra = delta_size(pos, from.cursors.source);
     if (kind == target_copy) extra = delta_size(pos, from.cursors.target);
     if (length >= kNice) {
+      // How far it gets, less what it costs to get there.
       const auto score =
-          static_cast<std::int64_t>(length - extra - varint_size(action_word(length, kind)));
+          static_cast<std::int64_t>(start + length) -
+          static_cast<std::int64_t>(from.cost + extra + varint_size(action_word(length, kind)));
       if (!taken_.found || score > taken_.score)
         taken_ = Taken{true, kind, start, pos, length, score};
       return;
@@ -182,7 +227,9 @@ class Maker {
     for (std::uint64_t k = now - start + 1; k <= length; ++k) {
       const std::uint64_t cost = base_cost + (k <= 32 ? 1 : 2);
       Node& n = nodes_[start + k];
-      if (cost < n.cost) {
+      // At the same price, a way that leaves the source cursor where it was is kept or taken:
+      // the source is mostly read on from there.
+      if (cost < n.cost || (cost == n.cost && n.kind == source_copy && kind != source_copy)) {
         n = proto;
         n.cost = cost;
         if (kind == source_copy) n.cursors.source = pos + k;
@@ -225,7 +272,11 @@ class Maker {
       const std::uint64_t n = forward_match(tgt_ + q, tgt_ + p, left);
       if (n > 0) offer(i, target_copy, i, q, n);
     }
-    if (!indexed_ || left < kHashBytes) return;
+    if (indexed_ && left >= kHashBytes) look_up(i, p, left);
+  }
+
+  // Offers what the hashes find at `p` in the source and in the output so far.
+  void look_up(std::size_t i, std::uint64_t p, std::uint64_t left) {
     // Where the hashes have long found nothing (new data), they are asked at every third, then
     // every seventh position: steps that meet every alignment of the sampled source positions.
     const std::uint64_t step = quiet_ < 64 ? 1 : quiet_ < 512 ? 3 : 7;
@@ -234,30 +285,40 @@ class Maker {
     // early: each lookup is a cache miss, and they overlap so.
     const std::uint64_t ahead = kAhead * step;
     if (left >= kHashBytes + ahead * 2) {
-      prefetch(&sources_.at(tgt_ + p + ahead * 2));
+      prefetch(sources_.bucket(tgt_ + p + ahead * 2));
       if (left >= LongIndex::kBytes + ahead * 2) prefetch(&long_sources_.at(tgt_ + p + ahead * 2));
       prefetch(&targets_.at(tgt_ + p + ahead * 2));
-      const std::uint32_t r = sources_.at(tgt_ + p + ahead);
-      if (r != kEmpty) prefetch(src_ + r);
+      const std::uint32_t* ways = sources_.bucket(tgt_ + p + ahead);
+      for (std::size_t w = 0; w < sources_.ways(); ++w) {
+        if (ways[w] != kEmpty) prefetch(src_ + ways[w]);
+      }
       const std::uint32_t q = targets_.at(tgt_ + p + ahead);
       if (q != kEmpty) prefetch(tgt_ + q);
     }
-    // What the hashes find in the source and in the output so far. Short repeats (of words in
-    // text, say) point the 8-byte index anywhere; the 32-byte one finds the long match among them
-    // (and only where the 8 bytes occur at all).
+    const bool found = find_in_source(i, p, left);
+    std::uint32_t& q = targets_.at(tgt_ + p);
+    const bool repeated = q != kEmpty && find(i, p, target_copy, q, tgt_, p);
+    q = static_cast<std::uint32_t>(p);
+    quiet_ = found || repeated ? 0 : quiet_ + 1;
+  }
+
+  // Offers the source matches of both ways of the 8-byte bucket. Short repeats (of words in text,
+  // say) point the 8-byte index anywhere; the 32-byte one finds the long match among them (and
+  // only where the 8 bytes occur at all).
+  bool find_in_source(std::size_t i, std::uint64_t p, std::uint64_t left) {
+    const std::uint32_t* ways = sources_.bucket(tgt_ + p);
     bool found = false;
-    const std::uint32_t r = sources_.at(tgt_ + p);
-    if (r != kEmpty && find(i, p, source_copy, r, src_, source_size_)) {
-      found = true;
-      if (left >= LongIndex::kBytes) {
-        const std::uint32_t longer = long_sources_.at(tgt_ + p);
-        if (longer != kEmpty && longer != r) find(i, p, source_copy, longer, src_, source_size_);
+    const std::size_t n = sources_.ways();
+    for (std::size_t w = 0; w < n; ++w) {
+      if (ways[w] != kEmpty && find(i, p, source_copy, ways[w], src_, source_size_)) found = true;
+    }
+    if (found && left >= LongIndex::kBytes) {
+      const std::uint32_t longer = long_sources_.at(tgt_ + p);
+      if (longer != kEmpty && std::find(ways, ways + n, longer) == ways + n) {
+        find(i, p, source_copy, longer, src_, source_size_);
       }
     }
-    std::uint32_t& q = targets_.at(tgt_ + p);
-    if (q != kEmpty && find(i, p, target_copy, q, tgt_, p)) found = true;
-    q = static_cast<std::uint32_t>(p);
-    quiet_ = found ? 0 : quiet_ + 1;
+    return found;
   }
 
   // Offers the match between position `p` of the target and position `at` of `data` that a hash
@@ -279,6 +340,77 @@ class Maker {
     return true;
   }
 
+  // Before a long match is taken, other source copies are weighed against it: those that the
+  // buckets of the next few positions point to (the index samples every fourth source position,
+  // so another copy of the same bytes, one nearer the cursor, may show up there first), and those
+  // that the bytes where it ends point to, followed back to where it starts (a copy that goes on
+  // past it, where the source holds the same bytes twice).
+  void reconsider(std::size_t i, std::uint64_t p) {
+    if (!indexed_) return;
+    for (std::uint64_t j = 1; j < kSourceStep; ++j) {
+      weigh(i, p + j, std::min<std::uint64_t>(i + j, kBackLimit));
+    }
+    const std::uint64_t start = base_ + taken_.start;
+    const std::uint64_t end = start + taken_.length;
+    for (std::uint64_t j = 0; j < kSourceStep; ++j) weigh(i, end + j, end + j - start);
+    resync_after_run(i, start, end);
+  }
+
+  // Where the long match ends at a run of one byte value, the copy may go on at another shift:
+  // where the source's run ends (bytes taken out of the run), or after the target's run (bytes
+  // put into it, or a copy from elsewhere that ends where the run starts).
+  void resync_after_run(std::size_t i, std::uint64_t start, std::uint64_t end) {
+    if (end >= target_size_) return;
+    if (taken_.kind != target_copy && taken_.pos + taken_.length < source_size_) {
+      const std::uint64_t from = taken_.pos + taken_.length;
+      const std::uint64_t stop = std::min(source_size_, from + kBackLimit);
+      std::uint64_t r = from + 1;
+      while (r < stop && src_[r] == src_[from]) ++r;
+      if (r < stop) weigh_at(i, end, r, end - start);
+    }
+    // A run already followed is not followed again: the scans cost the target's length at most.
+    const std::uint8_t v = tgt_[end];
+    std::uint64_t q = end + 1;
+    if (q < run_end_ && q >= run_start_ && v == run_value_) q = run_end_;
+    while (q < target_size_ && tgt_[q] == v) ++q;
+    run_start_ = end;
+    run_end_ = q;
+    run_value_ = v;
+    if (q - end < kHashBytes || q == target_size_) return;
+    for (std::uint64_t j = 0; j < kSourceStep; ++j) weigh(i, q + j, q + j - start);
+    if (q + kHashBytes > target_size_) return;
+    const std::uint32_t* ends = run_ends_.bucket(tgt_ + q);
+    for (std::size_t w = 0; w < 2; ++w) {
+      if (ends[w] != kEmpty) weigh_at(i, q, ends[w], q - start);
+    }
+  }
+
+  // Offers the long source matches that the indexes find at target position `q` (after `i`, the
+  // segment position at hand), followed back at most `most_back` bytes and to `i` at least.
+  void weigh(std::size_t i, std::uint64_t q, std::uint64_t most_back) {
+    if (q + LongIndex::kBytes > target_size_) return;
+    const std::uint8_t* t = tgt_ + q;
+    const std::uint32_t* ways = sources_.bucket(t);
+    const std::uint32_t found[3] = {ways[0], sources_.ways() == 2 ? ways[1] : kEmpty,
+                                    long_sources_.at(t)};
+    for (const std::uint32_t r : found) {
+      if (r != kEmpty) weigh_at(i, q, r, most_back);
+    }
+  }
+
+  void weigh_at(std::size_t i, std::uint64_t q, std::uint64_t r, std::uint64_t most_back) {
+    if (r + kHashBytes > source_size_ || q + kHashBytes > target_size_ ||
+        load64(src_ + r) != load64(tgt_ + q)) {
+      return;
+    }
+    const std::uint64_t back = backward_match(src_ + r, tgt_ + q, std::min(r, most_back));
+    if (back < q - base_ - i) return;  // it would start after `i`
+    const std::uint64_t n =
+        kHashBytes + forward_match(src_ + r + kHashBytes, tgt_ + q + kHashBytes,
+                                   std::min(source_size_ - r, target_size_ - q) - kHashBytes);
+    if (n + back >= kNice) offer(i, source_copy, q - back - base_, r - back, n + back);
+  }
+
   // Writes the cheapest parse that ends at segment position `end`.
   void commit(std::size_t end) {
     steps_.clear();
@@ -294,9 +426,11 @@ class Maker {
   std::uint64_t source_size_;
   std::uint64_t target_size_;
   bool indexed_;
-  Index<1> sources_;
+  SourceIndex sources_;
+  std::uint64_t long_step_;
   LongIndex long_sources_;
   Index<1> targets_;
+  SourceIndex run_ends_;  // where the source's runs of one byte value end, by the bytes there
   Writer writer_;
   std::vector<Node> nodes_;
   std::vector<Literal> literals_;
@@ -305,7 +439,9 @@ class Maker {
   std::size_t next_offered_ = 0;
   std::uint64_t base_ = 0;
   std::size_t ready_ = 0;
-  std::uint64_t quiet_ = 0;  // positions since the hashes last found a match
+  std::uint64_t quiet_ = 0;                    // positions since the hashes last found a match
+  std::uint64_t run_start_ = 0, run_end_ = 0;  // the target's run last followed
+  std::uint8_t run_value_ = 0;
   Taken taken_;
 };
 

@@ -21,6 +21,7 @@ constexpr std::uint64_t kNice = 256;        // a match this long is taken at onc
 constexpr std::size_t kSegment = 1u << 15;  // the most positions one parse weighs at a time
 constexpr std::size_t kBackLimit = 64;      // how far a match found by hash is followed back
 constexpr std::uint64_t kAhead = 8;         // how far ahead the lookups are fetched
+constexpr std::uint64_t kMinRun = 32;       // the runs whose ends are indexed
 constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 constexpr std::uint64_t kInfinite = ~std::uint64_t{0} >> 2;
 
@@ -58,6 +59,17 @@ inline std::uint64_t forward_match(const std::uint8_t* a, const std::uint8_t* b,
 inline std::uint64_t backward_match(const std::uint8_t* a, const std::uint8_t* b,
                                     std::uint64_t limit) {
   std::uint64_t n = 0;
+  for (; n + 8 <= limit; n += 8) {
+    const auto back = static_cast<std::ptrdiff_t>(n + 8);
+    const std::uint64_t x = load64(a - back) ^ load64(b - back);
+    if (x != 0) {
+      if constexpr (std::endian::native == std::endian::little) {
+        return n + static_cast<std::uint64_t>(std::countl_zero(x) >> 3);
+      } else {
+        return n + static_cast<std::uint64_t>(std::countr_zero(x) >> 3);
+      }
+    }
+  }
   while (n < limit &&
          a[-1 - static_cast<std::ptrdiff_t>(n)] == b[-1 - static_cast<std::ptrdiff_t>(n)]) {
     ++n;
@@ -65,13 +77,15 @@ inline std::uint64_t backward_match(const std::uint8_t* a, const std::uint8_t* b
   return n;
 }
 
-// One position per bucket, found by a hash of the `Words` 8-byte words there; a later position
-// replaces an earlier one with the same hash.
+// Up to two positions per bucket, found by a hash of the `Words` 8-byte words there, the latest
+// first: a later position with the same hash pushes the oldest out. Two ways keep both copies of
+// data that the source holds twice, so that the one nearer the cursor can be chosen; one way
+// (the second left empty) is quicker to fill, as no bucket is read before it is written.
 template <std::size_t Words>
 class Index {
  public:
   static constexpr std::size_t kBytes = 8 * Words;
-  Index(std::uint64_t positions, int max_bits) {
+  Index(std::uint64_t positions, int max_bits, bool two_ways = false) : two_ways_(two_ways) {
     bits_ = std::clamp(static_cast<int>(std::bit_width(positions)) - 1, 10, max_bits);
     const std::size_t size = std::size_t{1} << bits_;
     // Looked up at random: huge pages spare most of the misses in the address translation.
@@ -79,13 +93,23 @@ class Index {
     memory::advise_large_block(slots_.get(), size * sizeof(std::uint32_t));
     std::fill(slots_.get(), slots_.get() + size, kEmpty);
   }
-  std::uint32_t& at(const std::uint8_t* p) {
+  std::size_t ways() const { return two_ways_ ? 2 : 1; }
+  // The bucket of the bytes at `p`: ways() positions.
+  std::uint32_t* bucket(const std::uint8_t* p) {
     std::uint64_t h = load64(p) * 0x9E3779B97F4A7C15ull;
     for (std::size_t w = 1; w < Words; ++w) h = (h ^ load64(p + 8 * w)) * 0xC2B2AE3D27D4EB4Full;
-    return slots_[static_cast<std::size_t>(h >> (64 - bits_))];
+    if (two_ways_) return &slots_[static_cast<std::size_t>(h >> (64 - bits_ + 1)) * 2];
+    return &slots_[static_cast<std::size_t>(h >> (64 - bits_))];
+  }
+  std::uint32_t& at(const std::uint8_t* p) { return *bucket(p); }
+  void put(const std::uint8_t* p, std::uint32_t position) {
+    std::uint32_t* b = bucket(p);
+    if (two_ways_) b[1] = b[0];
+    b[0] = position;
   }
 
  private:
+  bool two_ways_;
   int bits_ = 10;
   std::unique_ptr<std::uint32_t[]> slots_;
 };

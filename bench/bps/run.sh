@@ -4,7 +4,8 @@
 # making the patch (best of three, and its peak memory), the patch's size beside the greedy
 # longest-match comparator's (bps_greedy), and applying it beside a plain copy of the file (cat). Then the
 # cost of making patches from inputs built to hit slow paths (all zeros, one repeated word, new
-# data), which stays flat per MiB when it is linear, and the in-memory benchmark.
+# data), which stays flat per MiB when it is linear; the 1000 small-edit pairs (bps_smalledit)
+# against the same comparator; and the in-memory benchmark.
 # Env BUILD = build folder.
 set -euo pipefail
 . "$(dirname "$0")/../lib.sh"
@@ -71,6 +72,10 @@ for kind in zeros words fresh; do
   done
   echo "$line"
 done
+
+# Small-edit pairs of 1-2 MiB against the greedy comparator (env BPS_PAIRS: how many).
+echo
+"$build/bench/bps/bps_smalledit" "${BPS_PAIRS:-1000}"
 
 if [ -x "$build/bench/bps/bps_bench" ]; then
   echo

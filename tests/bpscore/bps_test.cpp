@@ -170,6 +170,14 @@ TEST(BpsMake, SpecialShapesMakeSmallPatches) {
   std::rotate(moved.begin() + 1000, moved.begin() + 300000, moved.begin() + 600000);
   Bytes words;
   for (int i = 0; i < (1 << 18); ++i) words.insert(words.end(), {0x27, 0xBD, 0xFF, 0xE8});
+  // Random bytes around a run of zeros, the run made shorter or longer or put in front.
+  auto padded = [&](std::size_t front, std::size_t run) {
+    Bytes b(front + run + 600000, 0);
+    std::copy(random.begin(), random.begin() + 300000,
+              b.begin() + static_cast<std::ptrdiff_t>(front));
+    std::copy(random.begin() + 300000, random.begin() + 600000, b.end() - 300000);
+    return b;
+  };
   struct Case {
     const char* what;
     Bytes source, target;
@@ -182,6 +190,9 @@ TEST(BpsMake, SpecialShapesMakeSmallPatches) {
       {"zeros from nothing", {}, Bytes(1 << 20, 0), 40},
       {"repeated words from nothing", {}, words, 40},
       {"random after zeros", Bytes(1 << 20, 0), random, (1 << 20) + 500},
+      {"bytes taken out of a run", padded(0, 5000), padded(0, 4990), 40},
+      {"bytes put into a run", padded(0, 5000), padded(0, 5050), 40},
+      {"a run put in front", padded(0, 5000), padded(8, 5000), 40},
       {"the source twice", random,
        [&] {
          Bytes t = random;
