@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/text.hpp"
 #include "common/console.hpp"
 #include "common/dialog.hpp"
 #include "common/files.hpp"
@@ -485,7 +486,7 @@ int put_list(const Options& o) {
 std::optional<std::uint8_t> parse_pad(std::string text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.erase(0, 2);
   if (text.empty() || text.size() > 2) return std::nullopt;
-  const auto n = scancore::parse_number("0x" + text);
+  const auto n = text::parse_number("0x" + text);
   if (!n) return std::nullopt;
   return static_cast<std::uint8_t>(*n);
 }
@@ -524,7 +525,7 @@ Options parse_arguments(const std::vector<std::string>& args) {
       case kRelocate: o.relocate = true; break;
       case kList: o.list = f.value; break;
       case kRoom: {
-        const auto n = scancore::parse_number(f.value);
+        const auto n = text::parse_number(f.value);
         if (!n || *n == 0 || *n > rom::kMaxImageLength) {
           set_problem("--room " + f.value + ": not a number of bytes (hex with 0x, or decimal)");
         }
@@ -565,7 +566,7 @@ Options parse_arguments(const std::vector<std::string>& args) {
   if (n.size() > 4) set_problem("four names at most ('" + n[4] + "' is a fifth)");
   o.image = n[0];
   if (n[1] != "end") {
-    o.offset = scancore::parse_number(n[1]);
+    o.offset = text::parse_number(n[1]);
     if (!o.offset) set_problem("'" + n[1] + "' is not an offset (hex with 0x, decimal, or end)");
   }
   o.file = n[2];

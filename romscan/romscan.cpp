@@ -59,7 +59,7 @@ std::optional<std::uint64_t> parse_size(std::string text) {
       break;
     }
   }
-  const auto n = scancore::parse_number(text);
+  const auto n = text::parse_number(text);
   if (!n || *n > UINT64_MAX / unit) return std::nullopt;
   return *n * unit;
 }
@@ -163,7 +163,7 @@ Options parse_arguments(const std::vector<std::string>& args) {
     if (f.id == kTsv) o.tsv = true;
     if (f.id == kExtract) o.extract = f.value;
     if (f.id == kAlign) {
-      const auto n = scancore::parse_number(f.value);
+      const auto n = text::parse_number(f.value);
       if (!n || *n == 0 || *n > (1u << 20)) {
         set_problem("--align " + f.value + ": not a number of bytes from 1 to 1048576");
       } else {

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/text.hpp"
+
 namespace scancore {
 namespace {
 
@@ -35,29 +37,6 @@ bool same_word(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::optional<std::uint64_t> parse_number(std::string_view text) {
-  unsigned base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    text.remove_prefix(2);
-  }
-  if (text.empty() || text.size() > 16) return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char c : text) {
-    unsigned digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<unsigned>(c - '0');
-    } else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c))) {
-      digit = static_cast<unsigned>(std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
-    } else {
-      return std::nullopt;
-    }
-    if (value > (UINT64_MAX - digit) / base) return std::nullopt;
-    value = value * base + digit;
-  }
-  return value;
-}
-
 base::Result<List> read_list(std::string_view text) {
   List list;
   list.final_line_end = !text.empty() && text.back() == '\n';
@@ -76,7 +55,7 @@ base::Result<List> read_list(std::string_view text) {
     const std::string where = "line " + std::to_string(i + 1) + ": ";
     ListEntry entry;
     entry.line = i + 1;
-    const auto number = parse_number(offset);
+    const auto number = text::parse_number(offset);
     if (!number) {
       return base::refuse(where + "'" + std::string(offset) +
                           "' is not an offset (hex with 0x, or decimal)");

@@ -34,9 +34,6 @@ struct List {
   bool final_line_end = false;     // the text ends in a line end
 };
 
-// A number as the programs take offsets and sizes: decimal, or hex after "0x" (or "0X").
-std::optional<std::uint64_t> parse_number(std::string_view text);
-
 // Reads a list; a line that cannot be read is refused ("line 3: ...").
 base::Result<List> read_list(std::string_view text);
 

@@ -58,7 +58,7 @@ constexpr switches::Policy kSwitches{.known = kSwitchList};
 
 // A width or height: 1 to the most texels an image holds.
 std::optional<unsigned> parse_size(std::string_view text) {
-  const auto n = texcore::parse_number(text);
+  const auto n = text::parse_number(text);
   if (!n || *n == 0 || *n > texcore::kMaxPixels) return std::nullopt;
   return static_cast<unsigned>(*n);
 }
@@ -174,7 +174,7 @@ Options parse_arguments(const std::vector<std::string>& args) {
         if (!o.height) set_problem(o, "--height " + v + ": not a height of 1 or more texels");
         break;
       case kOffset:
-        o.offset = texcore::parse_number(v);
+        o.offset = text::parse_number(v);
         if (!o.offset)
           set_problem(o, "--offset " + v + ": not an offset (decimal, or hex after 0x)");
         break;
@@ -215,7 +215,7 @@ base::Result<ListRow> parse_list_row(std::string_view line) {
         std::to_string(f.size()));
   }
   ListRow row;
-  const auto offset = texcore::parse_number(f[0]);
+  const auto offset = text::parse_number(f[0]);
   const auto format = texcore::parse_format(f[1]);
   const auto width = parse_size(f[2]);
   if (!offset) return base::refuse(cat({"'", f[0], "' is not an offset"}));

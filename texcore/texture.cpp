@@ -244,34 +244,10 @@ base::Result<Encoded> texels_of(const Image& image, Format format, const Layout&
   return encoded;
 }
 
-std::optional<std::uint64_t> parse_number(std::string_view text) {
-  unsigned base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    text.remove_prefix(2);
-  }
-  if (text.empty() || text.size() > 16) return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char c : text) {
-    unsigned digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<unsigned>(c - '0');
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      digit = static_cast<unsigned>(c - 'a' + 10);
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      digit = static_cast<unsigned>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-    value = value * base + digit;
-  }
-  return value;
-}
-
 PaletteSource parse_palette_source(std::string_view text) {
   const std::size_t at = text.rfind('@');
   if (at != std::string_view::npos && at > 0) {
-    if (const auto offset = parse_number(text.substr(at + 1))) {
+    if (const auto offset = text::parse_number(text.substr(at + 1))) {
       return {std::string(text.substr(0, at)), *offset};
     }
   }

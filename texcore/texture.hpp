@@ -53,9 +53,6 @@ struct PngTexels {
 PngTexels png_texels(ByteSpan png, Format format, const Layout& layout,
                      const EncodeOptions& options);
 
-// A number of the switches and lists: decimal, or hexadecimal after "0x".
-std::optional<std::uint64_t> parse_number(std::string_view text);
-
 // "FILE" or "FILE@OFFSET" (an '@' followed by a number; else the '@' is part of the name).
 struct PaletteSource {
   std::string file;
