@@ -354,6 +354,32 @@ class Maker {
     const std::uint64_t end = start + taken_.length;
     for (std::uint64_t j = 0; j < kSourceStep; ++j) weigh(i, end + j, end + j - start);
     resync_after_run(i, start, end);
+    near_cursor(i);
+  }
+
+  // A long copy from far off may also lie near the source cursor, where the source holds the
+  // same bytes twice and the index kept the other: the copies from the same target position
+  // that read within kNear bytes of the cursor are weighed too (their cursor delta is shorter).
+  // A few are followed, each not much further than the copy at hand: the work stays within a
+  // constant times the bytes that copy takes.
+  void near_cursor(std::size_t i) {
+    if (taken_.kind != source_copy) return;
+    const std::size_t at = taken_.start;
+    const std::uint64_t cursor = nodes_[at].cursors.source;
+    const std::uint64_t q = base_ + at;
+    if (delta_size(taken_.pos, cursor) <= 1 || q + kHashBytes > target_size_) return;
+    const std::uint64_t word = load64(tgt_ + q);
+    const std::uint64_t reach = taken_.start + taken_.length - at + kNice;
+    unsigned followed = 0;
+    for (std::uint64_t r = cursor - std::min(cursor, kNear);
+         r <= cursor + kNear && r + kHashBytes <= source_size_ && followed < 4; ++r) {
+      if (load64(src_ + r) != word) continue;
+      ++followed;
+      const std::uint64_t limit = std::min({source_size_ - r, target_size_ - q, reach});
+      const std::uint64_t n = kHashBytes + forward_match(src_ + r + kHashBytes,
+                                                         tgt_ + q + kHashBytes, limit - kHashBytes);
+      if (n >= kNice) offer(i, source_copy, at, r, n);
+    }
   }
 
   // Where the long match ends at a run of one byte value, the copy may go on at another shift:
