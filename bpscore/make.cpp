@@ -273,6 +273,36 @@ class Maker {
       if (n > 0) offer(i, target_copy, i, q, n);
     }
     if (indexed_ && left >= kHashBytes) look_up(i, p, left);
+    near_target(i, p, left, cost);
+  }
+
+  // Offers the TargetCopies that read up to kNearTarget bytes either side of the target cursor
+  // (their delta is short): a repeat of what the last one copied, or of the bytes around it.
+  void near_target(std::size_t i, std::uint64_t p, std::uint64_t left, std::uint64_t cost) {
+    if (left < 2) return;
+    const std::uint64_t c = nodes_[i].cursors.target;
+    if (c >= p) return;
+    near_target_in(i, p, left, cost, c - std::min(c, kNearTarget), c);
+    near_target_in(i, p, left, cost, c + 1, std::min(c + 1 + kNearTarget, p));
+  }
+
+  // The part of near_target() that reads from positions `from` to `to` (not included).
+  void near_target_in(std::size_t i, std::uint64_t p, std::uint64_t left, std::uint64_t cost,
+                      std::uint64_t from, std::uint64_t to) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    const std::uint64_t pattern = kOnes * tgt_[p];
+    for (std::uint64_t w = from; w < to; w += 8) {
+      if (w + 8 <= to) {
+        // Eight positions none of which holds the byte at `p` are passed over at once.
+        const std::uint64_t x = load64(tgt_ + w) ^ pattern;
+        if (((x - kOnes) & ~x & (kOnes << 7)) == 0) continue;
+      }
+      for (std::uint64_t q = w; q < std::min(w + 8, to); ++q) {
+        if (tgt_[q] != tgt_[p] || tgt_[q + 1] != tgt_[p + 1]) continue;
+        if (already_offered(1, static_cast<std::int64_t>(q - p), p, cost)) continue;
+        offer(i, target_copy, i, q, forward_match(tgt_ + q, tgt_ + p, left));
+      }
+    }
   }
 
   // Offers what the hashes find at `p` in the source and in the output so far.
