@@ -273,13 +273,11 @@ class Maker {
       if (n > 0) offer(i, target_copy, i, q, n);
     }
     if (indexed_ && left >= kHashBytes) look_up(i, p, left);
-    near_target(i, p, left, cost);
   }
 
   // Offers the TargetCopies that read up to kNearTarget bytes either side of the target cursor
   // (their delta is short): a repeat of what the last one copied, or of the bytes around it.
   void near_target(std::size_t i, std::uint64_t p, std::uint64_t left, std::uint64_t cost) {
-    if (left < 2) return;
     const std::uint64_t c = nodes_[i].cursors.target;
     if (c >= p) return;
     near_target_in(i, p, left, cost, c - std::min(c, kNearTarget), c);
@@ -311,6 +309,7 @@ class Maker {
     // every seventh position: steps that meet every alignment of the sampled source positions.
     const std::uint64_t step = quiet_ < 64 ? 1 : quiet_ < 512 ? 3 : 7;
     if (p % step != 0) return;
+    near_target(i, p, left, nodes_[i].cost);
     // The buckets two steps ahead, and the bytes that those one step ahead point to, are fetched
     // early: each lookup is a cache miss, and they overlap so.
     const std::uint64_t ahead = kAhead * step;
