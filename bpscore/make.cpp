@@ -4,8 +4,9 @@
 // Candidates at each output position: a SourceRead (the source at the same offset), a SourceCopy
 // that goes on with the shift of the last one, the SourceCopy that a hash of the next 8 bytes
 // finds among every fourth source position, TargetCopies one and four bytes back (runs of bytes
-// and of words), the one that goes on where the last ended, and the one a hash of the output so
-// far finds. Each action's price is its encoded size (the length word and the cursor delta, which
+// and of words), the one that goes on where the last ended, those that read a few bytes either
+// side of the target cursor (a one-byte delta), and the one a hash of the output so far finds.
+// Each action's price is its encoded size (the length word and the cursor delta, which
 // depends on where the cursors stand on the cheapest path so far), and a forward dynamic program
 // chooses the cheapest parse between the places where a match of kNice bytes or more is simply
 // taken, once the other copies that could take its place have been weighed against it (see
