@@ -4,8 +4,9 @@
 // Candidates at each output position: a SourceRead (the source at the same offset), a SourceCopy
 // that goes on with the shift of the last one, the SourceCopy that a hash of the next 8 bytes
 // finds among every fourth source position, TargetCopies one and four bytes back (runs of bytes
-// and of words), the one that goes on where the last ended, and the one a hash of the output so
-// far finds. Each action's price is its encoded size (the length word and the cursor delta, which
+// and of words), the one that goes on where the last ended, those that read a few bytes either
+// side of the target cursor (a one-byte delta), and the one a hash of the output so far finds.
+// Each action's price is its encoded size (the length word and the cursor delta, which
 // depends on where the cursors stand on the cheapest path so far), and a forward dynamic program
 // chooses the cheapest parse between the places where a match of kNice bytes or more is simply
 // taken, once the other copies that could take its place have been weighed against it (see
@@ -33,7 +34,8 @@ using LongIndex = Index<4>;
 
 // A small source (a ROM of a few MiB) gets roomier indexes: two ways in buckets for twice its
 // sampled positions, and the 32-byte index at every fourth position rather than every 16th, so
-// that the copy of a common string that goes on is found near where it starts.
+// that the copy of a common string that goes on is found near where it starts. Its patches also
+// weigh the TargetCopies near the target cursor (a few bytes saved per patch, for some time).
 constexpr std::uint64_t kRoomy = std::uint64_t{8} << 20;
 
 class Maker {
@@ -47,6 +49,7 @@ class Maker {
         sources_(indexed_ ? source.size() / kSourceStep * (source.size() < kRoomy ? 2 : 1) : 0, 23,
                  source.size() < kRoomy),
         long_step_(source.size() < kRoomy ? kSourceStep : kLongStep),
+        near_targets_(source.size() < kRoomy),
         long_sources_(indexed_ ? source.size() / long_step_ : 0, 22),
         targets_(indexed_ ? target.size() / kSourceStep : 0, 22),
         run_ends_(indexed_ ? source.size() / 256 : 0, 20, true),
@@ -107,6 +110,7 @@ class Maker {
     nodes_[0].cost = 0;
     nodes_[0].cursors = cursors;
     for (Offered& o : offered_) o.from_target = 2;
+    offered_end_ = 0;
     // The last positions of a long match were not indexed: a repeat of the bytes across its end
     // (into the new bytes after it) is found so.
     if (indexed_) {
@@ -242,6 +246,7 @@ class Maker {
     o.shift = static_cast<std::int64_t>(pos - (base_ + start));
     o.end = base_ + start + length;
     o.start_cost = from.cost;
+    offered_end_ = std::max(offered_end_, o.end);
   }
 
   void offer_candidates(std::size_t i, std::uint64_t p) {
@@ -275,12 +280,75 @@ class Maker {
     if (indexed_ && left >= kHashBytes) look_up(i, p, left);
   }
 
+  // Offers the longest TargetCopy that reads up to kNearTarget bytes either side of the target
+  // cursor (its delta is short): a repeat of what the last one copied, or of the bytes around it.
+  // Each is measured to kNice bytes at most (a longer one is taken as it is), and only one is
+  // offered: on runs and short repeating patterns many of them match, and weighing them all would
+  // cost a multiple of the bytes.
+  void near_target(std::size_t i, std::uint64_t p, std::uint64_t left, std::uint64_t cost) {
+    const std::uint64_t c = nodes_[i].cursors.target;
+    if (c >= p || offered_end_ >= p + kNearTarget) return;
+    if (pairs_cursor_ != c) note_pairs(c);
+    if ((pairs_[pair_hash(tgt_ + p) >> 6] >> (pair_hash(tgt_ + p) & 63) & 1) == 0) return;
+    Near best;
+    near_target_in(p, std::min(left, kNice), c - std::min(c, kNearTarget), c, best);
+    near_target_in(p, std::min(left, kNice), c + 1, std::min(c + 1 + kNearTarget, p), best);
+    if (best.length < 2 || already_offered(1, static_cast<std::int64_t>(best.pos - p), p, cost)) {
+      return;
+    }
+    offer(i, target_copy, i, best.pos, best.length);
+  }
+
+  // The pairs of bytes that start within kNearTarget bytes of target position `c`, by a 12-bit
+  // hash: near_target() passes over the positions whose next two bytes are none of them. The
+  // cursor stays where it is for long, so the set is made once for many positions.
+  void note_pairs(std::uint64_t c) {
+    for (const std::uint16_t h : pair_list_) pairs_[h >> 6] = 0;
+    pair_list_.clear();
+    const std::uint64_t to = std::min(c + 1 + kNearTarget, target_size_ - 1);
+    for (std::uint64_t q = c - std::min(c, kNearTarget); q < to; ++q) {
+      const std::uint16_t h = pair_hash(tgt_ + q);
+      pairs_[h >> 6] |= std::uint64_t{1} << (h & 63);
+      pair_list_.push_back(h);
+    }
+    pairs_cursor_ = c;
+  }
+
+  static std::uint16_t pair_hash(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(((p[0] << 8 | p[1]) * 0x9E3779B1u) >> 20);
+  }
+
+  struct Near {
+    std::uint64_t pos = 0;
+    std::uint64_t length = 0;
+  };
+
+  // The part of near_target() that reads from positions `from` to `to` (not included).
+  void near_target_in(std::uint64_t p, std::uint64_t limit, std::uint64_t from, std::uint64_t to,
+                      Near& best) const {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    const std::uint64_t pattern = kOnes * tgt_[p];
+    for (std::uint64_t w = from; w < to; w += 8) {
+      if (w + 8 <= to) {
+        // Eight positions none of which holds the byte at `p` are passed over at once.
+        const std::uint64_t x = load64(tgt_ + w) ^ pattern;
+        if (((x - kOnes) & ~x & (kOnes << 7)) == 0) continue;
+      }
+      for (std::uint64_t q = w; q < std::min(w + 8, to); ++q) {
+        if (tgt_[q] != tgt_[p] || tgt_[q + 1] != tgt_[p + 1]) continue;
+        const std::uint64_t n = forward_match(tgt_ + q, tgt_ + p, limit);
+        if (n > best.length) best = Near{q, n};
+      }
+    }
+  }
+
   // Offers what the hashes find at `p` in the source and in the output so far.
   void look_up(std::size_t i, std::uint64_t p, std::uint64_t left) {
     // Where the hashes have long found nothing (new data), they are asked at every third, then
     // every seventh position: steps that meet every alignment of the sampled source positions.
     const std::uint64_t step = quiet_ < 64 ? 1 : quiet_ < 512 ? 3 : 7;
     if (p % step != 0) return;
+    if (near_targets_) near_target(i, p, left, nodes_[i].cost);
     // The buckets two steps ahead, and the bytes that those one step ahead point to, are fetched
     // early: each lookup is a cache miss, and they overlap so.
     const std::uint64_t ahead = kAhead * step;
@@ -354,6 +422,32 @@ class Maker {
     const std::uint64_t end = start + taken_.length;
     for (std::uint64_t j = 0; j < kSourceStep; ++j) weigh(i, end + j, end + j - start);
     resync_after_run(i, start, end);
+    near_cursor(i);
+  }
+
+  // A long copy from far off may also lie near the source cursor, where the source holds the
+  // same bytes twice and the index kept the other: the copies from the same target position
+  // that read within kNear bytes of the cursor are weighed too (their cursor delta is shorter).
+  // A few are followed, each not much further than the copy at hand: the work stays within a
+  // constant times the bytes that copy takes.
+  void near_cursor(std::size_t i) {
+    if (taken_.kind != source_copy) return;
+    const std::size_t at = taken_.start;
+    const std::uint64_t cursor = nodes_[at].cursors.source;
+    const std::uint64_t q = base_ + at;
+    if (delta_size(taken_.pos, cursor) <= 1 || q + kHashBytes > target_size_) return;
+    const std::uint64_t word = load64(tgt_ + q);
+    const std::uint64_t reach = taken_.start + taken_.length - at + kNice;
+    unsigned followed = 0;
+    for (std::uint64_t r = cursor - std::min(cursor, kNear);
+         r <= cursor + kNear && r + kHashBytes <= source_size_ && followed < 4; ++r) {
+      if (load64(src_ + r) != word) continue;
+      ++followed;
+      const std::uint64_t limit = std::min({source_size_ - r, target_size_ - q, reach});
+      const std::uint64_t n = kHashBytes + forward_match(src_ + r + kHashBytes,
+                                                         tgt_ + q + kHashBytes, limit - kHashBytes);
+      if (n >= kNice) offer(i, source_copy, at, r, n);
+    }
   }
 
   // Where the long match ends at a run of one byte value, the copy may go on at another shift:
@@ -428,6 +522,7 @@ class Maker {
   bool indexed_;
   SourceIndex sources_;
   std::uint64_t long_step_;
+  bool near_targets_;  // whether near_target() is asked
   LongIndex long_sources_;
   Index<1> targets_;
   SourceIndex run_ends_;  // where the source's runs of one byte value end, by the bytes there
@@ -437,12 +532,16 @@ class Maker {
   std::vector<std::size_t> steps_;
   std::array<Offered, 8> offered_{};
   std::size_t next_offered_ = 0;
+  std::uint64_t offered_end_ = 0;  // where the copies offered in this segment reach, at most
   std::uint64_t base_ = 0;
   std::size_t ready_ = 0;
   std::uint64_t quiet_ = 0;                    // positions since the hashes last found a match
   std::uint64_t run_start_ = 0, run_end_ = 0;  // the target's run last followed
   std::uint8_t run_value_ = 0;
   Taken taken_;
+  std::array<std::uint64_t, 64> pairs_{};  // the pairs near the target cursor (note_pairs)
+  std::vector<std::uint16_t> pair_list_;
+  std::uint64_t pairs_cursor_ = kInfinite;
 };
 
 }  // namespace

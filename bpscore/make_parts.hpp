@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "bpscore/patch.hpp"
 #include "bpscore/varint.hpp"
@@ -22,6 +23,9 @@ constexpr std::size_t kSegment = 1u << 15;  // the most positions one parse weig
 constexpr std::size_t kBackLimit = 64;      // how far a match found by hash is followed back
 constexpr std::uint64_t kAhead = 8;         // how far ahead the lookups are fetched
 constexpr std::uint64_t kMinRun = 32;       // the runs whose ends are indexed
+constexpr std::uint64_t kNear = 256;
+constexpr std::uint64_t kNearTarget = 32;  // and a TargetCopy, from the target cursor        // how
+                                           // far from the cursor a long copy is looked for
 constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 constexpr std::uint64_t kInfinite = ~std::uint64_t{0} >> 2;
 
@@ -162,48 +166,90 @@ inline std::size_t delta_size(std::uint64_t to, std::uint64_t cursor) {
   return varint_size(offset_word(static_cast<std::int64_t>(to - cursor)));
 }
 
-// Writes the actions of the parse, joining each to the one before when it goes on from it.
+// Writes the actions of the parse, joining each to the one before when it goes on from it. The
+// last SourceRead is held back with what follows it until the next SourceCopy: when that one
+// reads far from the source cursor, the SourceRead is written as a SourceCopy instead (the same
+// length word, and a delta), so that the cursor stands near and the far delta becomes a short one.
 class Writer {
  public:
   Writer(Bytes& out, ByteSpan target) : out_(out), target_(target) {}
 
   void add(unsigned kind, std::uint64_t at, std::uint64_t length, std::uint64_t pos) {
-    if (open_ && kind == kind_ &&
-        (kind == source_read || kind == target_read || pos == pos_ + length_)) {
-      length_ += length;
+    if (open_ && kind == open_action_.kind &&
+        (kind == source_read || kind == target_read ||
+         pos == open_action_.pos + open_action_.length)) {
+      open_action_.length += length;
       return;
     }
-    flush();
+    close();
     open_ = true;
-    kind_ = kind;
-    at_ = at;
-    length_ = length;
-    pos_ = pos;
+    open_action_ = Done{kind, at, length, pos};
   }
 
+  // Writes everything added.
   void flush() {
-    if (!open_) return;
-    open_ = false;
-    put_varint(out_, action_word(length_, kind_));
-    if (kind_ == target_read) {
-      const auto* p = target_.data() + at_;
-      out_.insert(out_.end(), p, p + length_);
-    } else if (kind_ != source_read) {
-      std::uint64_t& cursor = kind_ == source_copy ? cursors_.source : cursors_.target;
-      put_varint(out_, offset_word(static_cast<std::int64_t>(pos_ - cursor)));
-      cursor = pos_ + length_;
-    }
+    close();
+    write_held();
   }
 
  private:
+  struct Done {
+    unsigned kind = 0;
+    std::uint64_t at = 0;  // in the target
+    std::uint64_t length = 0;
+    std::uint64_t pos = 0;  // where a copy reads
+  };
+  static constexpr std::size_t kMostHeld = 64;
+
+  void close() {
+    if (!open_) return;
+    open_ = false;
+    const Done& a = open_action_;
+    if (a.kind == source_read) {
+      write_held();
+      held_.push_back(a);
+    } else if (a.kind == source_copy) {
+      if (!held_.empty()) {
+        const Done& r = held_.front();
+        const std::uint64_t cursor = cursors_.source;
+        if (delta_size(r.at, cursor) + delta_size(a.pos, r.at + r.length) <
+            delta_size(a.pos, cursor)) {
+          held_.front() = Done{source_copy, r.at, r.length, r.at};
+        }
+        write_held();
+      }
+      write(a);
+    } else if (held_.empty()) {
+      write(a);
+    } else {
+      held_.push_back(a);
+      if (held_.size() >= kMostHeld) write_held();
+    }
+  }
+
+  void write_held() {
+    for (const Done& a : held_) write(a);
+    held_.clear();
+  }
+
+  void write(const Done& a) {
+    put_varint(out_, action_word(a.length, a.kind));
+    if (a.kind == target_read) {
+      const auto* p = target_.data() + a.at;
+      out_.insert(out_.end(), p, p + a.length);
+    } else if (a.kind != source_read) {
+      std::uint64_t& cursor = a.kind == source_copy ? cursors_.source : cursors_.target;
+      put_varint(out_, offset_word(static_cast<std::int64_t>(a.pos - cursor)));
+      cursor = a.pos + a.length;
+    }
+  }
+
   Bytes& out_;
   ByteSpan target_;
   Cursors cursors_;
   bool open_ = false;
-  unsigned kind_ = 0;
-  std::uint64_t at_ = 0;
-  std::uint64_t length_ = 0;
-  std::uint64_t pos_ = 0;
+  Done open_action_;
+  std::vector<Done> held_;
 };
 
 }  // namespace bpscore::detail

@@ -178,11 +178,23 @@ TEST(BpsMake, SpecialShapesMakeSmallPatches) {
     std::copy(random.begin() + 300000, random.begin() + 600000, b.end() - 300000);
     return b;
   };
+  // A source that holds its first 300000 bytes twice, and a target with 10 bytes taken out of
+  // the second copy: the copy goes on near where it was, not in the first.
+  Bytes twice(random.begin(), random.begin() + 300000);
+  twice.insert(twice.end(), twice.begin(), twice.end());
+  Bytes cut = twice;
+  cut.erase(cut.begin() + 400000, cut.begin() + 400010);
+  // 20 new bytes after a long stretch kept in place.
+  Bytes put_in = random;
+  put_in.insert(put_in.begin() + 200000, random.begin() + 5000, random.begin() + 5020);
+  std::reverse(put_in.begin() + 200000, put_in.begin() + 200020);
   struct Case {
     const char* what;
     Bytes source, target;
     std::size_t most;  // the largest acceptable patch
   } cases[] = {
+      {"bytes taken out where the source holds them twice", twice, cut, 31},
+      {"bytes put in after a long stretch in place", random, put_in, 53},
       {"identical", random, random, 40},
       {"empty to empty", {}, {}, 19},
       {"everything removed", random, {}, 22},
