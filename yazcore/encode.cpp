@@ -187,30 +187,43 @@ std::uint64_t file_size(const ParseSize& size, Format format) {
   return kHeaderSize + size.payload + flags;
 }
 
+// Gives the tokens that `chosen` holds (its lengths replaced by the parse's choices) to `sink`.
+template <class Sink>
+void replay_best(ByteSpan data, const Longest& chosen, Sink& sink) {
+  for (std::size_t pos = 0; pos < data.size();) {
+    const std::size_t length = chosen.length[pos];
+    if (length == 0) {
+      sink.literal(data[pos]);
+      ++pos;
+    } else {
+      sink.copy(length, chosen.distance[pos]);
+      pos += length;
+    }
+  }
+}
+
 template <class Sink>
 void parse_best(ByteSpan data, Format format, Sink& sink, const Progress& progress,
                 unsigned threads = 0) {
+  if (format != Format::yay0) {
+    replay_best(
+        data,
+        find_and_choose_best(data, progress, threads, short_limit(format), format != Format::mio0),
+        sink);
+    return;
+  }
   Longest longest = find_longest(data, progress, threads);
   // Yay0 spends its flags in words of 32 tokens, so the fewest bits may be up to 3 bytes more than
   // the fewest bytes: where classic mode's choices (which follow from the same lengths) make a
   // smaller file, they are made instead. (Classic choices can be longer than MIO0's copies.)
   const std::uint64_t classic =
       format == Format::yay0 ? file_size(classic_size(longest.length, format), format) : 0;
-  choose_best(longest, short_limit(format), format != Format::mio0);
-  if (format == Format::yay0 && classic < file_size(parse_size(longest.length, format), format)) {
+  choose_best(longest, short_limit(format), true);
+  if (classic < file_size(parse_size(longest.length, format), format)) {
     parse_classic(data, sink, progress, threads);
     return;
   }
-  for (std::size_t pos = 0; pos < data.size();) {
-    const std::size_t length = longest.length[pos];
-    if (length == 0) {
-      sink.literal(data[pos]);
-      ++pos;
-    } else {
-      sink.copy(length, longest.distance[pos]);
-      pos += length;
-    }
-  }
+  replay_best(data, longest, sink);
 }
 
 template <class Sink>

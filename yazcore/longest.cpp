@@ -1,6 +1,9 @@
 #include "yazcore/longest.hpp"
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 
 #include "yazcore/match.hpp"
 #include "yazcore/parallel.hpp"
@@ -233,6 +236,60 @@ void find_part(ByteSpan data, std::size_t begin, std::size_t end, Longest& longe
 
 }  // namespace
 
+namespace {
+
+// The parts of the data, handed out to be searched from the last to the first (the order in which
+// the parse is chosen), and which of them are done.
+class Parts {
+ public:
+  explicit Parts(std::size_t count) : count_(count), done_(count, false) {}
+
+  // The next part to search; none once all are taken or the work failed.
+  std::optional<std::size_t> claim() {
+    const std::lock_guard lock(mutex_);
+    if (failed_ || claimed_ == count_) return std::nullopt;
+    return count_ - 1 - claimed_++;
+  }
+  void searched(std::size_t part) {
+    tell([&] { done_[part] = true; });
+  }
+  void fail() {
+    tell([&] { failed_ = true; });
+  }
+  // Waits for `part` to be searched, or takes it to be searched by the caller when no other
+  // thread has taken it yet (none may ever run).
+  enum class Next { searched, search_here, failed };
+  Next wait(std::size_t part) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return failed_ || done_[part] || count_ - 1 - claimed_ == part; });
+    if (failed_) return Next::failed;
+    if (done_[part]) return Next::searched;
+    ++claimed_;
+    return Next::search_here;
+  }
+
+ private:
+  template <class Change>
+  void tell(Change change) {
+    {
+      const std::lock_guard lock(mutex_);
+      change();
+    }
+    changed_.notify_all();
+  }
+
+  std::size_t count_;
+  std::vector<bool> done_;
+  std::size_t claimed_ = 0;
+  bool failed_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+};
+
+std::size_t part_end(std::size_t part, std::size_t n) { return std::min(n, (part + 1) * kPart); }
+
+}  // namespace
+
 Longest find_longest(ByteSpan data, const Progress& progress, unsigned threads) {
   const std::size_t n = data.size();
   Longest longest;
@@ -244,7 +301,7 @@ Longest find_longest(ByteSpan data, const Progress& progress, unsigned threads) 
   Reporter report(progress);
   run_parallel(std::min<std::size_t>(thread_count(threads), parts), [&](std::size_t worker) {
     for (std::size_t part; (part = next.fetch_add(1)) < parts;) {
-      find_part(data, part * kPart, std::min(n, (part + 1) * kPart), longest);
+      find_part(data, part * kPart, part_end(part, n), longest);
       const std::size_t finished = done.fetch_add(1) + 1;
       // Progress is reported by the calling thread alone.
       if (worker == 0) report.at(std::min(n, finished * kPart));
@@ -256,44 +313,111 @@ Longest find_longest(ByteSpan data, const Progress& progress, unsigned threads) 
 // Chooses the parse with the fewest bits, from the end of the data to its start: the cost of the
 // rest from `pos` is a literal and the rest from pos + 1, or a short copy (3 to `max_short` bytes)
 // or, where the format has them, a long copy (from max_short + 1 to the longest match) and the
-// cheapest rest it can reach. Since the longest match
-// at pos + 1 is at least the one at pos less a byte, the reachable positions of both kinds of
-// copy move only towards the start, and each is the minimum of a sliding window. Replaces
-// `longest.length` with the length of the token chosen at each position (0: a literal).
-void choose_best(Longest& longest, std::size_t max_short, bool long_copies) {
-  const std::size_t n = longest.length.size();
-  std::vector<std::uint64_t> costs(FallingWindow::kRing);  // the cost of the rest, by position
-  auto cost = [&](std::size_t pos) -> std::uint64_t& { return costs[pos % FallingWindow::kRing]; };
-  cost(n) = 0;
-  FallingWindow shorts;
-  FallingWindow longs;
-  for (std::size_t pos = n; pos-- > 0;) {
-    const std::size_t length = longest.length[pos];
+// cheapest rest it can reach. Since the longest match at pos + 1 is at least the one at pos less
+// a byte, the reachable positions of both kinds of copy move only towards the start, and each is
+// the minimum of a sliding window. Replaces `longest.length` with the length of the token chosen
+// at each position (0: a literal), some positions at a time.
+class BestChooser {
+ public:
+  BestChooser(Longest& longest, std::size_t max_short, bool long_copies)
+      : longest_(longest),
+        max_short_(max_short),
+        long_copies_(long_copies),
+        pos_(longest.length.size()),
+        costs_(FallingWindow::kRing) {
+    cost(pos_) = 0;
+  }
+
+  // Chooses at the positions from `first` up to those chosen at already.
+  void down_to(std::size_t first) {
+    for (; pos_ > first; --pos_) choose(pos_ - 1);
+  }
+
+ private:
+  std::uint64_t& cost(std::size_t pos) { return costs_[pos % FallingWindow::kRing]; }
+
+  void choose(std::size_t pos) {
+    const std::size_t length = longest_.length[pos];
     // The last position each kind of copy reaches (below its first when there is none).
-    const std::size_t short_end = pos + std::max(kMinCopy - 1, std::min(length, max_short));
-    const std::size_t long_end = pos + (long_copies ? std::max(max_short, length) : max_short);
+    const std::size_t short_end = pos + std::max(kMinCopy - 1, std::min(length, max_short_));
+    const std::size_t long_end = pos + (long_copies_ ? std::max(max_short_, length) : max_short_);
     if (pos + kMinCopy <= short_end) {
-      shorts.enter(pos + kMinCopy, cost(pos + kMinCopy), costs.data());
+      shorts_.enter(pos + kMinCopy, cost(pos + kMinCopy), costs_.data());
     }
-    if (pos + max_short + 1 <= long_end) {
-      longs.enter(pos + max_short + 1, cost(pos + max_short + 1), costs.data());
+    if (pos + max_short_ + 1 <= long_end) {
+      longs_.enter(pos + max_short_ + 1, cost(pos + max_short_ + 1), costs_.data());
     }
-    shorts.cut(short_end);
-    longs.cut(long_end);
+    shorts_.cut(short_end);
+    longs_.cut(long_end);
 
     std::uint64_t best = kLiteralBits + cost(pos + 1);
     std::size_t choice = 0;
-    if (!shorts.empty() && kShortBits + cost(shorts.best()) <= best) {
-      best = kShortBits + cost(shorts.best());
-      choice = shorts.best() - pos;
+    if (!shorts_.empty() && kShortBits + cost(shorts_.best()) <= best) {
+      best = kShortBits + cost(shorts_.best());
+      choice = shorts_.best() - pos;
     }
-    if (!longs.empty() && kLongBits + cost(longs.best()) <= best) {
-      best = kLongBits + cost(longs.best());
-      choice = longs.best() - pos;
+    if (!longs_.empty() && kLongBits + cost(longs_.best()) <= best) {
+      best = kLongBits + cost(longs_.best());
+      choice = longs_.best() - pos;
     }
     cost(pos) = best;
-    longest.length[pos] = static_cast<std::uint16_t>(choice);
+    longest_.length[pos] = static_cast<std::uint16_t>(choice);
   }
+
+  Longest& longest_;
+  std::size_t max_short_;
+  bool long_copies_;
+  std::size_t pos_;                   // the positions from here on are chosen at
+  std::vector<std::uint64_t> costs_;  // the cost of the rest, by position
+  FallingWindow shorts_;
+  FallingWindow longs_;
+};
+
+void choose_best(Longest& longest, std::size_t max_short, bool long_copies) {
+  BestChooser(longest, max_short, long_copies).down_to(0);
+}
+
+Longest find_and_choose_best(ByteSpan data, const Progress& progress, unsigned threads,
+                             std::size_t max_short, bool long_copies) {
+  const std::size_t n = data.size();
+  const std::size_t parts = (n + kPart - 1) / kPart;
+  const std::size_t searchers = std::min<std::size_t>(thread_count(threads), parts);
+  if (searchers <= 1) {
+    Longest longest = find_longest(data, progress, threads);
+    choose_best(longest, max_short, long_copies);
+    return longest;
+  }
+  Longest longest;
+  longest.length.resize(n);
+  longest.distance.resize(n);
+  Parts work(parts);
+  BestChooser chooser(longest, max_short, long_copies);
+  Reporter report(progress);
+  // Thread 0 (the caller's) chooses, part by part from the end, as the others search them.
+  run_parallel(searchers + 1, [&](std::size_t thread) {
+    try {
+      if (thread == 0) {
+        for (std::size_t part = parts; part-- > 0;) {
+          const Parts::Next next = work.wait(part);
+          if (next == Parts::Next::failed) return;
+          if (next == Parts::Next::search_here) {
+            find_part(data, part * kPart, part_end(part, n), longest);
+          }
+          chooser.down_to(part * kPart);
+          report.at(n - part * kPart);
+        }
+        return;
+      }
+      while (const auto part = work.claim()) {
+        find_part(data, *part * kPart, part_end(*part, n), longest);
+        work.searched(*part);
+      }
+    } catch (...) {
+      work.fail();
+      throw;
+    }
+  });
+  return longest;
 }
 
 }  // namespace yazcore::detail
