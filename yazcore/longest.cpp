@@ -12,29 +12,53 @@ namespace yazcore::detail {
 namespace {
 
 // The positions of the last 4096 bytes in binary search trees ordered by the bytes that follow
-// them (one tree per hash of their first three bytes), each tree with its newest position at the
+// them (one tree per hash of their first four bytes), each tree with its newest position at the
 // root. Entering a position walks down from the root towards it and splits the tree around it;
 // the positions that sort next to it, and so the longest match, lie on that path. A position that
 // agrees with the new one to the longest length possible is replaced by it: any later match with
 // it is one with the newer position too. Exact: nothing is left out of the trees but positions
 // that have left the window, and those only ever lie below the ones still in it.
+// A match of three bytes alone is found in hash chains over the first three bytes, newest first:
+// any position there with the same three bytes agrees with the new one for exactly three, since
+// one that agrees for four lies in its tree. Both hashes take a factor drawn at random for the
+// run, so no input can be made to put many strings that never match in one bucket.
 class TreeFinder {
  public:
   explicit TreeFinder(ByteSpan data)
       : data_(data.data()),
         size_(data.size()),
         bits_(hash_bits(data.size())),
+        factor_(random_factor()),
         root_(std::size_t{1} << bits_, kNone),
-        child_(4 * kWindow, kNone) {}
+        child_(4 * kWindow, kNone),
+        head3_(std::size_t{1} << kBits3, kNone),
+        next3_(2 * kWindow, kNone) {}
 
   // Enters `pos` (positions come in order, none left out) and returns its longest match, given
   // that the position `hint` agrees with it for at least `hint_length` bytes.
   Match enter(std::size_t pos, std::size_t hint, std::size_t hint_length) {
     const std::size_t cap = copy_cap(pos, size_);
     if (cap < kMinCopy) return {};
-    const std::uint8_t* const q = data_ + pos;
     const std::size_t window_start = pos > kWindow ? pos - kWindow : 0;
-    const std::uint32_t h = hash3(q, bits_);
+    const std::uint32_t h3 = hash3(data_ + pos, kBits3, factor_);
+    const std::uint32_t older = head3_[h3];
+    head3_[h3] = static_cast<std::uint32_t>(pos);
+    next3_[pos & (2 * kWindow - 1)] = older;
+    // The last three positions have no four bytes to hash, nor any later position to match them.
+    const Match found = cap > kMinCopy ? walk(pos, cap, window_start, hint, hint_length) : Match{};
+    if (found.length > kMinCopy) return found;
+    if (hint_length >= kMinCopy) return {kMinCopy, pos - hint};
+    return three(pos, older, window_start);
+  }
+
+ private:
+  static constexpr int kBits3 = 14;
+
+  // Enters `pos` in its tree; returns its longest match there.
+  Match walk(std::size_t pos, std::size_t cap, std::size_t window_start, std::size_t hint,
+             std::size_t hint_length) {
+    const std::uint8_t* const q = data_ + pos;
+    const std::uint32_t h = (load32(q) * factor_) >> (32 - bits_);
     std::uint32_t node = root_[h];
     root_[h] = static_cast<std::uint32_t>(pos);
 
@@ -71,19 +95,29 @@ class TreeFinder {
         larger_length = length;
       }
     }
-    if (best.length < kMinCopy) best = {};
     return best;
   }
 
- private:
+  // The newest position from `c` on down its chain with the same three bytes as `pos`.
+  Match three(std::size_t pos, std::uint32_t c, std::size_t window_start) const {
+    const std::uint32_t head = read3(data_ + pos);
+    for (; c != kNone && c >= window_start; c = next3_[c & (2 * kWindow - 1)]) {
+      if (read3(data_ + c) == head) return {kMinCopy, pos - c};
+    }
+    return {};
+  }
+
   // Two children per position; the window and the position entered need 4097 places.
   static std::size_t slot(std::size_t pos) { return 2 * (pos & (2 * kWindow - 1)); }
 
   const std::uint8_t* data_;
   std::size_t size_;
   int bits_;
+  std::uint32_t factor_;
   std::vector<std::uint32_t> root_;
   std::vector<std::uint32_t> child_;
+  std::vector<std::uint32_t> head3_;  // the newest position of each chain
+  std::vector<std::uint32_t> next3_;  // the next older position in its chain, by position
 };
 
 // The minima of a window of positions that moves towards the start: positions enter at its low
