@@ -48,6 +48,7 @@ struct Piece {
   std::vector<Token> tokens;
   std::vector<std::uint64_t> starts;
   std::size_t begin = 0;  // the part's first position
+  std::size_t from = 0;   // where its parse starts
   std::size_t end = 0;    // the position after its last token
 
   void start(std::size_t begin_at, std::size_t size) {
@@ -66,18 +67,32 @@ struct Piece {
   // The index of the token that starts at `pos`.
   std::size_t token_at(std::size_t pos) const {
     std::size_t t = 0;
-    for (std::size_t p = begin; p < pos; ++t) p += std::max<std::size_t>(tokens[t].length, 1);
+    for (std::size_t p = from; p < pos; ++t) p += std::max<std::size_t>(tokens[t].length, 1);
     return t;
   }
 };
 
+// Where a part's own parse starts: at the part, or, when the part starts inside a run of one byte
+// longer than a copy, at the run's end (or the part's): through such a run the parse from before
+// goes in steps whose phase nothing in the part tells, and it mostly meets the part's choices
+// again where the run ends. All zeros, the part's parse is empty and costs nothing.
+std::size_t piece_from(ByteSpan data, std::size_t begin, std::size_t end) {
+  if (begin == 0 || data[begin - 1] != data[begin]) return begin;
+  std::size_t run_end = begin + 1;
+  while (run_end < end && data[run_end] == data[begin]) ++run_end;
+  return run_end - begin > kMaxCopy ? run_end : begin;
+}
+
 void parse_piece(ByteSpan data, std::size_t begin, std::size_t end, Piece& piece) {
-  ChainFinder finder(data, begin);
   piece.start(begin, end - begin);
-  std::size_t pos = begin;
-  while (pos < end) {
-    piece.mark(pos);
-    pos = step(finder, pos, piece.tokens);
+  std::size_t pos = piece_from(data, begin, end);
+  piece.from = pos;
+  if (pos < end) {
+    ChainFinder finder(data, pos);
+    while (pos < end) {
+      piece.mark(pos);
+      pos = step(finder, pos, piece.tokens);
+    }
   }
   piece.end = pos;
 }
