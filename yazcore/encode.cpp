@@ -54,8 +54,11 @@ class Yaz0Writer {
 // Yay0, or MIO0 (its copies are never long).
 class Yay0Writer {
  public:
+  // The chunks are kept in the buffer that becomes the file (room for the most a file can take:
+  // a byte and a bit for every input byte), and moved behind the header, masks and links at the
+  // end, so that the file is never held twice.
   Yay0Writer(std::uint32_t size, std::size_t expected, bool mio0) : size_(size), mio0_(mio0) {
-    chunks_.reserve(expected / 2);
+    chunks_.reserve(expected + expected / 8 + kHeaderSize + 8);
     links_.reserve(expected / 4);
   }
   void literal(std::uint8_t byte) {
@@ -74,7 +77,10 @@ class Yay0Writer {
   Bytes finish() {
     const std::size_t link_at = kHeaderSize + 4 * masks_.size();
     const std::size_t chunk_at = link_at + links_.size();
-    Bytes out(chunk_at + chunks_.size());
+    const std::size_t chunks = chunks_.size();
+    Bytes out = std::move(chunks_);
+    out.resize(chunk_at + chunks);
+    std::copy_backward(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(chunks), out.end());
     std::memcpy(out.data(), mio0_ ? kMio0Signature : kYay0Signature, 4);
     bytes::store_be32(&out[4], size_);
     bytes::store_be32(&out[8], static_cast<std::uint32_t>(link_at));
@@ -82,7 +88,6 @@ class Yay0Writer {
     for (std::size_t i = 0; i < masks_.size(); ++i)
       bytes::store_be32(&out[kHeaderSize + 4 * i], masks_[i]);
     std::copy(links_.begin(), links_.end(), out.begin() + static_cast<std::ptrdiff_t>(link_at));
-    std::copy(chunks_.begin(), chunks_.end(), out.begin() + static_cast<std::ptrdiff_t>(chunk_at));
     return out;
   }
 

@@ -34,6 +34,12 @@ class TreeFinder {
         head3_(std::size_t{1} << kBits3, kNone),
         next3_(2 * kWindow, kNone) {}
 
+  // Forgets every position entered.
+  void clear() {
+    std::fill(root_.begin(), root_.end(), kNone);
+    std::fill(head3_.begin(), head3_.end(), kNone);
+  }
+
   // Enters `pos` (positions come in order, none left out) and returns its longest match, given
   // that the position `hint` agrees with it for at least `hint_length` bytes.
   Match enter(std::size_t pos, std::size_t hint, std::size_t hint_length) {
@@ -245,8 +251,10 @@ class RunMatcher {
   std::size_t count_ = 0;
 };
 
-void find_part(ByteSpan data, std::size_t begin, std::size_t end, Longest& longest) {
-  TreeFinder finder(data);
+// `finder` is emptied first: one per thread serves all its parts.
+void find_part(ByteSpan data, std::size_t begin, std::size_t end, Longest& longest,
+               TreeFinder& finder) {
+  finder.clear();
   RunMatcher runs(data, std::min(data.size(), end + kMaxCopy + 1));
   Match last;
   for (std::size_t pos = begin > kWindow ? begin - kWindow : 0; pos < end; ++pos) {
@@ -334,8 +342,9 @@ Longest find_longest(ByteSpan data, const Progress& progress, unsigned threads) 
   std::atomic<std::size_t> done{0};
   Reporter report(progress);
   run_parallel(std::min<std::size_t>(thread_count(threads), parts), [&](std::size_t worker) {
+    TreeFinder finder(data);
     for (std::size_t part; (part = next.fetch_add(1)) < parts;) {
-      find_part(data, part * kPart, part_end(part, n), longest);
+      find_part(data, part * kPart, part_end(part, n), longest, finder);
       const std::size_t finished = done.fetch_add(1) + 1;
       // Progress is reported by the calling thread alone.
       if (worker == 0) report.at(std::min(n, finished * kPart));
@@ -430,12 +439,14 @@ Longest find_and_choose_best(ByteSpan data, const Progress& progress, unsigned t
   // Thread 0 (the caller's) chooses, part by part from the end, as the others search them.
   run_parallel(searchers + 1, [&](std::size_t thread) {
     try {
+      std::optional<TreeFinder> finder;
       if (thread == 0) {
         for (std::size_t part = parts; part-- > 0;) {
           const Parts::Next next = work.wait(part);
           if (next == Parts::Next::failed) return;
           if (next == Parts::Next::search_here) {
-            find_part(data, part * kPart, part_end(part, n), longest);
+            if (!finder) finder.emplace(data);
+            find_part(data, part * kPart, part_end(part, n), longest, *finder);
           }
           chooser.down_to(part * kPart);
           report.at(n - part * kPart);
@@ -443,7 +454,8 @@ Longest find_and_choose_best(ByteSpan data, const Progress& progress, unsigned t
         return;
       }
       while (const auto part = work.claim()) {
-        find_part(data, *part * kPart, part_end(*part, n), longest);
+        if (!finder) finder.emplace(data);
+        find_part(data, *part * kPart, part_end(*part, n), longest, *finder);
         work.searched(*part);
       }
     } catch (...) {
