@@ -16,7 +16,7 @@ namespace {
 // are; the choice at a position depends on the data alone, so once the parse that comes from
 // before meets a position where the part's own parse made a choice, the two agree from there on.
 // Until they meet (they mostly do within a few tokens), the parse from before goes on by itself.
-constexpr std::size_t kPart = std::size_t{1} << 18;
+constexpr std::size_t kPart = std::size_t{1} << 17;
 // Tokens are handed on in batches of this many.
 constexpr std::size_t kBatch = std::size_t{1} << 14;
 
@@ -43,30 +43,56 @@ std::size_t step(ChainFinder& finder, std::size_t pos, std::vector<Token>& token
   return pos + here.length;
 }
 
-// A part's own parse: its tokens and the position of each choice.
+// A part's own parse: its tokens and, one bit per position, where its choices start.
 struct Piece {
   std::vector<Token> tokens;
-  std::vector<std::uint32_t> starts;
+  std::vector<std::uint64_t> starts;
+  std::size_t begin = 0;  // the part's first position
+  std::size_t from = 0;   // where its parse starts
+  std::size_t end = 0;    // the position after its last token
 
-  // The index of the first token of choice `i`: a choice that starts with a literal and takes
-  // more than one byte is that literal and a copy.
-  std::size_t first_token(std::size_t i) const {
+  void start(std::size_t begin_at, std::size_t size) {
+    tokens.clear();
+    tokens.reserve(size + 1);  // at most a token a byte, and once: the slot's next part reuses it
+    starts.assign((size + 63) / 64, 0);
+    begin = begin_at;
+  }
+  void mark(std::size_t pos) {
+    starts[(pos - begin) / 64] |= std::uint64_t{1} << (pos - begin) % 64;
+  }
+  // Whether a choice starts at `pos`, a position of the part.
+  bool starts_at(std::size_t pos) const {
+    return (starts[(pos - begin) / 64] >> (pos - begin) % 64 & 1) != 0;
+  }
+  // The index of the token that starts at `pos`.
+  std::size_t token_at(std::size_t pos) const {
     std::size_t t = 0;
-    for (std::size_t c = 0; c < i; ++c) {
-      const std::size_t taken = (c + 1 < starts.size() ? starts[c + 1] : end) - starts[c];
-      t += tokens[t].length == 0 && taken > 1 ? 2 : 1;
-    }
+    for (std::size_t p = from; p < pos; ++t) p += std::max<std::size_t>(tokens[t].length, 1);
     return t;
   }
-  std::size_t end = 0;  // the position after its last token
 };
 
+// Where a part's own parse starts: at the part, or, when the part starts inside a run of one byte
+// longer than a copy, at the run's end (or the part's): through such a run the parse from before
+// goes in steps whose phase nothing in the part tells, and it mostly meets the part's choices
+// again where the run ends. All zeros, the part's parse is empty and costs nothing.
+std::size_t piece_from(ByteSpan data, std::size_t begin, std::size_t end) {
+  if (begin == 0 || data[begin - 1] != data[begin]) return begin;
+  std::size_t run_end = begin + 1;
+  while (run_end < end && data[run_end] == data[begin]) ++run_end;
+  return run_end - begin > kMaxCopy ? run_end : begin;
+}
+
 void parse_piece(ByteSpan data, std::size_t begin, std::size_t end, Piece& piece) {
-  ChainFinder finder(data, begin);
-  std::size_t pos = begin;
-  while (pos < end) {
-    piece.starts.push_back(static_cast<std::uint32_t>(pos));
-    pos = step(finder, pos, piece.tokens);
+  piece.start(begin, end - begin);
+  std::size_t pos = piece_from(data, begin, end);
+  piece.from = pos;
+  if (pos < end) {
+    ChainFinder finder(data, pos);
+    while (pos < end) {
+      piece.mark(pos);
+      pos = step(finder, pos, piece.tokens);
+    }
   }
   piece.end = pos;
 }
@@ -78,12 +104,10 @@ class Stitcher {
 
   // Goes on through the part that ends at `end`, whose own parse is `piece`.
   void through(const Piece& piece, std::size_t end) {
-    std::size_t i = 0;
     while (pos_ < end) {
-      while (i < piece.starts.size() && piece.starts[i] < pos_) ++i;
-      if (i < piece.starts.size() && piece.starts[i] == pos_) {
+      if (piece.starts_at(pos_)) {
         flush();
-        out_(std::span(piece.tokens).subspan(piece.first_token(i)));
+        out_(std::span(piece.tokens).subspan(piece.token_at(pos_)));
         pos_ = piece.end;
         return;
       }
@@ -198,8 +222,6 @@ void parse_classic(ByteSpan data, unsigned threads, const TokenOut& out, const P
   Reporter report(progress);
   auto parse = [&](std::size_t part) {
     Piece& piece = ring.piece(part);
-    piece.tokens.clear();
-    piece.starts.clear();
     parse_piece(data, part * kPart, std::min(n, (part + 1) * kPart), piece);
   };
   // Thread 0 (the caller's) joins the parts in order, parsing those no other thread has taken;

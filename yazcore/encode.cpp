@@ -54,8 +54,11 @@ class Yaz0Writer {
 // Yay0, or MIO0 (its copies are never long).
 class Yay0Writer {
  public:
+  // The chunks are kept in the buffer that becomes the file (room for the most a file can take:
+  // a byte and a bit for every input byte), and moved behind the header, masks and links at the
+  // end, so that the file is never held twice.
   Yay0Writer(std::uint32_t size, std::size_t expected, bool mio0) : size_(size), mio0_(mio0) {
-    chunks_.reserve(expected / 2);
+    chunks_.reserve(expected + expected / 8 + kHeaderSize + 8);
     links_.reserve(expected / 4);
   }
   void literal(std::uint8_t byte) {
@@ -74,7 +77,10 @@ class Yay0Writer {
   Bytes finish() {
     const std::size_t link_at = kHeaderSize + 4 * masks_.size();
     const std::size_t chunk_at = link_at + links_.size();
-    Bytes out(chunk_at + chunks_.size());
+    const std::size_t chunks = chunks_.size();
+    Bytes out = std::move(chunks_);
+    out.resize(chunk_at + chunks);
+    std::copy_backward(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(chunks), out.end());
     std::memcpy(out.data(), mio0_ ? kMio0Signature : kYay0Signature, 4);
     bytes::store_be32(&out[4], size_);
     bytes::store_be32(&out[8], static_cast<std::uint32_t>(link_at));
@@ -82,7 +88,6 @@ class Yay0Writer {
     for (std::size_t i = 0; i < masks_.size(); ++i)
       bytes::store_be32(&out[kHeaderSize + 4 * i], masks_[i]);
     std::copy(links_.begin(), links_.end(), out.begin() + static_cast<std::ptrdiff_t>(link_at));
-    std::copy(chunks_.begin(), chunks_.end(), out.begin() + static_cast<std::ptrdiff_t>(chunk_at));
     return out;
   }
 
@@ -187,30 +192,43 @@ std::uint64_t file_size(const ParseSize& size, Format format) {
   return kHeaderSize + size.payload + flags;
 }
 
+// Gives the tokens that `chosen` holds (its lengths replaced by the parse's choices) to `sink`.
+template <class Sink>
+void replay_best(ByteSpan data, const Longest& chosen, Sink& sink) {
+  for (std::size_t pos = 0; pos < data.size();) {
+    const std::size_t length = chosen.length[pos];
+    if (length == 0) {
+      sink.literal(data[pos]);
+      ++pos;
+    } else {
+      sink.copy(length, chosen.distance[pos]);
+      pos += length;
+    }
+  }
+}
+
 template <class Sink>
 void parse_best(ByteSpan data, Format format, Sink& sink, const Progress& progress,
                 unsigned threads = 0) {
+  if (format != Format::yay0) {
+    replay_best(
+        data,
+        find_and_choose_best(data, progress, threads, short_limit(format), format != Format::mio0),
+        sink);
+    return;
+  }
   Longest longest = find_longest(data, progress, threads);
   // Yay0 spends its flags in words of 32 tokens, so the fewest bits may be up to 3 bytes more than
   // the fewest bytes: where classic mode's choices (which follow from the same lengths) make a
   // smaller file, they are made instead. (Classic choices can be longer than MIO0's copies.)
   const std::uint64_t classic =
       format == Format::yay0 ? file_size(classic_size(longest.length, format), format) : 0;
-  choose_best(longest, short_limit(format), format != Format::mio0);
-  if (format == Format::yay0 && classic < file_size(parse_size(longest.length, format), format)) {
+  choose_best(longest, short_limit(format), true);
+  if (classic < file_size(parse_size(longest.length, format), format)) {
     parse_classic(data, sink, progress, threads);
     return;
   }
-  for (std::size_t pos = 0; pos < data.size();) {
-    const std::size_t length = longest.length[pos];
-    if (length == 0) {
-      sink.literal(data[pos]);
-      ++pos;
-    } else {
-      sink.copy(length, longest.distance[pos]);
-      pos += length;
-    }
-  }
+  replay_best(data, longest, sink);
 }
 
 template <class Sink>

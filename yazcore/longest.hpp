@@ -24,4 +24,9 @@ Longest find_longest(ByteSpan data, const Progress& progress, unsigned threads =
 // bytes, up to 273) only where the format has them.
 void choose_best(Longest& longest, std::size_t max_short, bool long_copies);
 
+// find_longest and choose_best together: the parse is chosen on one more thread as the matches
+// are found, from the end of the data to its start.
+Longest find_and_choose_best(ByteSpan data, const Progress& progress, unsigned threads,
+                             std::size_t max_short, bool long_copies);
+
 }  // namespace yazcore::detail

@@ -59,9 +59,9 @@ inline std::size_t copy_cap(std::size_t pos, std::size_t size) {
   return std::min(kMaxCopy, size - pos);
 }
 
-// Hash tables grow with the input up to 2^16 buckets.
-inline int hash_bits(std::size_t size) {
-  return std::clamp(static_cast<int>(std::bit_width(size)), 8, 16);
+// Hash tables grow with the input up to 2^`most` buckets.
+inline int hash_bits(std::size_t size, int most = 16) {
+  return std::clamp(static_cast<int>(std::bit_width(size)), 8, most);
 }
 
 inline std::uint32_t hash3(const std::uint8_t* p, int bits, std::uint32_t factor = 2654435761u) {
@@ -119,7 +119,9 @@ class ChainFinder {
   explicit ChainFinder(ByteSpan data, std::size_t from = 0)
       : data_(data.data()),
         size_(data.size()),
-        bits_(hash_bits(data.size())),
+        // The window's 4096 positions spread thinly over 2^14 buckets, and each thread's tables
+        // stay small.
+        bits_(hash_bits(data.size(), 14)),
         factor_(random_factor()),
         first_(from > kWindow ? from - kWindow : 0),
         entered_(first_),
