@@ -23,9 +23,8 @@ constexpr std::size_t kSegment = 1u << 15;  // the most positions one parse weig
 constexpr std::size_t kBackLimit = 64;      // how far a match found by hash is followed back
 constexpr std::uint64_t kAhead = 8;         // how far ahead the lookups are fetched
 constexpr std::uint64_t kMinRun = 32;       // the runs whose ends are indexed
-constexpr std::uint64_t kNear = 256;
-constexpr std::uint64_t kNearTarget = 32;  // and a TargetCopy, from the target cursor        // how
-                                           // far from the cursor a long copy is looked for
+constexpr std::uint64_t kNear = 256;        // how far from the source cursor a long copy is sought
+constexpr std::uint64_t kNearTarget = 32;   // and a TargetCopy, from the target cursor
 constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 constexpr std::uint64_t kInfinite = ~std::uint64_t{0} >> 2;
 

@@ -1,9 +1,7 @@
 #include "yazcore/classic.hpp"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 
 #include "yazcore/match.hpp"
@@ -155,47 +153,41 @@ class Ring {
 
   // A parser's next part (none once all are taken or the work failed), when its slot is free.
   std::optional<std::size_t> claim() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return failed_ || next_ >= parts_ || next_ < joined_ + slots(); });
-    if (failed_ || next_ >= parts_) return std::nullopt;
-    return next_++;
+    return board_.when([&] { return failed_ || next_ >= parts_ || next_ < joined_ + slots(); },
+                       [&]() -> std::optional<std::size_t> {
+                         if (failed_ || next_ >= parts_) return std::nullopt;
+                         return next_++;
+                       });
   }
   Piece& piece(std::size_t part) { return pieces_[part % slots()]; }
   void parsed(std::size_t part) {
-    tell([&] { holds_[part % slots()] = part; });
+    board_.tell([&] { holds_[part % slots()] = part; });
   }
   // The joiner's next part: parsed, or taken to be parsed by the joiner itself when no parser
   // has taken it yet (none may ever run); nothing when the work failed.
   enum class Next { parsed, parse_here, failed };
   Next wait(std::size_t part) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return failed_ || holds_[part % slots()] == part || next_ == part; });
-    if (failed_) return Next::failed;
-    if (holds_[part % slots()] == part) return Next::parsed;
-    ++next_;
-    return Next::parse_here;
+    return board_.when([&] { return failed_ || holds_[part % slots()] == part || next_ == part; },
+                       [&] {
+                         if (failed_) return Next::failed;
+                         if (holds_[part % slots()] == part) return Next::parsed;
+                         ++next_;
+                         return Next::parse_here;
+                       });
   }
   void joined(std::size_t part) {
-    tell([&] {
+    board_.tell([&] {
       holds_[part % slots()] = kEmpty;
       joined_ = part + 1;
     });
   }
   void fail() {
-    tell([&] { failed_ = true; });
+    board_.tell([&] { failed_ = true; });
   }
 
  private:
   static constexpr std::size_t kEmpty = SIZE_MAX;
   std::size_t slots() const { return pieces_.size(); }
-  template <class Change>
-  void tell(Change change) {
-    {
-      const std::lock_guard lock(mutex_);
-      change();
-    }
-    changed_.notify_all();
-  }
 
   std::size_t parts_;
   std::vector<Piece> pieces_;
@@ -203,8 +195,7 @@ class Ring {
   std::size_t next_ = 0;            // the next part to parse
   std::size_t joined_ = 0;          // the parts joined so far
   bool failed_ = false;
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  Board board_;
 };
 
 }  // namespace

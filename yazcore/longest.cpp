@@ -1,8 +1,6 @@
 #include "yazcore/longest.hpp"
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
 
 #include "yazcore/match.hpp"
@@ -288,44 +286,37 @@ class Parts {
 
   // The next part to search; none once all are taken or the work failed.
   std::optional<std::size_t> claim() {
-    const std::lock_guard lock(mutex_);
-    if (failed_ || claimed_ == count_) return std::nullopt;
-    return count_ - 1 - claimed_++;
+    return board_.when([] { return true; },
+                       [&]() -> std::optional<std::size_t> {
+                         if (failed_ || claimed_ == count_) return std::nullopt;
+                         return count_ - 1 - claimed_++;
+                       });
   }
   void searched(std::size_t part) {
-    tell([&] { done_[part] = true; });
+    board_.tell([&] { done_[part] = true; });
   }
   void fail() {
-    tell([&] { failed_ = true; });
+    board_.tell([&] { failed_ = true; });
   }
   // Waits for `part` to be searched, or takes it to be searched by the caller when no other
   // thread has taken it yet (none may ever run).
   enum class Next { searched, search_here, failed };
   Next wait(std::size_t part) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return failed_ || done_[part] || count_ - 1 - claimed_ == part; });
-    if (failed_) return Next::failed;
-    if (done_[part]) return Next::searched;
-    ++claimed_;
-    return Next::search_here;
+    return board_.when([&] { return failed_ || done_[part] || count_ - 1 - claimed_ == part; },
+                       [&] {
+                         if (failed_) return Next::failed;
+                         if (done_[part]) return Next::searched;
+                         ++claimed_;
+                         return Next::search_here;
+                       });
   }
 
  private:
-  template <class Change>
-  void tell(Change change) {
-    {
-      const std::lock_guard lock(mutex_);
-      change();
-    }
-    changed_.notify_all();
-  }
-
   std::size_t count_;
   std::vector<bool> done_;
   std::size_t claimed_ = 0;
   bool failed_ = false;
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  Board board_;
 };
 
 std::size_t part_end(std::size_t part, std::size_t n) { return std::min(n, (part + 1) * kPart); }

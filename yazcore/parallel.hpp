@@ -3,8 +3,10 @@
 #pragma once
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -46,5 +48,31 @@ void run_parallel(std::size_t count, Work work) {
     if (e) std::rethrow_exception(e);
   }
 }
+
+// What the threads of one piece of work tell each other: state changed under one lock, and every
+// waiting thread woken after a change.
+class Board {
+ public:
+  // Makes `change` under the lock, then wakes the waiters.
+  template <class Change>
+  void tell(Change change) {
+    {
+      const std::lock_guard lock(mutex_);
+      change();
+    }
+    changed_.notify_all();
+  }
+  // Waits until `ready` holds, then returns what `then` makes of the state, still under the lock.
+  template <class Ready, class Then>
+  auto when(Ready ready, Then then) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, ready);
+    return then();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+};
 
 }  // namespace yazcore::detail
